@@ -1,0 +1,142 @@
+#include "app/frmMain.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+#include "app/wrapping_button.h"
+
+namespace {
+
+// 8.25 points of MS Sans Serif, or the closest sans-serif face installed.
+QFont WindowFont(bool bold)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    font.setBold(bold);
+    return font;
+}
+
+QString ForDisplay(QString text)
+{
+    return text.replace(platform::kCrLf, QStringLiteral("\n"));
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+{
+    auto* button = new WrappingButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, bool bold)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setFont(WindowFont(bold));
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(true);
+    return label;
+}
+
+}  // namespace
+
+frmMain::frmMain(platform::Platform& platform, QString resultLogPath)
+    : platform_(platform), resultLogPath_(std::move(resultLogPath))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Battery Calibration"));
+    setWindowIcon(QIcon(QStringLiteral(":/dorvik/dorvik.xpm")));
+    setFont(WindowFont(false));
+    setFixedSize(416, 418);
+    CreateControls();
+    MilliSec = platform_.CreateTimer(1000, [this] { Dispatch(&frmMain::MilliSec_Timer); });
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::CreateControls()
+{
+    TxtStatus = new QPlainTextEdit(this);
+    TxtStatus->setObjectName(QStringLiteral("TxtStatus"));
+    TxtStatus->setGeometry(8, 8, 300, 233);
+    TxtStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    TxtStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    Label1 = MakeLabel(this, "Label1", QRect(7, 256, 300, 145), false);
+    cmdGP = MakeButton(this, "cmdGP", QStringLiteral("Display Current Battery &Status"), QRect(321, 6, 89, 52));
+    Command2 = MakeButton(this, "Command2", QStringLiteral("&View Result"), QRect(320, 72, 89, 33));
+    Labdish = MakeLabel(this, "Labdish", QRect(324, 135, 76, 34), true);
+    Labdish->setText(QStringLiteral("Fast Discharge"));
+    cmdFast = MakeButton(this, "cmdFast", QStringLiteral("Set Slow &Discharge"), QRect(321, 201, 89, 34));
+    Command1 = MakeButton(this, "Command1", QStringLiteral("&Begin Calibration"), QRect(321, 264, 89, 52));
+    Help = MakeButton(this, "Help", QStringLiteral("&Help"), QRect(369, 336, 41, 33));
+    cmdExit = MakeButton(this, "cmdExit", QStringLiteral("E&xit"), QRect(368, 384, 43, 28));
+
+    for (QLabel* label : {Label1, Labdish})
+        label->setFocusPolicy(Qt::NoFocus);
+    QWidget::setTabOrder(cmdExit, TxtStatus);
+    QWidget::setTabOrder(TxtStatus, cmdGP);
+    QWidget::setTabOrder(cmdGP, Command1);
+    QWidget::setTabOrder(Command1, Command2);
+    QWidget::setTabOrder(Command2, Help);
+    QWidget::setTabOrder(Help, cmdFast);
+
+    ConnectHandler(cmdExit, &frmMain::cmdExit_Click);
+    ConnectHandler(Help, &frmMain::Help_Click);
+    ConnectHandler(cmdFast, &frmMain::cmdFast_Click);
+}
+
+void frmMain::ConnectHandler(QPushButton* button, void (frmMain::*handler)())
+{
+    connect(button, &QPushButton::clicked, this, [this, handler] { Dispatch(handler); });
+}
+
+void frmMain::Dispatch(void (frmMain::*handler)())
+{
+    Dispatch([this, handler] { (this->*handler)(); });
+}
+
+void frmMain::Dispatch(const std::function<void()>& body)
+{
+    try {
+        try {
+            body();
+        } catch (const platform::UntrappedError& error) {
+            platform_.ReportAndEnd(error);
+        }
+    } catch (const platform::EndRequested&) {
+        // The application is ending; this handler's frames are gone.
+    }
+}
+
+void frmMain::SetStatusText(const QString& text)
+{
+    TxtStatus->setPlainText(ForDisplay(text));
+}
+
+QString frmMain::StatusText() const
+{
+    // The user may type into the box; what it shows is what counts.
+    return TxtStatus->toPlainText().replace(QLatin1Char('\n'), platform::kCrLf);
+}
+
+QString frmMain::InstructionText() const
+{
+    return Label1->text().replace(QLatin1Char('\n'), platform::kCrLf);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // Closing the window ends the application, also under a running handler.
+    event->accept();
+    platform_.RequestEnd();
+}

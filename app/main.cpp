@@ -1,0 +1,21 @@
+#include <QApplication>
+
+#include "app/frmMain.h"
+#include "calibration/result_log_location.h"
+#include "platform/qt_platform.h"
+#include "platform/system_power_source.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dorvik"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.dorvik.Dorvik"));
+
+    const auto power = platform::CreateSystemPowerSource();
+    platform::QtPlatform platform(*power);
+    frmMain window(platform, calibration::ResultLogPath());
+    window.Dispatch(&frmMain::Form_Load);
+    if (platform.HasEnded())
+        return 0;
+    return QApplication::exec();
+}

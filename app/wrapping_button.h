@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QPushButton>
+
+// A push button whose caption wraps at word boundaries when it is wider
+// than the button, as the window's two-line captions need.
+class WrappingButton : public QPushButton {
+    Q_OBJECT
+
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};

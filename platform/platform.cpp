@@ -1,0 +1,52 @@
+#include "platform/platform.h"
+
+namespace platform {
+
+QString UntrappedError::ReportText() const
+{
+    return what_ + kCrLf + kCrLf + reason_;
+}
+
+int Platform::MsgBox(const QString& text, int style, const QString& title)
+{
+    ThrowIfEnded();
+    const int answer = ShowMessageBox(text, style, title.isEmpty() ? kAppTitle : title);
+    ThrowIfEnded();  // the window may have been closed while the box was open
+    return answer;
+}
+
+void Platform::DoEvents()
+{
+    ThrowIfEnded();
+    PumpEvents();
+    ThrowIfEnded();
+}
+
+void Platform::End()
+{
+    RequestEnd();
+    throw EndRequested{};
+}
+
+void Platform::RequestEnd()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    OnEnd();
+}
+
+void Platform::ReportAndEnd(const UntrappedError& error)
+{
+    if (!ended_)
+        ShowMessageBox(error.ReportText(), vbOKOnly + vbCritical, kAppTitle);
+    End();
+}
+
+void Platform::ThrowIfEnded() const
+{
+    if (ended_)
+        throw EndRequested{};
+}
+
+}  // namespace platform

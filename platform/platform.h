@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+#include "power/system_power_status.h"
+
+namespace platform {
+
+// Message box styles are the sum of a button set and an icon.
+enum MsgBoxStyle : int {
+    vbOKOnly = 0,
+    vbYesNoCancel = 3,
+    vbYesNo = 4,
+    vbCritical = 16,
+    vbExclamation = 48,
+};
+inline constexpr int kButtonSetMask = 7;
+inline constexpr int kIconMask = 0x70;
+
+// The button a message box was closed with.
+enum MsgBoxResult : int {
+    vbOK = 1,
+    vbCancel = 2,
+    vbYes = 6,
+    vbNo = 7,
+};
+
+inline const QString kAppTitle = QStringLiteral("Dorvik");
+inline const QString kCrLf = QStringLiteral("\r\n");
+
+// Thrown by End (and by any pump or box that returns after End) to unwind
+// the frames of every running handler. Caught only where a handler is
+// entered, so no handler statement runs after End.
+struct EndRequested {};
+
+// An error that no handler traps: the application reports it and ends.
+class UntrappedError : public std::runtime_error {
+public:
+    UntrappedError(QString what, QString reason)
+        : std::runtime_error(what.toStdString()), what_(std::move(what)), reason_(std::move(reason)) {}
+    const QString& What() const { return what_; }
+    const QString& Reason() const { return reason_; }
+    QString ReportText() const;
+
+private:
+    QString what_;
+    QString reason_;
+};
+
+// The window's interval timer. It delivers at most one tick per pass of the
+// event loop, however many intervals have passed.
+class IntervalTimer {
+public:
+    virtual ~IntervalTimer() = default;
+    virtual void SetInterval(int milliseconds) = 0;
+};
+
+// Everything the window's handlers need from the system and the toolkit.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Modal box; an empty title means the application title. Returns the
+    // pressed button (vbOK, vbCancel, vbYes, vbNo).
+    int MsgBox(const QString& text, int style = vbOKOnly, const QString& title = {});
+    // Processes every pending event, running their handlers, and returns.
+    void DoEvents();
+    // Blocks the one thread; no event is processed meanwhile.
+    virtual void Sleep(int milliseconds) = 0;
+    virtual std::unique_ptr<IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) = 0;
+    // Starts a program without waiting for it and without a shell. A program
+    // that cannot be started raises an UntrappedError.
+    virtual void Launch(const QString& program, const QStringList& arguments) = 0;
+    // Local date and time, to the second.
+    virtual QDateTime Now() = 0;
+    virtual int GetSystemPowerStatus(SYSTEM_POWER_STATUS& status) = 0;
+
+    // Ends the application at once: no further handler code runs.
+    [[noreturn]] void End();
+    // Asks for the end without unwinding, from a close of the window: the
+    // next pump of a running handler unwinds it.
+    void RequestEnd();
+    bool HasEnded() const { return ended_; }
+    // The platform's own report of an untrapped error, then End.
+    [[noreturn]] void ReportAndEnd(const UntrappedError& error);
+
+protected:
+    virtual int ShowMessageBox(const QString& text, int style, const QString& title) = 0;
+    virtual void PumpEvents() = 0;
+    // Hides the windows and stops the event loop.
+    virtual void OnEnd() = 0;
+
+private:
+    void ThrowIfEnded() const;
+    bool ended_ = false;
+};
+
+}  // namespace platform

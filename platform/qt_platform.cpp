@@ -1,0 +1,134 @@
+#include "platform/qt_platform.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+namespace platform {
+namespace {
+
+class QtIntervalTimer : public IntervalTimer {
+public:
+    QtIntervalTimer(int intervalMs, std::function<void()> onTick)
+    {
+        QObject::connect(&timer_, &QTimer::timeout, std::move(onTick));
+        timer_.start(intervalMs);
+    }
+    void SetInterval(int milliseconds) override { timer_.setInterval(milliseconds); }
+
+private:
+    QTimer timer_;
+};
+
+QString ForDisplay(QString text)
+{
+    return text.replace(kCrLf, QStringLiteral("\n"));
+}
+
+QMessageBox::Icon IconOf(int style)
+{
+    switch (style & kIconMask) {
+    case vbCritical: return QMessageBox::Critical;
+    case vbExclamation: return QMessageBox::Warning;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+}  // namespace
+
+QtPlatform::QtPlatform(PowerStatusSource& power, std::function<void()> quit)
+    : power_(power), quit_(quit ? std::move(quit) : [] { QCoreApplication::exit(0); })
+{
+}
+
+void QtPlatform::Sleep(int milliseconds)
+{
+    QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+std::unique_ptr<IntervalTimer> QtPlatform::CreateTimer(int intervalMs, std::function<void()> onTick)
+{
+    return std::make_unique<QtIntervalTimer>(intervalMs, std::move(onTick));
+}
+
+void QtPlatform::Launch(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    if (!process.startDetached())
+        throw UntrappedError(QStringLiteral("Could not start the program \"%1\".").arg(program),
+                             process.errorString());
+}
+
+QDateTime QtPlatform::Now()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.addMSecs(-now.time().msec());
+}
+
+int QtPlatform::GetSystemPowerStatus(SYSTEM_POWER_STATUS& status)
+{
+    return power_.Query(status);
+}
+
+void QtPlatform::ConfigureMessageBox(QMessageBox& box, const QString& text, int style, const QString& title)
+{
+    box.setWindowTitle(title);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(ForDisplay(text));
+    box.setIcon(IconOf(style));
+    switch (style & kButtonSetMask) {
+    case vbYesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
+    case vbYesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+        break;
+    }
+}
+
+int QtPlatform::AnswerOf(const QMessageBox& box)
+{
+    // A box closed without a button press (the application ending under it)
+    // counts as its escape answer.
+    const QAbstractButton* pressed = box.clickedButton() ? box.clickedButton() : box.escapeButton();
+    switch (pressed ? box.standardButton(const_cast<QAbstractButton*>(pressed)) : QMessageBox::Cancel) {
+    case QMessageBox::Yes: return vbYes;
+    case QMessageBox::No: return vbNo;
+    case QMessageBox::Ok: return vbOK;
+    default: return vbCancel;
+    }
+}
+
+int QtPlatform::ShowMessageBox(const QString& text, int style, const QString& title)
+{
+    QMessageBox box(QApplication::activeWindow());
+    ConfigureMessageBox(box, text, style, title);
+    box.exec();
+    return AnswerOf(box);
+}
+
+void QtPlatform::PumpEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtPlatform::OnEnd()
+{
+    for (QWidget* window : QApplication::topLevelWidgets())
+        window->hide();
+    quit_();
+}
+
+}  // namespace platform

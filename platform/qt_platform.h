@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+
+#include "platform/platform.h"
+#include "platform/power_status_source.h"
+
+class QMessageBox;
+
+namespace platform {
+
+// The platform on Qt: real boxes, the real event loop, the real clock.
+class QtPlatform : public Platform {
+public:
+    // quit stops the application's event loop; tests pass their own so that
+    // they never reach QCoreApplication::exit().
+    explicit QtPlatform(PowerStatusSource& power, std::function<void()> quit = {});
+
+    void Sleep(int milliseconds) override;
+    std::unique_ptr<IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
+    void Launch(const QString& program, const QStringList& arguments) override;
+    QDateTime Now() override;
+    int GetSystemPowerStatus(SYSTEM_POWER_STATUS& status) override;
+
+    // Builds the box for a style; exposed so tests can inspect it.
+    static void ConfigureMessageBox(QMessageBox& box, const QString& text, int style, const QString& title);
+    // The answer code of the button a box was closed with.
+    static int AnswerOf(const QMessageBox& box);
+
+protected:
+    int ShowMessageBox(const QString& text, int style, const QString& title) override;
+    void PumpEvents() override;
+    void OnEnd() override;
+
+private:
+    PowerStatusSource& power_;
+    std::function<void()> quit_;
+};
+
+}  // namespace platform

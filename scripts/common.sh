@@ -1,0 +1,36 @@
+# Shared by the build scripts: make sure the Debian packages are there.
+# Usage: ensure_packages pkg...
+ensure_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
+            || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+            sudo=(sudo)
+        elif command -v sudo >/dev/null 2>&1 && [ -t 0 ]; then
+            sudo=(sudo)
+        else
+            echo "These Debian packages are missing: ${missing[*]}" >&2
+            echo "Install them as root (apt-get install ${missing[*]}) and run this again." >&2
+            exit 1
+        fi
+    fi
+    echo "Installing ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+BUILD_PACKAGES=(cmake make g++ qt6-base-dev libgl-dev fonts-liberation)
+
+configure_and_build() {
+    local dir="$1"
+    shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j"$(nproc)"
+}
