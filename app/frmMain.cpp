@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include <QCloseEvent>
+#include <QFontInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -10,6 +11,8 @@
 namespace {
 
 // 8.25 points of MS Sans Serif, or the closest sans-serif face installed.
+// The substitutes run about six per cent wider than MS Sans Serif; narrowing
+// them keeps the instruction lines wrapping where their runs of blanks say.
 QFont WindowFont(bool bold)
 {
     QFont font;
@@ -18,6 +21,8 @@ QFont WindowFont(bool bold)
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     font.setBold(bold);
+    if (!QFontInfo(font).family().startsWith(QStringLiteral("MS Sans Serif")))
+        font.setLetterSpacing(QFont::PercentageSpacing, 94);
     return font;
 }
 
