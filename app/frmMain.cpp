@@ -98,6 +98,7 @@ void frmMain::CreateControls()
     ConnectHandler(cmdExit, &frmMain::cmdExit_Click);
     ConnectHandler(Help, &frmMain::Help_Click);
     ConnectHandler(cmdFast, &frmMain::cmdFast_Click);
+    ConnectHandler(Command1, &frmMain::Command1_Click);
 }
 
 void frmMain::ConnectHandler(QPushButton* button, void (frmMain::*handler)())

@@ -5,8 +5,10 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
+#include "platform/power_panel.h"
 #include "power/system_power_status.h"
 
 namespace platform {
@@ -76,6 +78,8 @@ public:
     // Starts a program without waiting for it and without a shell. A program
     // that cannot be started raises an UntrappedError.
     virtual void Launch(const QString& program, const QStringList& arguments) = 0;
+    // The power options panel of this machine, if it has one.
+    virtual std::optional<CommandLine> PowerOptionsPanel() = 0;
     // Local date and time, to the second.
     virtual QDateTime Now() = 0;
     virtual int GetSystemPowerStatus(SYSTEM_POWER_STATUS& status) = 0;

@@ -8,6 +8,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace platform {
 namespace {
 
@@ -60,9 +64,21 @@ void QtPlatform::Launch(const QString& program, const QStringList& arguments)
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
+#ifdef Q_OS_WIN
+    // Shown normally without taking the focus (window style 4).
+    process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments* args) {
+        args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+        args->startupInfo->wShowWindow = SW_SHOWNOACTIVATE;
+    });
+#endif
     if (!process.startDetached())
         throw UntrappedError(QStringLiteral("Could not start the program \"%1\".").arg(program),
                              process.errorString());
+}
+
+std::optional<CommandLine> QtPlatform::PowerOptionsPanel()
+{
+    return SystemPowerPanel();
 }
 
 QDateTime QtPlatform::Now()

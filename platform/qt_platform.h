@@ -19,6 +19,7 @@ public:
     void Sleep(int milliseconds) override;
     std::unique_ptr<IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
     void Launch(const QString& program, const QStringList& arguments) override;
+    std::optional<CommandLine> PowerOptionsPanel() override;
     QDateTime Now() override;
     int GetSystemPowerStatus(SYSTEM_POWER_STATUS& status) override;
 

@@ -84,6 +84,11 @@ void FakePlatform::PumpEvents()
 {
     ++pumps;
     Advance(pumpCostMs);
+    if (elapsedMs_ > deadlineMs) {
+        deadlineHit = true;
+        RequestEnd();
+        return;
+    }
     DeliverDue();
     if (onPump)
         onPump();

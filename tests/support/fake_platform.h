@@ -36,6 +36,10 @@ public:
     void RunIdle(qint64 milliseconds);
     // Simulated cost of one pump of a busy handler (keeps fast loops moving).
     qint64 pumpCostMs = 1;
+    // A handler still pumping at this time is ended, so a wrong script fails
+    // its test instead of hanging it.
+    qint64 deadlineMs = 100LL * 3600 * 1000;
+    bool deadlineHit = false;
 
     // Script: an action runs inside the first pump at or after the time.
     void At(qint64 elapsedMs, std::function<void()> action);
@@ -56,12 +60,15 @@ public:
 
     // Power status comes from here; without a source every query fails.
     platform::PowerStatusSource* power = nullptr;
+    // The power options panel the machine has.
+    std::optional<platform::CommandLine> panel = platform::CommandLine{QStringLiteral("power-panel"), {}};
     // When set, launching raises this error.
     std::function<void(const QString&)> launchFailure;
 
     void Sleep(int milliseconds) override;
     std::unique_ptr<platform::IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
     void Launch(const QString& program, const QStringList& arguments) override;
+    std::optional<platform::CommandLine> PowerOptionsPanel() override { return panel; }
     QDateTime Now() override;
     int GetSystemPowerStatus(SYSTEM_POWER_STATUS& status) override;
 

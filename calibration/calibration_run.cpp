@@ -1,0 +1,232 @@
+// The calibration run: one long handler that takes the user from the first
+// charge check to the battery's exhaustion, pumping events while it waits.
+#include <QPushButton>
+#include <QStringList>
+
+#include "app/frmMain.h"
+#include "platform/date_text.h"
+
+namespace {
+
+using platform::kCrLf;
+
+constexpr int kAdaptorWaitMs = 1000;
+constexpr int kPollMs = 500;
+constexpr int kSecondLookMs = 2000;
+constexpr int kSlowPassMs = 1000;
+constexpr std::uint8_t kFullPercent = 100;
+constexpr qint64 kChargeWindowTicks = 1200;
+constexpr qint64 kLogIntervalTicks = 60;
+
+const QString S1 = QStringLiteral("Please connect the AC Adaptor to begin the calibration run!");
+const QString S4 = QStringLiteral("Please REMOVE THE AC ADAPTER to begin the calibration...");
+const QString S5 = QStringLiteral("Calibration run now Started");
+
+QString S2(int percent)
+{
+    return QStringList{
+        QStringLiteral("Waiting for battery to finish charging..."),
+        QStringLiteral("Total battery power remaining: %1%").arg(percent),
+        QStringLiteral("(Hint: To allow faster charging, shutdown the system.)"),
+    }.join(kCrLf);
+}
+
+QString S3()
+{
+    return QStringList{
+        QStringLiteral("Please change the POWER SCHEME to PORTABLE/LAPTOP."),
+        QStringLiteral("Then change the RUNNING ON BATTERIES column items to NEVER")
+            + QStringLiteral(" i.e. set the TURN OFF MONITOR, TURN OFF HARD DISKS, SYSTEM STANDBY and SYSTEM HIBERNATES settings (if present)")
+            + QStringLiteral(" all to NEVER. Finally set the ALARMS to as low a setting as possible."),
+        QStringLiteral("Then click on OK to close down Control Panel"),
+    }.join(kCrLf);
+}
+
+const QString M1 = QStringLiteral("Error returning battery status (no battery?)");
+const QString M2 = QStringLiteral("Unknown battery charge level, cannot continue!");
+const QString M3 = QStringLiteral("The battery does not seem to be charging!\r\nWould you like to start calibration anyway?");
+const QString M4 = QStringLiteral("Please set up the Power Scheme according to the instructions\r\n"
+                                  "displayed in the box below and then click on OK");
+const QString M5 = QStringLiteral("Ready to run the calibration now?");
+const QString M6 = QStringLiteral("The AC Adaptor has been connected!\r\n"
+                                  "Please click on View Result to see how long the battery lasted\r\n"
+                                  "(or exit and re-run this application if the battery did not fully discharge).");
+
+enum class Phase { AdaptorWait, ChargeWait, PowerSchemeSetup, UnplugWait };
+
+// The run's locals and its phases, for the length of one handler call.
+class CalibrationRun {
+public:
+    explicit CalibrationRun(frmMain& window) : w_(window), p_(window.Platform()) {}
+
+    void Run()
+    {
+        w_.ShowInstructions();
+        w_.Command1->setEnabled(false);
+        if (!Read()) {
+            p_.MsgBox(M1, platform::vbOKOnly + platform::vbCritical);
+            p_.End();
+        }
+        Phase phase = status_.ACLineStatus == power::kAcOnline ? Phase::ChargeWait : Phase::AdaptorWait;
+        while (phase != Phase::UnplugWait) {
+            switch (phase) {
+            case Phase::AdaptorWait: phase = AdaptorWait(); break;
+            case Phase::ChargeWait: phase = ChargeWait(); break;
+            case Phase::PowerSchemeSetup: phase = PowerSchemeSetup(); break;
+            case Phase::UnplugWait: break;
+            }
+        }
+        UnplugWait();
+        Discharge();
+        p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
+    }
+
+private:
+    int Read() { return p_.GetSystemPowerStatus(status_); }
+
+    Phase AdaptorWait()
+    {
+        while (status_.ACLineStatus != power::kAcOnline) {
+            w_.SetStatusText(S1);
+            p_.DoEvents();
+            p_.Sleep(kAdaptorWaitMs);
+            Read();
+        }
+        return Phase::ChargeWait;
+    }
+
+    Phase ChargeWait()
+    {
+        p_.DoEvents();
+        bool stopWaiting = false;
+        w_.Seconds = 0;
+        Read();
+        std::uint8_t windowStartPercent = status_.BatteryLifePercent;
+
+        while (!stopWaiting && status_.BatteryLifePercent != kFullPercent) {
+            p_.Sleep(kPollMs);
+            Read();
+            if (status_.BatteryLifePercent == power::kUnknownByte) {
+                p_.Sleep(kSecondLookMs);
+                Read();
+                if (status_.BatteryLifePercent == power::kUnknownByte) {
+                    p_.MsgBox(M2, platform::vbOKOnly + platform::vbExclamation);
+                    p_.End();
+                }
+            } else {
+                w_.SetStatusText(S2(status_.BatteryLifePercent));
+                if (status_.ACLineStatus == power::kAcOffline)
+                    stopWaiting = true;
+            }
+            p_.DoEvents();
+            if (w_.Seconds > kChargeWindowTicks) {
+                w_.Seconds = 0;
+                if (status_.BatteryLifePercent == windowStartPercent
+                    && p_.MsgBox(M3, platform::vbYesNo) == platform::vbYes)
+                    stopWaiting = true;
+                windowStartPercent = status_.BatteryLifePercent;
+            }
+        }
+
+        if (status_.ACLineStatus != power::kAcOnline)
+            return Phase::AdaptorWait;
+        if (status_.BatteryFlag != power::kFlagHigh)
+            return Phase::ChargeWait;
+        return Phase::PowerSchemeSetup;
+    }
+
+    Phase PowerSchemeSetup()
+    {
+        w_.SetStatusText(S3());
+        if (const auto panel = p_.PowerOptionsPanel())
+            p_.Launch(panel->program, panel->arguments);
+        p_.MsgBox(M4, platform::vbOKOnly);
+        switch (p_.MsgBox(M5, platform::vbYesNoCancel)) {
+        case platform::vbYes: return Phase::UnplugWait;
+        case platform::vbNo: return Phase::PowerSchemeSetup;
+        default: p_.End();
+        }
+    }
+
+    void UnplugWait()
+    {
+        w_.SetStatusText(S4);
+        do {
+            p_.DoEvents();
+            p_.Sleep(kPollMs);
+            Read();
+        } while (status_.ACLineStatus != power::kAcOffline);
+        w_.SetStatusText(S5);
+    }
+
+    // Returns when the adaptor is found plugged in again; otherwise runs
+    // until the machine switches itself off.
+    void Discharge()
+    {
+        w_.Seconds = 0;
+        start_ = p_.Now();
+        for (;;) {
+            if (w_.Seconds % kLogIntervalTicks != 0) {
+                if (StatusPassFoundAdaptor())
+                    return;
+            } else {
+                WriteLog();
+                p_.Sleep(kPollMs);
+                p_.DoEvents();
+            }
+        }
+    }
+
+    bool StatusPassFoundAdaptor()
+    {
+        Read();
+        p_.DoEvents();
+        if (w_.Fast == 0)
+            p_.Sleep(kSlowPassMs);
+        const qint64 minutes = platform::MinutesBetween(start_, p_.Now());
+        const QString suffix = w_.Fast == 1 ? QStringLiteral(" (Fast Discharge)") : QStringLiteral(" (Slow Discharge)");
+        w_.SetStatusText(S6(minutes, suffix));
+        if (status_.ACLineStatus != power::kAcOnline)
+            return false;
+        p_.Sleep(kPollMs);
+        Read();
+        return status_.ACLineStatus == power::kAcOnline;
+    }
+
+    QString S6(qint64 minutes, const QString& suffix)
+    {
+        return QStringList{
+            QStringLiteral("Start=") + platform::DateText(start_),
+            QStringLiteral("Now=") + platform::DateText(p_.Now()),
+            QStringLiteral("Elapsed time=%1 min.  (%2% charged)").arg(minutes).arg(status_.BatteryLifePercent),
+            QString(),
+            QStringLiteral("CALIBRATION STARTED ") + suffix,
+            QString(),
+            QStringLiteral("PLEASE DO NOT SWITCH THE SYSTEM OFF"),
+            QStringLiteral("OR CLOSE THE LID."),
+            QStringLiteral("DO NOT RE-CONNECT THE AC ADAPTOR."),
+            QString(),
+            QStringLiteral("WARNING: If you continue to use the system, you may lose your work if the system switches off suddenly."),
+        }.join(kCrLf);
+    }
+
+    void WriteLog()
+    {
+        const qint64 minutes = platform::MinutesBetween(start_, p_.Now());
+        const QString text = QString::number(minutes) + kCrLf + platform::DateText(start_) + kCrLf
+                             + platform::DateText(p_.Now());
+        w_.WriteResultLog(w_.ResultLogPath(), text);
+    }
+
+    frmMain& w_;
+    platform::Platform& p_;
+    SYSTEM_POWER_STATUS status_{};
+    QDateTime start_;
+};
+
+}  // namespace
+
+void frmMain::Command1_Click()
+{
+    CalibrationRun(*this).Run();
+}
