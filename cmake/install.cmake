@@ -1,0 +1,31 @@
+# Installs Dorvik as a desktop application: the programs, the menu entry,
+# the icon in the hicolor theme and the AppStream metainfo. Included at the
+# end of the top-level CMakeLists.txt, so every program target exists.
+include(GNUInstallDirs)
+
+set(DORVIK_APP_ID io.github.dorvik.Dorvik)
+set(DORVIK_DATA_DIR ${PROJECT_SOURCE_DIR}/data)
+
+# Directories a package creates must not depend on the builder's umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE
+  GROUP_READ GROUP_EXECUTE
+  WORLD_READ WORLD_EXECUTE)
+
+install(TARGETS dorvik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET dorvik-demo)
+  install(TARGETS dorvik-demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+install(FILES ${DORVIK_DATA_DIR}/${DORVIK_APP_ID}.desktop
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${DORVIK_DATA_DIR}/${DORVIK_APP_ID}.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${DORVIK_DATA_DIR}/icons/${DORVIK_APP_ID}.svg
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${DORVIK_DATA_DIR}/icons/${DORVIK_APP_ID}.png
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
+  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)

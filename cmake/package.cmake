@@ -1,0 +1,36 @@
+# CPack: `cpack -G DEB` in the build directory makes a Debian package of
+# what cmake/install.cmake installs.
+set(CPACK_PACKAGE_NAME dorvik)
+set(CPACK_PACKAGE_VENDOR "The Dorvik developers")
+set(CPACK_PACKAGE_CONTACT "The Dorvik developers <dorvik@users.noreply.github.com>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "recalibrate a laptop battery's charge gauge")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Over months of use a laptop battery's charge gauge drifts, and the machine\n\
+may believe the battery empty while charge is left. Dorvik recalibrates the\n\
+gauge by one guided full cycle: it waits for a full charge on mains power,\n\
+waits for you to unplug, then keeps the machine running until the battery\n\
+is exhausted, writing a small result log. After recharging, View Result\n\
+tells you how many minutes the battery lasted.")
+set(CPACK_PACKAGE_HOMEPAGE_URL https://github.com/dorvik/dorvik)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+# Qt loads its window-system plugin at run time and the window asks for
+# Liberation Sans by name, so the linker cannot see these two.
+set(DORVIK_RUNTIME_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+find_program(DORVIK_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(DORVIK_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${DORVIK_RUNTIME_DEPENDS}")
+else()
+  # Without dpkg-dev, name the Debian 12 libraries the programs link.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6widgets6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6core6 (>= 6.4), ${DORVIK_RUNTIME_DEPENDS}")
+endif()
+
+include(CPack)

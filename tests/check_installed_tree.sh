@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary DESTDIR with prefix /usr, as the
+# Debian package does, and checks what a desktop needs from the tree.
+# Usage: check_installed_tree.sh CMAKE BUILD_DIR HAS_DEMO(0|1)
+set -euo pipefail
+
+cmake="$1"
+build_dir="$2"
+has_demo="$3"
+app_id=io.github.dorvik.Dorvik
+
+for tool in desktop-file-validate:desktop-file-utils appstreamcli:appstream; do
+    command -v "${tool%%:*}" >/dev/null \
+        || { echo "FAIL: ${tool%%:*} is missing (apt-get install ${tool#*:})"; exit 1; }
+done
+
+destdir="$(mktemp -d)"
+trap 'rm -rf "$destdir"' EXIT
+DESTDIR="$destdir" "$cmake" --install "$build_dir" --prefix /usr >/dev/null
+root="$destdir/usr"
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+check_executable() {
+    [ -f "$root/bin/$1" ] && [ -x "$root/bin/$1" ] || fail "bin/$1 is not an installed executable"
+}
+
+# Width and height from the PNG header: the IHDR chunk follows the
+# 8-byte signature and its own 8-byte length and type.
+png_size() {
+    od -An -tu1 -j16 -N8 "$1" | awk '{ print $1*16777216+$2*65536+$3*256+$4 "x" $5*16777216+$6*65536+$7*256+$8 }'
+}
+
+desktop_value() {
+    sed -n "s/^$1=//p" "$desktop"
+}
+
+check_executable dorvik
+if [ "$has_demo" = 1 ]; then
+    check_executable dorvik-demo
+fi
+
+desktop="$root/share/applications/$app_id.desktop"
+if [ -f "$desktop" ]; then
+    desktop-file-validate "$desktop" || fail "desktop entry does not validate"
+    exec_program="$(desktop_value Exec | cut -d' ' -f1)"
+    check_executable "$exec_program"
+    [ "$(desktop_value Icon)" = "$app_id" ] || fail "desktop entry's Icon is not $app_id"
+else
+    fail "desktop entry share/applications/$app_id.desktop is missing"
+fi
+
+metainfo="$root/share/metainfo/$app_id.metainfo.xml"
+if [ -f "$metainfo" ]; then
+    appstreamcli validate --no-net "$metainfo" || fail "metainfo does not validate"
+    grep -q "<id>$app_id</id>" "$metainfo" || fail "metainfo's id is not $app_id"
+    grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" \
+        || fail "metainfo does not launch $app_id.desktop"
+else
+    fail "metainfo share/metainfo/$app_id.metainfo.xml is missing"
+fi
+
+svg="$root/share/icons/hicolor/scalable/apps/$app_id.svg"
+png="$root/share/icons/hicolor/32x32/apps/$app_id.png"
+if [ -f "$svg" ]; then
+    grep -q '<svg' "$svg" || fail "$svg is not an SVG image"
+else
+    fail "scalable icon is missing"
+fi
+if [ -f "$png" ]; then
+    [ "$(head -c8 "$png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] \
+        || fail "$png is not a PNG image"
+    [ "$(png_size "$png")" = 32x32 ] || fail "$png is $(png_size "$png"), not 32x32"
+else
+    fail "32x32 icon is missing"
+fi
+
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+echo "installed tree is complete"
