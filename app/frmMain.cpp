@@ -93,6 +93,7 @@ void frmMain::CreateControls()
     ConnectHandler(cmdExit, &frmMain::cmdExit_Click);
     ConnectHandler(Help, &frmMain::Help_Click);
     ConnectHandler(cmdFast, &frmMain::cmdFast_Click);
+    ConnectHandler(Command2, &frmMain::Command2_Click);
 }
 
 void frmMain::ConnectHandler(QPushButton* button, void (frmMain::*handler)())
