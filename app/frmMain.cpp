@@ -99,6 +99,7 @@ void frmMain::CreateControls()
     ConnectHandler(Help, &frmMain::Help_Click);
     ConnectHandler(cmdFast, &frmMain::cmdFast_Click);
     ConnectHandler(Command1, &frmMain::Command1_Click);
+    ConnectHandler(Command2, &frmMain::Command2_Click);
 }
 
 void frmMain::ConnectHandler(QPushButton* button, void (frmMain::*handler)())

@@ -1,0 +1,86 @@
+// The result log and View Result.
+#include "calibration/result_log.h"
+
+#include <QStringList>
+
+#include "app/frmMain.h"
+#include "platform/date_text.h"
+#include "platform/text_file.h"
+
+namespace calibration {
+namespace {
+
+constexpr int kLogLines = 3;
+
+// Any failure to read the log; View Result turns it into its message.
+struct LogNotAccessible {};
+
+QDateTime DateFromLine(const QByteArray& line)
+{
+    const auto moment = platform::ParseDateText(QString::fromLocal8Bit(line));
+    if (!moment)
+        throw LogNotAccessible{};
+    return *moment;
+}
+
+}  // namespace
+
+void WriteResultLogFile(const QString& path, const QString& text)
+{
+    platform::ReplaceFileDurably(path, (text + platform::kCrLf).toLocal8Bit());
+}
+
+QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished)
+{
+    const QStringList lines = {
+        QStringLiteral("The previous run lasted for ") + minutesText
+            + QStringLiteral(" minutes before the battery ran out of charge."),
+        QString(),
+        QStringLiteral("Note: This time is not an accurate measure of battery life,"),
+        QStringLiteral("to do this, you need to run a BatteryMark test after calibrating the battery."),
+        QString(),
+        QStringLiteral("Started=") + platform::DateText(started),
+        QStringLiteral("Finished=") + platform::DateText(finished),
+    };
+    return lines.join(platform::kCrLf);
+}
+
+}  // namespace calibration
+
+void frmMain::WriteResultLog(const QString& path, const QString& text)
+{
+    calibration::WriteResultLogFile(path, text);
+}
+
+void frmMain::Command2_Click()
+{
+    QString minutesText = QString::number(0);
+    QString report;
+    try {
+        // A missing log is no error: never-read lines stand for the zero date-time.
+        QDateTime started = platform::ZeroDateTime();
+        QDateTime finished = platform::ZeroDateTime();
+        switch (platform::LookUpOrdinaryFile(ResultLogPath())) {
+        case platform::FileLookup::Missing:
+            break;
+        case platform::FileLookup::Failed:
+            throw calibration::LogNotAccessible{};
+        case platform::FileLookup::Found: {
+            const auto lines = platform::ReadFirstLines(ResultLogPath(), calibration::kLogLines);
+            if (!lines)
+                throw calibration::LogNotAccessible{};
+            minutesText = QString::fromLocal8Bit(lines->at(0));
+            started = calibration::DateFromLine(lines->at(1));
+            finished = calibration::DateFromLine(lines->at(2));
+            break;
+        }
+        }
+        report = calibration::ViewResultReport(minutesText, started, finished);
+    } catch (const platform::EndRequested&) {
+        throw;
+    } catch (...) {
+        platform_.MsgBox(calibration::kResultLogNotAccessible, platform::vbOKOnly);
+        return;
+    }
+    platform_.MsgBox(report, platform::vbOKOnly);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include "calibration/result_log_location.h"
+
+namespace calibration {
+
+// Replaces the log at the path with the text and CR LF, 8-bit, atomically and
+// durably: after a power cut the log holds the previous write or this one.
+// Raises platform::UntrappedError when the log cannot be written.
+void WriteResultLogFile(const QString& path, const QString& text);
+
+// The text of the box that View Result shows for any error.
+inline const QString kResultLogNotAccessible =
+    QStringLiteral("Result log ") + kResultLogShownName + QStringLiteral(" is not accessible!");
+
+// The View Result report: seven lines joined by CR LF.
+QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished);
+
+}  // namespace calibration

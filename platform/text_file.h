@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace platform {
+
+// Replaces the file at the path with the bytes so that a power cut at any
+// moment leaves either the old file or the new one, complete: the bytes go
+// to a temporary file in the same directory, reach the disk, and are renamed
+// over the file; then the directory entry reaches the disk too. A missing
+// directory is created. Raises UntrappedError naming the path and the reason;
+// the old file is then untouched.
+void ReplaceFileDurably(const QString& path, const QByteArray& bytes);
+
+// What a look-up among ordinary files found. Directories, FIFOs, devices,
+// sockets and hidden files are not ordinary files: they count as missing.
+enum class FileLookup { Found, Missing, Failed };
+FileLookup LookUpOrdinaryFile(const QString& path);
+
+// Most bytes a line reader takes in: bad input never hangs or eats memory.
+inline constexpr qint64 kLineReadLimit = 64 * 1024;
+
+// The first `count` lines of an ordinary file, without their line ends (CR LF
+// or LF); a last line without one runs to the end of the file. Nothing when
+// the file is not an ordinary file, cannot be opened or read, has fewer lines,
+// or its lines do not fit in the first `byteLimit` bytes.
+std::optional<QList<QByteArray>> ReadFirstLines(const QString& path, int count,
+                                                qint64 byteLimit = kLineReadLimit);
+
+}  // namespace platform
