@@ -93,6 +93,7 @@ void frmMain::CreateControls()
     ConnectHandler(cmdExit, &frmMain::cmdExit_Click);
     ConnectHandler(Help, &frmMain::Help_Click);
     ConnectHandler(cmdFast, &frmMain::cmdFast_Click);
+    ConnectHandler(cmdGP, &frmMain::cmdGP_Click);
 }
 
 void frmMain::ConnectHandler(QPushButton* button, void (frmMain::*handler)())
