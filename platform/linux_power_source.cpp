@@ -140,16 +140,16 @@ bool IsLineType(std::string_view type)
 Kind KindOf(const Supply& supply)
 {
     const auto type = supply.Text("type");
-    if (!type)
+    const bool battery = type && *type == "Battery";
+    if (!battery && !(type && IsLineType(*type)))
         return Kind::Ignored;
     const auto scope = supply.Text("scope");
     if (scope && EqualsIgnoringCase(*scope, "Device"))
-        return Kind::Ignored;
-    if (*type == "Battery") {
-        const auto present = supply.Number("present");
-        return present && *present == 0 ? Kind::Ignored : Kind::Battery;
-    }
-    return IsLineType(*type) ? Kind::LineSupply : Kind::Ignored;
+        return Kind::Ignored;  // a mouse's or a pen's, never the system's
+    if (!battery)
+        return Kind::LineSupply;
+    const auto present = supply.Number("present");
+    return present && *present == 0 ? Kind::Ignored : Kind::Battery;
 }
 
 BatteryState StateOf(const Supply& supply)
@@ -180,62 +180,57 @@ std::optional<double> Volts(const Supply& supply)
 // Now and full in one unit (µWh or µAh); a missing or zero full value
 // falls back to the design value.
 struct Gauge {
-    std::optional<double> now;
+    double now;
     std::optional<double> full;
 };
 
-Gauge GaugeOf(const Supply& supply, const char* now, const char* full, const char* design)
+// Nothing when the battery does not report in this unit.
+std::optional<Gauge> GaugeOf(const Supply& supply, const char* now, const char* full, const char* design)
 {
+    const auto nowValue = supply.Magnitude(now);
+    if (!nowValue)
+        return std::nullopt;
     auto fullValue = PositiveOrNothing(supply.Magnitude(full));
     if (!fullValue)
         fullValue = PositiveOrNothing(supply.Magnitude(design));
-    return {supply.Magnitude(now), fullValue};
-}
-
-std::optional<double> RatioPercent(const Gauge& gauge)
-{
-    if (gauge.now && gauge.full)
-        return 100.0 * *gauge.now / *gauge.full;
-    return std::nullopt;
-}
-
-std::optional<double> Scaled(std::optional<double> value, double factor)
-{
-    return value ? std::optional<double>(*value * factor) : std::nullopt;
+    return Gauge{*nowValue, fullValue};
 }
 
 Battery ReadBattery(const Supply& supply)
 {
     Battery battery;
     battery.state = StateOf(supply);
-
-    const auto capacity = supply.Magnitude("capacity");
-    if (capacity)
+    if (const auto capacity = supply.Magnitude("capacity"))
         battery.percent = std::min(*capacity, 100.0);
 
-    const Gauge energy = GaugeOf(supply, "energy_now", "energy_full", "energy_full_design");
+    // Read only when needed: each attribute read costs a visit to the driver.
     std::optional<double> volts;
-    if (energy.now || energy.full) {
-        battery.energyWh = Scaled(energy.now, 1e-6);
-        battery.fullEnergyWh = Scaled(energy.full, 1e-6);
-        if (!battery.percent)
-            battery.percent = RatioPercent(energy);
-    } else {
-        const Gauge charge = GaugeOf(supply, "charge_now", "charge_full", "charge_full_design");
-        volts = Volts(supply).value_or(kNominalVolts);
-        battery.energyWh = Scaled(charge.now, *volts * 1e-6);
-        battery.fullEnergyWh = Scaled(charge.full, *volts * 1e-6);
-        if (!battery.percent)
-            battery.percent = RatioPercent(charge);
-    }
-
-    if (const auto power = supply.Number("power_now")) {
-        battery.rateW = std::abs(*power) * 1e-6;
-    } else if (const auto current = supply.Number("current_now")) {
+    const auto voltsOnce = [&] {
         if (!volts)
             volts = Volts(supply).value_or(kNominalVolts);
-        battery.rateW = std::abs(*current) * *volts * 1e-6;
+        return *volts;
+    };
+
+    double microToWh = 1e-6;
+    auto gauge = GaugeOf(supply, "energy_now", "energy_full", "energy_full_design");
+    if (!gauge) {
+        gauge = GaugeOf(supply, "charge_now", "charge_full", "charge_full_design");
+        if (gauge)
+            microToWh = voltsOnce() * 1e-6;
     }
+    if (gauge) {
+        battery.energyWh = gauge->now * microToWh;
+        if (gauge->full) {
+            battery.fullEnergyWh = *gauge->full * microToWh;
+            if (!battery.percent)
+                battery.percent = 100.0 * gauge->now / *gauge->full;
+        }
+    }
+
+    if (const auto power = supply.Number("power_now"))
+        battery.rateW = std::abs(*power) * 1e-6;
+    else if (const auto current = supply.Number("current_now"))
+        battery.rateW = std::abs(*current) * voltsOnce() * 1e-6;
     return battery;
 }
 
