@@ -100,6 +100,7 @@ void frmMain::CreateControls()
     ConnectHandler(cmdFast, &frmMain::cmdFast_Click);
     ConnectHandler(Command1, &frmMain::Command1_Click);
     ConnectHandler(Command2, &frmMain::Command2_Click);
+    ConnectHandler(cmdGP, &frmMain::cmdGP_Click);
 }
 
 void frmMain::ConnectHandler(QPushButton* button, void (frmMain::*handler)())

@@ -183,7 +183,7 @@ void CalibrationRunTest::chargeWaitShowsPercentAndAsksOnlyWhenItDoesNotMove()
     // second, unmoved one asked about 20 minutes later.
     QVERIFY(r.platform.ElapsedMs() > 40 * 60 * 1000);
     QVERIFY(r.platform.ElapsedMs() < 44 * 60 * 1000);
-    QCOMPARE(r.platform.sleeps.filter(500).size(), r.platform.sleeps.size());
+    QCOMPARE(r.platform.sleeps.count(500), r.platform.sleeps.size());
 }
 
 void CalibrationRunTest::chargeWaitYesGoesOnOnlyWhenHighAndNotCharging()
@@ -348,7 +348,7 @@ void CalibrationRunTest::dischargeLogsRightAfterStartAndEveryMinute()
         if (s == 0)
             logsAt0.append(r.Log());
         else if (s % 60 == 0 && s != lastSeconds)
-            minuteLogs.append({s, {}});
+            minuteLogs.append(qMakePair(s, QStringList()));
         else if (s % 60 == 1 && lastSeconds % 60 == 0 && !minuteLogs.isEmpty())
             minuteLogs.last().second = r.Log();
         lastSeconds = s;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "platform/power_status_source.h"
+
+namespace platform {
+
+// The power status as the kernel reports it under a power_supply class
+// directory (/sys/class/power_supply on a real machine), read afresh on
+// every query. Unreadable or nonsensical attributes count as missing; the
+// query fails only when the directory itself cannot be read.
+class LinuxPowerSource : public PowerStatusSource {
+public:
+    explicit LinuxPowerSource(QString directory);
+    int Query(SYSTEM_POWER_STATUS& status) override;
+
+private:
+    std::string directory_;
+};
+
+}  // namespace platform

@@ -1,0 +1,146 @@
+#include "platform/simulated_battery.h"
+
+#include <algorithm>
+
+#include "power/power_status_rules.h"
+
+namespace platform {
+
+SimulatedBattery::SimulatedBattery(std::function<qint64()> clockMs)
+    : clockMs_(std::move(clockMs)), lastMs_(clockMs_())
+{
+}
+
+// Every setter first brings the charge up to now, so that a change applies
+// from the moment it is made.
+void SimulatedBattery::SetAcPlugged(bool plugged)
+{
+    CatchUp();
+    acPlugged_ = plugged;
+    fullSinceMs_ = -1;
+}
+
+void SimulatedBattery::SetChargePercent(double percent)
+{
+    CatchUp();
+    percent_ = std::clamp(percent, 0.0, 100.0);
+    fullSinceMs_ = -1;
+}
+
+void SimulatedBattery::SetChargingStalled(bool stalled)
+{
+    CatchUp();
+    stalled_ = stalled;
+}
+
+void SimulatedBattery::SetReadingUnknown(bool unknown) { readingUnknown_ = unknown; }
+void SimulatedBattery::SetQueryFails(bool fails) { queryFails_ = fails; }
+
+void SimulatedBattery::SetBatteryPresent(bool present)
+{
+    CatchUp();
+    present_ = present;
+}
+
+void SimulatedBattery::SetCapacityWh(double capacityWh)
+{
+    CatchUp();
+    capacityWh_ = capacityWh;
+}
+
+void SimulatedBattery::SetDrawW(double drawW)
+{
+    CatchUp();
+    drawW_ = drawW;
+    drawHook_ = nullptr;
+}
+
+void SimulatedBattery::SetDrawHook(std::function<double()> drawW)
+{
+    CatchUp();
+    drawHook_ = std::move(drawW);
+}
+
+void SimulatedBattery::SetChargeRateW(double chargeRateW)
+{
+    CatchUp();
+    chargeRateW_ = chargeRateW;
+}
+
+double SimulatedBattery::ChargePercent()
+{
+    CatchUp();
+    return percent_;
+}
+
+bool SimulatedBattery::Charging()
+{
+    CatchUp();
+    return ChargerRuns() && (percent_ < 100.0 || fullSinceMs_ < 0 || lastMs_ - fullSinceMs_ < kTrickleMs);
+}
+
+bool SimulatedBattery::SwitchedOff()
+{
+    CatchUp();
+    return switchedOff_;
+}
+
+double SimulatedBattery::DrawW() const
+{
+    return std::max(0.0, drawHook_ ? drawHook_() : drawW_);
+}
+
+// The charge moves at the power of the last step over the time since.
+void SimulatedBattery::CatchUp()
+{
+    const qint64 now = clockMs_();
+    const double hours = static_cast<double>(now - lastMs_) / 3'600'000.0;
+    if (hours <= 0 || !present_ || capacityWh_ <= 0) {
+        lastMs_ = std::max(lastMs_, now);
+        return;
+    }
+    if (ChargerRuns()) {
+        const double percentPerHour = 100.0 * chargeRateW_ / capacityWh_;
+        if (percent_ < 100.0 && percentPerHour > 0) {
+            const double hoursToFull = (100.0 - percent_) / percentPerHour;
+            if (hoursToFull <= hours)
+                fullSinceMs_ = lastMs_ + static_cast<qint64>(hoursToFull * 3'600'000.0);
+            percent_ = std::min(100.0, percent_ + percentPerHour * hours);
+        } else if (percent_ >= 100.0 && fullSinceMs_ < 0) {
+            fullSinceMs_ = lastMs_;
+        }
+    } else if (!acPlugged_) {
+        percent_ = std::max(0.0, percent_ - 100.0 * DrawW() / capacityWh_ * hours);
+        switchedOff_ = switchedOff_ || percent_ <= 0.0;
+    }
+    lastMs_ = now;
+}
+
+int SimulatedBattery::Query(SYSTEM_POWER_STATUS& status)
+{
+    const bool charging = Charging();  // catches up
+    if (queryFails_) {
+        status = power::UnknownPowerStatus();
+        return 0;
+    }
+    status = {acPlugged_ ? power::kAcOnline : power::kAcOffline, 0, 0, 0, power::kUnknownTime, power::kUnknownTime};
+    if (!present_) {
+        status.ACLineStatus = power::kAcOnline;
+        status.BatteryFlag = power::kFlagNoSystemBattery;
+        status.BatteryLifePercent = power::kUnknownByte;
+    } else if (readingUnknown_) {
+        status.BatteryFlag = power::kUnknownByte;
+        status.BatteryLifePercent = power::kUnknownByte;
+    } else {
+        status.BatteryLifePercent = power::RoundedPercent(percent_);
+        status.BatteryFlag = power::BatteryFlagFor(status.BatteryLifePercent, charging);
+        if (!acPlugged_) {
+            const power::BatteryTimes times = power::TimesOnBattery(capacityWh_ * percent_ / 100.0, capacityWh_, DrawW());
+            status.BatteryLifeTime = times.remaining;
+            status.BatteryFullLifeTime = times.full;
+        }
+    }
+    return 1;
+}
+
+}  // namespace platform

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QtGlobal>
+#include <functional>
+
+#include "platform/power_status_source.h"
+
+namespace platform {
+
+// A notebook battery in simulated time, for tests and the demo. The charge
+// moves with the clock it is given: it rises on AC (unless charging
+// stalls), falls with the draw on battery, and the times follow from the
+// capacity and the draw.
+class SimulatedBattery : public PowerStatusSource {
+public:
+    // clockMs: simulated time in milliseconds; it never goes back.
+    explicit SimulatedBattery(std::function<qint64()> clockMs);
+
+    void SetAcPlugged(bool plugged);
+    void SetChargePercent(double percent);
+    void SetChargingStalled(bool stalled);
+    // The gauge reads unknown (percent 255) while this is set.
+    void SetReadingUnknown(bool unknown);
+    void SetQueryFails(bool fails);
+    void SetBatteryPresent(bool present);
+    void SetCapacityWh(double capacityWh);
+    void SetDrawW(double drawW);
+    // The draw asked afresh at every step, e.g. from the process's CPU use.
+    void SetDrawHook(std::function<double()> drawW);
+    void SetChargeRateW(double chargeRateW);
+
+    double ChargePercent();
+    bool Charging();
+    // The machine died: the charge reached 0 on battery. Stays set.
+    bool SwitchedOff();
+
+    int Query(SYSTEM_POWER_STATUS& status) override;
+
+    // A full battery on AC reports charging for this long before it reads
+    // high and not charging, as a real one tops up.
+    static constexpr qint64 kTrickleMs = 60'000;
+
+private:
+    void CatchUp();
+    double DrawW() const;
+    bool ChargerRuns() const { return acPlugged_ && !stalled_ && present_; }
+
+    std::function<qint64()> clockMs_;
+    qint64 lastMs_;
+    qint64 fullSinceMs_ = -1;  // when the charge last reached 100 on AC
+    double percent_ = 100.0;
+    double capacityWh_ = 50.0;
+    double drawW_ = 10.0;
+    std::function<double()> drawHook_;
+    double chargeRateW_ = 30.0;
+    bool acPlugged_ = true;
+    bool stalled_ = false;
+    bool readingUnknown_ = false;
+    bool queryFails_ = false;
+    bool present_ = true;
+    bool switchedOff_ = false;
+};
+
+}  // namespace platform
