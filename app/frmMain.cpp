@@ -128,7 +128,11 @@ void frmMain::Dispatch(const std::function<void()>& body)
 
 void frmMain::SetStatusText(const QString& text)
 {
-    TxtStatus->setPlainText(ForDisplay(text));
+    // The fast discharge loop sets the same text thousands of times a
+    // second; laying out an unchanged text again would only cost time.
+    const QString shown = ForDisplay(text);
+    if (TxtStatus->toPlainText() != shown)
+        TxtStatus->setPlainText(shown);
 }
 
 QString frmMain::StatusText() const

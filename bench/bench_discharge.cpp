@@ -102,7 +102,7 @@ private:
         switch (stage_) {
         case 0:  // wait for the unplug request, then unplug
             if (w_.StatusText().startsWith(QStringLiteral("Please REMOVE"))) {
-                battery_.SetPlugged(false);
+                battery_.SetAcPlugged(false);
                 stage_ = 1;
             }
             break;
@@ -154,7 +154,7 @@ private:
                 const long rssAfter = ResidentKiB();
                 std::printf("a million fast passes: %.1f s; resident memory %ld KiB before, %ld KiB after (growth %ld KiB)\n",
                             clock_.elapsed() / 1000.0, rssBefore_, rssAfter, rssAfter - rssBefore_);
-                battery_.SetPlugged(true);
+                battery_.SetAcPlugged(true);
                 stage_ = 6;
             }
             break;
@@ -213,10 +213,13 @@ int main(int argc, char* argv[])
 
     QElapsedTimer simulated;
     simulated.start();
-    platform::SimulatedBattery battery([&] { return simulated.elapsed(); });
-    battery.SetPlugged(true);
+    qint64 skipped = 0;
+    platform::SimulatedBattery battery([&] { return simulated.elapsed() + skipped; });
+    battery.SetAcPlugged(true);
     battery.SetChargePercent(100);
-    battery.SetTrickleDone();
+    SYSTEM_POWER_STATUS full{};
+    battery.Query(full);
+    skipped = platform::SimulatedBattery::kTrickleMs + 1000;  // the top-up at 100 is over
     CountingSource counter(battery);
 
     platform::QtPlatform qt(counter, [] {});

@@ -17,6 +17,7 @@ private slots:
     void helpTextIsThirteenLinesUnderTheApplicationTitle();
     void secondsCountsDeliveredTicksNotElapsedTime();
     void secondsGrowsPastSixteenBits();
+    void statusTextReplacesWhatTheUserTyped();
     void exitHidesTheWindowAndEnds();
     void endInANestedHandlerStopsTheInterruptedHandler();
     void closingTheWindowDuringAPumpingHandlerEndsIt();
@@ -160,6 +161,18 @@ void MainWindowTest::secondsGrowsPastSixteenBits()
     f.form->Seconds = 2147483647;
     f.form->MilliSec_Timer();
     QVERIFY(f.form->Seconds > 0);
+}
+
+void MainWindowTest::statusTextReplacesWhatTheUserTyped()
+{
+    WindowFixture f;
+    const QString text = CrLfJoined({"one", "", "three"});
+    f.form->SetStatusText(text);
+    QCOMPARE(f.form->StatusText(), text);
+    QTest::keyClicks(f.form->TxtStatus, QStringLiteral("typed"));
+    QVERIFY(f.form->StatusText() != text);
+    f.form->SetStatusText(text);
+    QCOMPARE(f.form->StatusText(), text);
 }
 
 void MainWindowTest::exitHidesTheWindowAndEnds()
