@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QtGlobal>
+#include <deque>
+#include <functional>
+
+namespace demo {
+
+// Processor time this process has used, user and system, in milliseconds.
+qint64 ProcessCpuMs();
+
+// The share of one processor that the process used over the last few
+// seconds, from samples that the caller takes regularly.
+class CpuUse {
+public:
+    CpuUse(std::function<qint64()> wallMs, std::function<qint64()> cpuMs, qint64 windowMs = 3000);
+
+    void Sample();
+    // 0 (idle) to 1 (one processor busy all the time).
+    double Share() const;
+
+private:
+    struct Reading {
+        qint64 wallMs;
+        qint64 cpuMs;
+    };
+    std::function<qint64()> wallMs_;
+    std::function<qint64()> cpuMs_;
+    qint64 windowMs_;
+    std::deque<Reading> readings_;
+};
+
+// A notebook's draw: the idle machine's, plus what a busy processor adds.
+inline constexpr double kIdleDrawW = 6.0;
+inline constexpr double kBusyProcessorDrawW = 24.0;
+double DrawForCpuShare(double share);
+
+}  // namespace demo

@@ -1,0 +1,64 @@
+#include "demo/demo_session.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdlib>
+
+namespace demo {
+
+void SwitchOffNow()
+{
+    std::_Exit(0);
+}
+
+DemoSession::DemoSession(QString resultLogPath, std::function<void()> quit, std::function<void()> switchOff)
+    : cpu_(MonotonicMs, ProcessCpuMs),
+      battery_([this] { return clock_.NowMs(); }),
+      platform_(battery_, std::move(quit)),
+      window_(platform_, std::move(resultLogPath)),
+      simulator_(battery_, clock_),
+      switchOff_(switchOff ? std::move(switchOff) : [] { SwitchOffNow(); })
+{
+    battery_.SetCapacityWh(kCapacityWh);
+    battery_.SetChargeRateW(kChargeRateW);
+    battery_.SetDrawHook([this] { return DrawForCpuShare(cpu_.Share()); });
+    cpu_.Sample();
+    QObject::connect(&simulator_, &BatterySimulatorWindow::closed, [this] { platform_.RequestEnd(); });
+    // A timer, so that the machine also dies while the calibration run pumps.
+    QObject::connect(&refresh_, &QTimer::timeout, [this] { Refresh(); });
+    refresh_.start(kRefreshMs);
+}
+
+void DemoSession::Start()
+{
+    PlaceWindows();
+    window_.Dispatch(&frmMain::Form_Load);
+    if (!platform_.HasEnded())
+        simulator_.show();
+}
+
+void DemoSession::Refresh()
+{
+    cpu_.Sample();
+    simulator_.Refresh();
+    if (!switchedOff_ && !simulator_.AcPlugged() && battery_.SwitchedOff()) {
+        switchedOff_ = true;
+        switchOff_();
+    }
+}
+
+// Side by side, the pair centred on the screen.
+void DemoSession::PlaceWindows()
+{
+    constexpr int kGap = 24;
+    simulator_.adjustSize();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const int width = window_.width() + kGap + simulator_.width();
+    const int left = area.left() + std::max(0, (area.width() - width) / 2);
+    const int top = area.top() + std::max(0, (area.height() - window_.height()) / 3);
+    window_.move(left, top);
+    simulator_.move(left + window_.width() + kGap, top);
+}
+
+}  // namespace demo

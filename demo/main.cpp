@@ -1,0 +1,16 @@
+#include <QApplication>
+
+#include "calibration/result_log_location.h"
+#include "demo/demo_session.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Dorvik"));
+
+    demo::DemoSession session(calibration::DemoResultLogPath());
+    session.Start();
+    if (session.Platform().HasEnded())
+        return 0;
+    return QApplication::exec();
+}
