@@ -184,7 +184,9 @@ void DemoEndToEndTest::wholeCalibrationUntilTheSimulatedMachineDies()
     QVERIFY(started && written);
     QVERIFY(*started >= testStart);
     QVERIFY(*written >= *started);
-    QCOMPARE(minutes, QString::number(platform::MinutesBetween(*started, *written)));
+    // The minutes come from a clock read just before the one of line 3.
+    const qint64 minutesToWrite = platform::MinutesBetween(*started, *written);
+    QVERIFY(minutes == QString::number(minutesToWrite) || minutes == QString::number(minutesToWrite - 1));
 
     // After "recharging": a fresh window on the same log reports it.
     platform::SimulatedBattery charged([] { return qint64(0); });
