@@ -13,18 +13,11 @@
 #include "calibration/result_log_location.h"
 #include "demo/demo_session.h"
 #include "platform/date_text.h"
+#include "support/find_control.h"
 #include "support/modal_driver.h"
 
 namespace {
 
-template <typename Control>
-Control* Find(QWidget& window, const QString& accessibleName)
-{
-    for (Control* control : window.findChildren<Control*>())
-        if (control->accessibleName() == accessibleName)
-            return control;
-    return nullptr;
-}
 
 // As a user drags the slider's handle.
 void Drag(QSlider& slider, int value)
@@ -98,9 +91,9 @@ void DemoEndToEndTest::wholeCalibrationUntilTheSimulatedMachineDies()
     QVERIFY(window.isVisible() && simulator.isVisible());
     QVERIFY(simulator.geometry().left() >= window.geometry().right());
 
-    auto* ac = Find<QCheckBox>(simulator, QStringLiteral("AC adaptor plugged in"));
-    auto* charge = Find<QSlider>(simulator, QStringLiteral("Charge level"));
-    auto* lapse = Find<QComboBox>(simulator, QStringLiteral("Time lapse"));
+    auto* ac = FindByAccessibleName<QCheckBox>(simulator, QStringLiteral("AC adaptor plugged in"));
+    auto* charge = FindByAccessibleName<QSlider>(simulator, QStringLiteral("Charge level"));
+    auto* lapse = FindByAccessibleName<QComboBox>(simulator, QStringLiteral("Time lapse"));
     QVERIFY(ac && charge && lapse);
     QVERIFY(!ac->isChecked());
     lapse->setCurrentIndex(lapse->findText(QStringLiteral("60x")));

@@ -6,20 +6,13 @@
 #include <QtTest>
 
 #include "demo/cpu_use.h"
+#include "support/find_control.h"
 #include "demo/scaled_clock.h"
 #include "demo/simulator_window.h"
 #include "demo/state_text.h"
 
 namespace {
 
-template <typename Control>
-Control* Find(QWidget& window, const QString& accessibleName)
-{
-    for (Control* control : window.findChildren<Control*>())
-        if (control->accessibleName() == accessibleName)
-            return control;
-    return nullptr;
-}
 
 void Spin(int milliseconds)
 {
@@ -163,14 +156,14 @@ void DemoSimulatorTest::controlsDriveTheBatteryAndTheWindowFollowsIt()
     battery.SetChargeRateW(30);
     demo::BatterySimulatorWindow window(battery, clock);
 
-    auto* ac = Find<QCheckBox>(window, QStringLiteral("AC adaptor plugged in"));
-    auto* charge = Find<QSlider>(window, QStringLiteral("Charge level"));
-    auto* stalls = Find<QCheckBox>(window, QStringLiteral("Charging stalls"));
-    auto* unknown = Find<QCheckBox>(window, QStringLiteral("Charge reading unknown"));
-    auto* fails = Find<QCheckBox>(window, QStringLiteral("Status query fails"));
-    auto* noBattery = Find<QCheckBox>(window, QStringLiteral("No battery"));
-    auto* lapse = Find<QComboBox>(window, QStringLiteral("Time lapse"));
-    auto* state = Find<QLabel>(window, QStringLiteral("Simulated state"));
+    auto* ac = FindByAccessibleName<QCheckBox>(window, QStringLiteral("AC adaptor plugged in"));
+    auto* charge = FindByAccessibleName<QSlider>(window, QStringLiteral("Charge level"));
+    auto* stalls = FindByAccessibleName<QCheckBox>(window, QStringLiteral("Charging stalls"));
+    auto* unknown = FindByAccessibleName<QCheckBox>(window, QStringLiteral("Charge reading unknown"));
+    auto* fails = FindByAccessibleName<QCheckBox>(window, QStringLiteral("Status query fails"));
+    auto* noBattery = FindByAccessibleName<QCheckBox>(window, QStringLiteral("No battery"));
+    auto* lapse = FindByAccessibleName<QComboBox>(window, QStringLiteral("Time lapse"));
+    auto* state = FindByAccessibleName<QLabel>(window, QStringLiteral("Simulated state"));
     QVERIFY(ac && charge && stalls && unknown && fails && noBattery && lapse && state);
     QCOMPARE(window.windowTitle(), QStringLiteral("Battery simulator"));
     QCOMPARE(charge->minimum(), 0);
