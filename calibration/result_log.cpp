@@ -45,6 +45,35 @@ QString ViewResultReport(const QString& minutesText, const QDateTime& started, c
     return lines.join(platform::kCrLf);
 }
 
+std::optional<QString> ReadViewResultReport(const QString& logPath)
+{
+    QString minutesText = QString::number(0);
+    try {
+        // A missing log is no error: never-read lines stand for the zero date-time.
+        QDateTime started = platform::ZeroDateTime();
+        QDateTime finished = platform::ZeroDateTime();
+        switch (platform::LookUpOrdinaryFile(logPath)) {
+        case platform::FileLookup::Missing:
+            break;
+        case platform::FileLookup::Failed:
+            return std::nullopt;
+        case platform::FileLookup::Found: {
+            const auto lines = platform::ReadFirstLines(logPath, kLogLines);
+            if (!lines)
+                return std::nullopt;
+            minutesText = QString::fromLocal8Bit(lines->at(0));
+            started = DateFromLine(lines->at(1));
+            finished = DateFromLine(lines->at(2));
+            break;
+        }
+        }
+        return ViewResultReport(minutesText, started, finished);
+    } catch (...) {
+        // A line that is no date, or anything else that goes wrong in reading.
+        return std::nullopt;
+    }
+}
+
 }  // namespace calibration
 
 void frmMain::WriteResultLog(const QString& path, const QString& text)
@@ -54,33 +83,6 @@ void frmMain::WriteResultLog(const QString& path, const QString& text)
 
 void frmMain::Command2_Click()
 {
-    QString minutesText = QString::number(0);
-    QString report;
-    try {
-        // A missing log is no error: never-read lines stand for the zero date-time.
-        QDateTime started = platform::ZeroDateTime();
-        QDateTime finished = platform::ZeroDateTime();
-        switch (platform::LookUpOrdinaryFile(ResultLogPath())) {
-        case platform::FileLookup::Missing:
-            break;
-        case platform::FileLookup::Failed:
-            throw calibration::LogNotAccessible{};
-        case platform::FileLookup::Found: {
-            const auto lines = platform::ReadFirstLines(ResultLogPath(), calibration::kLogLines);
-            if (!lines)
-                throw calibration::LogNotAccessible{};
-            minutesText = QString::fromLocal8Bit(lines->at(0));
-            started = calibration::DateFromLine(lines->at(1));
-            finished = calibration::DateFromLine(lines->at(2));
-            break;
-        }
-        }
-        report = calibration::ViewResultReport(minutesText, started, finished);
-    } catch (const platform::EndRequested&) {
-        throw;
-    } catch (...) {
-        platform_.MsgBox(calibration::kResultLogNotAccessible, platform::vbOKOnly);
-        return;
-    }
-    platform_.MsgBox(report, platform::vbOKOnly);
+    const auto report = calibration::ReadViewResultReport(ResultLogPath());
+    platform_.MsgBox(report.value_or(calibration::kResultLogNotAccessible), platform::vbOKOnly);
 }

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <optional>
 
 #include "calibration/result_log_location.h"
 
@@ -18,5 +19,10 @@ inline const QString kResultLogNotAccessible =
 
 // The View Result report: seven lines joined by CR LF.
 QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished);
+
+// What View Result shows for the log at the path: the report, or nothing when
+// the log cannot be read (View Result then shows kResultLogNotAccessible).
+// A missing log reports zero minutes between zero dates.
+std::optional<QString> ReadViewResultReport(const QString& logPath);
 
 }  // namespace calibration

@@ -27,10 +27,20 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake make g++ qt6-base-dev libgl-dev fonts-liberation)
+# Clang with its sanitizer runtimes, libFuzzer, and llvm-symbolizer for readable reports.
+SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev libfuzzer-14-dev llvm-14)
 
 configure_and_build() {
     local dir="$1"
     shift
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$dir" -j"$(nproc)"
+}
+
+# The build under AddressSanitizer and UndefinedBehaviorSanitizer, with the fuzz targets.
+# Usage: configure_and_build_sanitized DIR [cmake args...]
+configure_and_build_sanitized() {
+    local dir="$1"
+    shift
+    configure_and_build "$dir" -DCMAKE_CXX_COMPILER=clang++-14 -DDORVIK_SANITIZE=ON "$@"
 }
