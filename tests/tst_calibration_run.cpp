@@ -219,6 +219,7 @@ void CalibrationRunTest::chargeWaitYesGoesOnOnlyWhenHighAndNotCharging()
     r.AnswerSetup(vbCancel);
     r.Click();
     QCOMPARE(r.BoxTexts(), QStringList({M3, M3, M3, M4, M5}));
+    QCOMPARE(r.platform.unexpectedBoxes, 0);
     QCOMPARE(askedAt.size(), 3);
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(secondsWhenAsked[i], 0);  // reset before asking
@@ -308,6 +309,7 @@ void CalibrationRunTest::setupNoRepeatsAndCancelEnds()
     r.AnswerSetup(vbCancel);
     r.Click();
     QCOMPARE(r.BoxTexts(), QStringList({M4, M5, M4, M5}));
+    QCOMPARE(r.platform.unexpectedBoxes, 0);
     QCOMPARE(r.platform.launches.size(), 2);
     QCOMPARE(r.texts, QStringList({S3()}));
     QVERIFY(r.platform.endCalled);

@@ -46,8 +46,6 @@ std::unique_ptr<platform::IntervalTimer> FakePlatform::CreateTimer(int intervalM
 
 void FakePlatform::Launch(const QString& program, const QStringList& arguments)
 {
-    if (launchFailure)
-        launchFailure(program);
     launches.append({program, arguments});
 }
 

@@ -62,8 +62,6 @@ public:
     platform::PowerStatusSource* power = nullptr;
     // The power options panel the machine has.
     std::optional<platform::CommandLine> panel = platform::CommandLine{QStringLiteral("power-panel"), {}};
-    // When set, launching raises this error.
-    std::function<void(const QString&)> launchFailure;
 
     void Sleep(int milliseconds) override;
     std::unique_ptr<platform::IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;

@@ -40,7 +40,7 @@ void PressEscape(QMessageBox& box)
 
 }  // namespace
 
-class QtMessageBoxTest : public QObject {
+class QtPlatformTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -49,9 +49,10 @@ private slots:
     void everyButtonMapsToItsCode();
     void escapeAndCloseAnswerTheBoxesEscapeButton();
     void endWhileABoxIsOpenUnwindsAfterIt();
+    void aProgramThatCannotStartIsAnUntrappedError();
 };
 
-void QtMessageBoxTest::eachStyleShowsItsButtonsAndIcon_data()
+void QtPlatformTest::eachStyleShowsItsButtonsAndIcon_data()
 {
     QTest::addColumn<int>("style");
     QTest::addColumn<int>("buttons");
@@ -65,7 +66,7 @@ void QtMessageBoxTest::eachStyleShowsItsButtonsAndIcon_data()
     QTest::newRow("Yes/No/Cancel") << 3 << (yesNo | QMessageBox::Cancel) << int(QMessageBox::NoIcon);
 }
 
-void QtMessageBoxTest::eachStyleShowsItsButtonsAndIcon()
+void QtPlatformTest::eachStyleShowsItsButtonsAndIcon()
 {
     QFETCH(int, style);
     QFETCH(int, buttons);
@@ -79,7 +80,7 @@ void QtMessageBoxTest::eachStyleShowsItsButtonsAndIcon()
     QCOMPARE(seen.text(), QStringLiteral("line one\nline two"));
 }
 
-void QtMessageBoxTest::everyButtonMapsToItsCode()
+void QtPlatformTest::everyButtonMapsToItsCode()
 {
     QCOMPARE(ShowAndClose(0, ModalDriver::Press(QMessageBox::Ok)), 1);
     QCOMPARE(ShowAndClose(3, ModalDriver::Press(QMessageBox::Cancel)), 2);
@@ -92,7 +93,7 @@ void QtMessageBoxTest::everyButtonMapsToItsCode()
     QCOMPARE(seen.windowTitle(), QStringLiteral("Error"));
 }
 
-void QtMessageBoxTest::escapeAndCloseAnswerTheBoxesEscapeButton()
+void QtPlatformTest::escapeAndCloseAnswerTheBoxesEscapeButton()
 {
     QCOMPARE(ShowAndClose(3, PressEscape), 2);
     QCOMPARE(ShowAndClose(3, [](QMessageBox& box) { box.close(); }), 2);
@@ -101,7 +102,7 @@ void QtMessageBoxTest::escapeAndCloseAnswerTheBoxesEscapeButton()
     QCOMPARE(ShowAndClose(48, [](QMessageBox& box) { box.close(); }), 1);
 }
 
-void QtMessageBoxTest::endWhileABoxIsOpenUnwindsAfterIt()
+void QtPlatformTest::endWhileABoxIsOpenUnwindsAfterIt()
 {
     NoPower power;
     int quits = 0;
@@ -121,5 +122,18 @@ void QtMessageBoxTest::endWhileABoxIsOpenUnwindsAfterIt()
     QCOMPARE(quits, 1);
 }
 
-QTEST_MAIN(QtMessageBoxTest)
-#include "tst_qt_message_box.moc"
+void QtPlatformTest::aProgramThatCannotStartIsAnUntrappedError()
+{
+    NoPower power;
+    platform::QtPlatform qt(power, [] {});
+    try {
+        qt.Launch(QStringLiteral("/nonexistent/dorvik-power-panel"), {});
+        QFAIL("a missing program was reported as started");
+    } catch (const platform::UntrappedError& error) {
+        QVERIFY(error.What().contains(QStringLiteral("/nonexistent/dorvik-power-panel")));
+        QVERIFY(!error.Reason().isEmpty());
+    }
+}
+
+QTEST_MAIN(QtPlatformTest)
+#include "tst_qt_platform.moc"
