@@ -47,27 +47,27 @@ void WriteFile(const fs::path& path, std::string_view content)
     ::close(fd);
 }
 
-void MakeAttribute(const fs::path& supply, std::string_view spec)
+void MakeAttribute(const fs::path& supply, std::string_view entry)
 {
-    const std::size_t equals = spec.find('=');
+    const std::size_t equals = entry.find('=');
     if (equals != std::string_view::npos) {
-        const std::string_view name = spec.substr(0, equals);
+        const std::string_view name = entry.substr(0, equals);
         if (IsUsableName(name))
-            WriteFile(supply / name, std::string(spec.substr(equals + 1)) + '\n');
+            WriteFile(supply / name, std::string(entry.substr(equals + 1)) + '\n');
         return;
     }
-    if (spec.ends_with('/') || spec.ends_with('|')) {
-        const std::string_view name = spec.substr(0, spec.size() - 1);
+    if (entry.ends_with('/') || entry.ends_with('|')) {
+        const std::string_view name = entry.substr(0, entry.size() - 1);
         if (!IsUsableName(name))
             return;
-        if (spec.ends_with('/'))
+        if (entry.ends_with('/'))
             ::mkdir((supply / name).c_str(), 0755);
         else
             ::mkfifo((supply / name).c_str(), 0644);
         return;
     }
-    if (IsUsableName(spec))
-        WriteFile(supply / spec, {});
+    if (IsUsableName(entry))
+        WriteFile(supply / entry, {});
 }
 
 void MakeEntry(const fs::path& root, std::string_view line)
