@@ -6,6 +6,8 @@
 namespace platform {
 namespace {
 
+const QString kFallbackFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
 QString WithFourDigitYear(QString format)
 {
     static const QRegularExpression years(QStringLiteral("y+"));
@@ -53,13 +55,20 @@ QString ChooseFormat(const QLocale& locale)
         if (RoundTrips(locale, format))
             return format;
     }
-    return QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    return kFallbackFormat;
 }
 
-// Locales that fail every candidate fall back to an ISO-like form in C.
-QLocale FormattingLocale(const QLocale& locale)
+struct Form {
+    QLocale locale;
+    QString format;
+};
+
+// The format chosen once per locale; locales that fail every candidate fall
+// back to an ISO-like form in C.
+Form FormFor(const QLocale& locale)
 {
-    return DateTextFormat(locale) == QStringLiteral("yyyy-MM-dd HH:mm:ss") ? QLocale::c() : locale;
+    const QString format = DateTextFormat(locale);
+    return {format == kFallbackFormat ? QLocale::c() : locale, format};
 }
 
 QDateTime WholeSeconds(const QDateTime& moment)
@@ -86,14 +95,16 @@ QString DateTextFormat(const QLocale& locale)
 
 QString DateText(const QDateTime& moment, const QLocale& locale)
 {
-    return FormattingLocale(locale).toString(WholeSeconds(moment), DateTextFormat(locale));
+    const Form form = FormFor(locale);
+    return form.locale.toString(WholeSeconds(moment), form.format);
 }
 
 std::optional<QDateTime> ParseDateText(const QString& text, const QLocale& locale)
 {
     if (text.isEmpty())
         return std::nullopt;
-    const QDateTime parsed = FormattingLocale(locale).toDateTime(text, DateTextFormat(locale));
+    const Form form = FormFor(locale);
+    const QDateTime parsed = form.locale.toDateTime(text, form.format);
     if (!parsed.isValid())
         return std::nullopt;
     return parsed;
