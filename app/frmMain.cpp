@@ -54,8 +54,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, bool bold)
 
 }  // namespace
 
-frmMain::frmMain(platform::Platform& platform, QString resultLogPath)
-    : platform_(platform), resultLogPath_(std::move(resultLogPath))
+frmMain::frmMain(platform::Platform& platform, power::PowerStatusSource& power, QString resultLogPath)
+    : platform_(platform), power_(power), resultLogPath_(std::move(resultLogPath))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Battery Calibration"));
@@ -75,6 +75,8 @@ void frmMain::CreateControls()
     TxtStatus->setGeometry(8, 8, 300, 233);
     TxtStatus->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     TxtStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab walks the window; the user never needs a tab character in here.
+    TxtStatus->setTabChangesFocus(true);
 
     Label1 = MakeLabel(this, "Label1", QRect(7, 256, 300, 145), false);
     cmdGP = MakeButton(this, "cmdGP", QStringLiteral("Display Current Battery &Status"), QRect(321, 6, 89, 52));
@@ -108,16 +110,16 @@ void frmMain::ConnectHandler(QPushButton* button, void (frmMain::*handler)())
     connect(button, &QPushButton::clicked, this, [this, handler] { Dispatch(handler); });
 }
 
-void frmMain::Dispatch(void (frmMain::*handler)())
+void frmMain::Load()
 {
-    Dispatch([this, handler] { (this->*handler)(); });
+    Dispatch(&frmMain::Form_Load);
 }
 
-void frmMain::Dispatch(const std::function<void()>& body)
+void frmMain::Dispatch(void (frmMain::*handler)())
 {
     try {
         try {
-            body();
+            (this->*handler)();
         } catch (const platform::UntrappedError& error) {
             platform_.ReportAndEnd(error);
         }
@@ -139,11 +141,6 @@ QString frmMain::StatusText() const
 {
     // The user may type into the box; what it shows is what counts.
     return TxtStatus->toPlainText().replace(QLatin1Char('\n'), platform::kCrLf);
-}
-
-QString frmMain::InstructionText() const
-{
-    return Label1->text().replace(QLatin1Char('\n'), platform::kCrLf);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/platform.h"
+#include "power/power_status_source.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -14,19 +15,25 @@ class QPushButton;
 // The one window. Every piece of the utility's logic is a handler or a
 // procedure of this window; their bodies live in the folder of their
 // subsystem (app/, power/, calibration/).
+namespace calibration {
+class CalibrationRun;
+}
+
+// The one window. Every piece of the utility's logic is a handler or a
+// procedure of this window; their bodies live in the folder of their
+// subsystem (app/, power/, calibration/). Handlers are private: every event
+// enters through Dispatch, which is where End and untrapped errors stop.
 class frmMain : public QWidget {
     Q_OBJECT
 
 public:
-    // resultLogPath: the one file the calibration run writes and View
-    // Result reads.
-    frmMain(platform::Platform& platform, QString resultLogPath);
+    // power: where GetSystemPowerStatus reads from. resultLogPath: the one
+    // file the calibration run writes and View Result reads.
+    frmMain(platform::Platform& platform, power::PowerStatusSource& power, QString resultLogPath);
     ~frmMain() override;
 
-    // Runs a handler the way the window's events do: End unwinds it, and an
-    // untrapped error is reported and ends the application.
-    void Dispatch(void (frmMain::*handler)());
-    void Dispatch(const std::function<void()>& body);
+    // Start-up: runs Form_Load as the window's events run their handlers.
+    void Load();
 
     // Controls.
     QPlainTextEdit* TxtStatus;
@@ -43,6 +50,16 @@ public:
     qint64 Seconds = 0;  // delivered clock ticks; never wraps
     int Fast = 0;        // 1 fast discharge, 0 slow
 
+    // The status box's whole text, lines joined by CR LF.
+    QString StatusText() const;
+    const QString& ResultLogPath() const { return resultLogPath_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class calibration::CalibrationRun;
+
     // Start-up, clock, Exit, instructions.
     void Form_Load();
     void MilliSec_Timer();
@@ -55,26 +72,19 @@ public:
     void cmdGP_Click();
     void GetBatteryInfo(QString& acText, QString& levelText, qint16& chargePercent,
                         qint16& fullLifeMinutes, qint16& remainingMinutes);
+    int GetSystemPowerStatus(SYSTEM_POWER_STATUS& status) { return power_.Query(status); }
     // Calibration run, result log and View Result.
     void Command1_Click();
     void Command2_Click();
     void WriteResultLog(const QString& path, const QString& text);
 
-    // The status box's whole text, lines joined by CR LF.
+    void Dispatch(void (frmMain::*handler)());
     void SetStatusText(const QString& text);
-    QString StatusText() const;
-    QString InstructionText() const;
-    const QString& ResultLogPath() const { return resultLogPath_; }
-    platform::Platform& Platform() { return platform_; }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void CreateControls();
     void ConnectHandler(QPushButton* button, void (frmMain::*handler)());
 
     platform::Platform& platform_;
+    power::PowerStatusSource& power_;
     const QString resultLogPath_;
     std::unique_ptr<platform::IntervalTimer> MilliSec;
 };

@@ -3,7 +3,7 @@
 #include "app/frmMain.h"
 #include "calibration/result_log_location.h"
 #include "platform/qt_platform.h"
-#include "platform/system_power_source.h"
+#include "power/system_power_source.h"
 
 int main(int argc, char* argv[])
 {
@@ -11,10 +11,10 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Dorvik"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.dorvik.Dorvik"));
 
-    const auto power = platform::CreateSystemPowerSource();
-    platform::QtPlatform platform(*power);
-    frmMain window(platform, calibration::ResultLogPath());
-    window.Dispatch(&frmMain::Form_Load);
+    const auto power = power::CreateSystemPowerSource();
+    platform::QtPlatform platform;
+    frmMain window(platform, *power, calibration::ResultLogPath());
+    window.Load();
     if (platform.HasEnded())
         return 0;
     return QApplication::exec();

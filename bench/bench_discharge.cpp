@@ -18,14 +18,14 @@
 
 #include "app/frmMain.h"
 #include "platform/qt_platform.h"
-#include "platform/simulated_battery.h"
+#include "power/simulated_battery.h"
 
 namespace {
 
 // Counts status passes: every pass of the discharge loop reads the status once.
-class CountingSource : public platform::PowerStatusSource {
+class CountingSource : public power::PowerStatusSource {
 public:
-    explicit CountingSource(platform::PowerStatusSource& inner) : inner_(inner) {}
+    explicit CountingSource(power::PowerStatusSource& inner) : inner_(inner) {}
     int Query(SYSTEM_POWER_STATUS& status) override
     {
         ++queries;
@@ -34,7 +34,7 @@ public:
     qint64 queries = 0;
 
 private:
-    platform::PowerStatusSource& inner_;
+    power::PowerStatusSource& inner_;
 };
 
 double CpuSeconds()
@@ -78,7 +78,7 @@ double Percentile(std::vector<double> values, double share)
 // Drives the run from inside its own pumps, one step after another.
 class Driver : public QObject {
 public:
-    Driver(frmMain& window, platform::SimulatedBattery& battery, CountingSource& counter)
+    Driver(frmMain& window, power::SimulatedBattery& battery, CountingSource& counter)
         : w_(window), battery_(battery), counter_(counter)
     {
         connect(&poll_, &QTimer::timeout, this, [this] { Step(); });
@@ -188,7 +188,7 @@ private:
     }
 
     frmMain& w_;
-    platform::SimulatedBattery& battery_;
+    power::SimulatedBattery& battery_;
     CountingSource& counter_;
     QTimer poll_;
     int stage_ = 0;
@@ -214,17 +214,17 @@ int main(int argc, char* argv[])
     QElapsedTimer simulated;
     simulated.start();
     qint64 skipped = 0;
-    platform::SimulatedBattery battery([&] { return simulated.elapsed() + skipped; });
+    power::SimulatedBattery battery([&] { return simulated.elapsed() + skipped; });
     battery.SetAcPlugged(true);
     battery.SetChargePercent(100);
     SYSTEM_POWER_STATUS full{};
     battery.Query(full);
-    skipped = platform::SimulatedBattery::kTrickleMs + 1000;  // the top-up at 100 is over
+    skipped = power::SimulatedBattery::kTrickleMs + 1000;  // the top-up at 100 is over
     CountingSource counter(battery);
 
-    platform::QtPlatform qt(counter, [] {});
-    frmMain window(qt, directory.filePath(QStringLiteral("Dorvik.log")));
-    window.Dispatch(&frmMain::Form_Load);
+    platform::QtPlatform qt([] {});
+    frmMain window(qt, counter, directory.filePath(QStringLiteral("Dorvik.log")));
+    window.Load();
     Driver driver(window, battery, counter);
     window.Command1->click();
     std::printf("run ended after %lld status reads\n", static_cast<long long>(counter.queries));

@@ -10,7 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "platform/linux_power_source.h"
+#include "power/linux_power_source.h"
 #include "support/power_supply_tree.h"
 
 namespace {
@@ -19,7 +19,7 @@ constexpr int kCalls = 20000;
 
 void Measure(const char* label, const QString& directory)
 {
-    platform::LinuxPowerSource source(directory);
+    power::LinuxPowerSource source(directory);
     SYSTEM_POWER_STATUS status{};
     int succeeded = 0;
     for (int i = 0; i < kCalls / 10; ++i)  // warm the caches

@@ -6,6 +6,7 @@
 #include "app/frmMain.h"
 #include "platform/date_text.h"
 
+namespace calibration {
 namespace {
 
 using platform::kCrLf;
@@ -54,10 +55,12 @@ const QString M6 = QStringLiteral("The AC Adaptor has been connected!\r\n"
 
 enum class Phase { AdaptorWait, ChargeWait, PowerSchemeSetup, UnplugWait };
 
+}  // namespace
+
 // The run's locals and its phases, for the length of one handler call.
 class CalibrationRun {
 public:
-    explicit CalibrationRun(frmMain& window) : w_(window), p_(window.Platform()) {}
+    explicit CalibrationRun(frmMain& window) : w_(window), p_(window.platform_) {}
 
     void Run()
     {
@@ -82,7 +85,7 @@ public:
     }
 
 private:
-    int Read() { return p_.GetSystemPowerStatus(status_); }
+    int Read() { return w_.GetSystemPowerStatus(status_); }
 
     Phase AdaptorWait()
     {
@@ -165,6 +168,7 @@ private:
     {
         w_.Seconds = 0;
         start_ = p_.Now();
+        WriteLog();
         for (;;) {
             if (w_.Seconds % kLogIntervalTicks != 0) {
                 if (StatusPassFoundAdaptor())
@@ -224,9 +228,9 @@ private:
     QDateTime start_;
 };
 
-}  // namespace
+}  // namespace calibration
 
 void frmMain::Command1_Click()
 {
-    CalibrationRun(*this).Run();
+    calibration::CalibrationRun(*this).Run();
 }

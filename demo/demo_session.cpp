@@ -14,8 +14,8 @@ void SwitchOffNow()
 DemoSession::DemoSession(QString resultLogPath, std::function<void()> quit, std::function<void()> switchOff)
     : cpu_(MonotonicMs, ProcessCpuMs),
       battery_([this] { return clock_.NowMs(); }),
-      platform_(battery_, std::move(quit)),
-      window_(platform_, std::move(resultLogPath)),
+      platform_(std::move(quit)),
+      window_(platform_, battery_, std::move(resultLogPath)),
       simulator_(battery_, clock_),
       switchOff_(switchOff ? std::move(switchOff) : [] { SwitchOffNow(); })
 {
@@ -32,7 +32,7 @@ DemoSession::DemoSession(QString resultLogPath, std::function<void()> quit, std:
 void DemoSession::Start()
 {
     PlaceWindows();
-    window_.Dispatch(&frmMain::Form_Load);
+    window_.Load();
     if (!platform_.HasEnded())
         simulator_.show();
 }

@@ -9,7 +9,7 @@
 #include "demo/scaled_clock.h"
 #include "demo/simulator_window.h"
 #include "platform/qt_platform.h"
-#include "platform/simulated_battery.h"
+#include "power/simulated_battery.h"
 
 namespace demo {
 
@@ -27,7 +27,7 @@ public:
 
     frmMain& Window() { return window_; }
     BatterySimulatorWindow& Simulator() { return simulator_; }
-    platform::SimulatedBattery& Battery() { return battery_; }
+    power::SimulatedBattery& Battery() { return battery_; }
     platform::QtPlatform& Platform() { return platform_; }
 
     // 90 Wh last three real minutes at 60x under a busy processor; 45 W
@@ -42,7 +42,7 @@ private:
 
     ScaledClock clock_;
     CpuUse cpu_;
-    platform::SimulatedBattery battery_;
+    power::SimulatedBattery battery_;
     platform::QtPlatform platform_;
     frmMain window_;
     BatterySimulatorWindow simulator_;

@@ -21,14 +21,14 @@ constexpr int kStartLapseIndex = 2;  // 60x: a whole calibration in minutes
 
 }  // namespace
 
-BatterySimulatorWindow::BatterySimulatorWindow(platform::SimulatedBattery& battery, ScaledClock& clock)
+BatterySimulatorWindow::BatterySimulatorWindow(power::SimulatedBattery& battery, ScaledClock& clock)
     : battery_(battery), clock_(clock)
 {
     setObjectName(QStringLiteral("BatterySimulator"));
     setWindowTitle(QStringLiteral("Battery simulator"));
     auto* layout = new QVBoxLayout(this);
 
-    ac_ = AddCheckBox(QStringLiteral("AC adaptor plugged in"), false, &platform::SimulatedBattery::SetAcPlugged);
+    ac_ = AddCheckBox(QStringLiteral("AC adaptor plugged in"), false, &power::SimulatedBattery::SetAcPlugged);
 
     charge_ = new QSlider(Qt::Horizontal);
     charge_->setAccessibleName(QStringLiteral("Charge level"));
@@ -50,9 +50,9 @@ BatterySimulatorWindow::BatterySimulatorWindow(platform::SimulatedBattery& batte
         chargeValue_->setText(QStringLiteral("%1 %").arg(percent));
     });
 
-    AddCheckBox(QStringLiteral("Charging stalls"), false, &platform::SimulatedBattery::SetChargingStalled);
-    AddCheckBox(QStringLiteral("Charge reading unknown"), false, &platform::SimulatedBattery::SetReadingUnknown);
-    AddCheckBox(QStringLiteral("Status query fails"), false, &platform::SimulatedBattery::SetQueryFails);
+    AddCheckBox(QStringLiteral("Charging stalls"), false, &power::SimulatedBattery::SetChargingStalled);
+    AddCheckBox(QStringLiteral("Charge reading unknown"), false, &power::SimulatedBattery::SetReadingUnknown);
+    AddCheckBox(QStringLiteral("Status query fails"), false, &power::SimulatedBattery::SetQueryFails);
     QCheckBox* noBattery = AddCheckBox(QStringLiteral("No battery"), false, nullptr);
     connect(noBattery, &QCheckBox::toggled, this, [this](bool absent) { battery_.SetBatteryPresent(!absent); });
 
@@ -80,7 +80,7 @@ BatterySimulatorWindow::BatterySimulatorWindow(platform::SimulatedBattery& batte
 }
 
 QCheckBox* BatterySimulatorWindow::AddCheckBox(const QString& name, bool checked,
-                                               void (platform::SimulatedBattery::*set)(bool))
+                                               void (power::SimulatedBattery::*set)(bool))
 {
     auto* box = new QCheckBox(name);
     box->setAccessibleName(name);

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "demo/scaled_clock.h"
-#include "platform/simulated_battery.h"
+#include "power/simulated_battery.h"
 
 class QCheckBox;
 class QComboBox;
@@ -19,7 +19,7 @@ class BatterySimulatorWindow : public QWidget {
 
 public:
     // Puts the battery into the state the controls start with.
-    BatterySimulatorWindow(platform::SimulatedBattery& battery, ScaledClock& clock);
+    BatterySimulatorWindow(power::SimulatedBattery& battery, ScaledClock& clock);
 
     // Moves the slider to the charge and shows the record as it reads now.
     void Refresh();
@@ -32,9 +32,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QCheckBox* AddCheckBox(const QString& name, bool checked, void (platform::SimulatedBattery::*set)(bool));
+    QCheckBox* AddCheckBox(const QString& name, bool checked, void (power::SimulatedBattery::*set)(bool));
 
-    platform::SimulatedBattery& battery_;
+    power::SimulatedBattery& battery_;
     ScaledClock& clock_;
     QCheckBox* ac_;
     QSlider* charge_;

@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/linux_power_source.h"
+#include "power/linux_power_source.h"
 #include "power/power_status_rules.h"
 #include "scratch_directory.h"
 
@@ -164,7 +164,7 @@ bool SameRecord(const SYSTEM_POWER_STATUS& a, const SYSTEM_POWER_STATUS& b)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const fs::path root = BuildTree(std::string_view(reinterpret_cast<const char*>(data), size));
-    platform::LinuxPowerSource source(QString::fromStdString(root.string()));
+    power::LinuxPowerSource source(QString::fromStdString(root.string()));
 
     SYSTEM_POWER_STATUS first{0xA5, 0xA5, 0xA5, 0xA5, -7, -7};
     if (source.Query(first) == 0)

@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "platform/power_panel.h"
-#include "power/system_power_status.h"
 
 namespace platform {
 
@@ -82,7 +81,18 @@ public:
     virtual std::optional<CommandLine> PowerOptionsPanel() = 0;
     // Local date and time, to the second.
     virtual QDateTime Now() = 0;
-    virtual int GetSystemPowerStatus(SYSTEM_POWER_STATUS& status) = 0;
+    // Milliseconds the machine has spent in system sleep since it booted;
+    // it grows only while the machine sleeps.
+    virtual qint64 SleptMs() = 0;
+
+    // Keeps the machine from sleeping (idle, suspend, lid) until
+    // ReleaseAwake, End or the death of the process. Never waits for the
+    // services it asks: their answers arrive while events are processed.
+    virtual void HoldAwake() = 0;
+    virtual void ReleaseAwake() = 0;
+    // What HoldAwake took and what was refused, with the reason, one line
+    // each; a lock still waiting for its answer says so.
+    virtual QStringList AwakeReport() = 0;
 
     // Ends the application at once: no further handler code runs.
     [[noreturn]] void End();

@@ -44,8 +44,8 @@ QMessageBox::Icon IconOf(int style)
 
 }  // namespace
 
-QtPlatform::QtPlatform(PowerStatusSource& power, std::function<void()> quit)
-    : power_(power), quit_(quit ? std::move(quit) : [] { QCoreApplication::exit(0); })
+QtPlatform::QtPlatform(std::function<void()> quit)
+    : quit_(quit ? std::move(quit) : [] { QCoreApplication::exit(0); })
 {
 }
 
@@ -87,10 +87,11 @@ QDateTime QtPlatform::Now()
     return now.addMSecs(-now.time().msec());
 }
 
-int QtPlatform::GetSystemPowerStatus(SYSTEM_POWER_STATUS& status)
-{
-    return power_.Query(status);
-}
+// PLACEHOLDER until the keep-awake service lands.
+qint64 QtPlatform::SleptMs() { return 0; }
+void QtPlatform::HoldAwake() {}
+void QtPlatform::ReleaseAwake() {}
+QStringList QtPlatform::AwakeReport() { return {}; }
 
 void QtPlatform::ConfigureMessageBox(QMessageBox& box, const QString& text, int style, const QString& title)
 {

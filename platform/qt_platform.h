@@ -3,7 +3,6 @@
 #include <functional>
 
 #include "platform/platform.h"
-#include "platform/power_status_source.h"
 
 class QMessageBox;
 
@@ -14,14 +13,17 @@ class QtPlatform : public Platform {
 public:
     // quit stops the application's event loop; tests pass their own so that
     // they never reach QCoreApplication::exit().
-    explicit QtPlatform(PowerStatusSource& power, std::function<void()> quit = {});
+    explicit QtPlatform(std::function<void()> quit = {});
 
     void Sleep(int milliseconds) override;
     std::unique_ptr<IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
     void Launch(const QString& program, const QStringList& arguments) override;
     std::optional<CommandLine> PowerOptionsPanel() override;
     QDateTime Now() override;
-    int GetSystemPowerStatus(SYSTEM_POWER_STATUS& status) override;
+    qint64 SleptMs() override;
+    void HoldAwake() override;
+    void ReleaseAwake() override;
+    QStringList AwakeReport() override;
 
     // Builds the box for a style; exposed so tests can inspect it.
     static void ConfigureMessageBox(QMessageBox& box, const QString& text, int style, const QString& title);
@@ -34,7 +36,6 @@ protected:
     void OnEnd() override;
 
 private:
-    PowerStatusSource& power_;
     std::function<void()> quit_;
 };
 

@@ -44,7 +44,7 @@ void frmMain::GetBatteryInfo(QString& acText, QString& levelText, qint16& charge
     acText = QStringLiteral("?");
     levelText = QStringLiteral("?");
     SYSTEM_POWER_STATUS status{};
-    if (platform_.GetSystemPowerStatus(status) == 0) {
+    if (GetSystemPowerStatus(status) == 0) {
         platform_.MsgBox(QStringLiteral("Battery information couldn't be obtained!"),
                          platform::vbOKOnly + platform::vbCritical, QStringLiteral("Error"));
         return;

@@ -3,8 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
-// The platform's power status record, laid out byte for byte as Windows
-// exchanges it. Unknown values: 255 in the 8-bit fields, -1 in the times.
+// The platform's power status record. On Windows it is the system's own
+// type; elsewhere it is laid out byte for byte as Windows exchanges it.
+// Unknown values: 255 in the 8-bit fields, -1 in the times.
+#ifdef _WIN32
+#include <windows.h>
+#else
 struct SYSTEM_POWER_STATUS {
     std::uint8_t ACLineStatus;
     std::uint8_t BatteryFlag;
@@ -13,8 +17,10 @@ struct SYSTEM_POWER_STATUS {
     std::int32_t BatteryLifeTime;
     std::int32_t BatteryFullLifeTime;
 };
+#endif
 
 static_assert(sizeof(SYSTEM_POWER_STATUS) == 12);
+static_assert(sizeof(SYSTEM_POWER_STATUS::BatteryLifeTime) == 4 && sizeof(SYSTEM_POWER_STATUS::BatteryFlag) == 1);
 static_assert(offsetof(SYSTEM_POWER_STATUS, ACLineStatus) == 0);
 static_assert(offsetof(SYSTEM_POWER_STATUS, BatteryFlag) == 1);
 static_assert(offsetof(SYSTEM_POWER_STATUS, BatteryLifePercent) == 2);

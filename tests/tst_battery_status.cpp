@@ -4,16 +4,16 @@
 #include <QtTest>
 #include <limits>
 
-#include "platform/linux_power_source.h"
-#include "platform/simulated_battery.h"
-#include "platform/system_power_source.h"
+#include "power/linux_power_source.h"
+#include "power/simulated_battery.h"
+#include "power/system_power_source.h"
 #include "support/power_supply_tree.h"
 #include "support/window_fixture.h"
 
 namespace {
 
 // Answers every query with one record, or fails; counts the queries.
-class ScriptedSource : public platform::PowerStatusSource {
+class ScriptedSource : public power::PowerStatusSource {
 public:
     SYSTEM_POWER_STATUS record{1, 1, 100, 0, -1, -1};
     bool fails = false;
@@ -62,7 +62,7 @@ QList<FakePlatform::Box> ClickStatus(WindowFixture& f)
     return f.platform.boxes;
 }
 
-QString StatusBoxFor(platform::PowerStatusSource& source)
+QString StatusBoxFor(power::PowerStatusSource& source)
 {
     WindowFixture f;
     f.platform.power = &source;
@@ -304,7 +304,7 @@ void BatteryStatusTest::statusBoxOnFixtureTrees()
     QFETCH(QStringList, supplies);
     QFETCH(QStringList, lines);
     QTemporaryDir root;
-    platform::LinuxPowerSource source(power_supply_tree::Build(root.path(), supplies));
+    power::LinuxPowerSource source(power_supply_tree::Build(root.path(), supplies));
     QCOMPARE(StatusBoxFor(source), CrLfJoined(lines));
 }
 
@@ -313,14 +313,14 @@ void BatteryStatusTest::statusBoxOnThisMachine()
     const QDir supplies(QStringLiteral("/sys/class/power_supply"));
     if (!supplies.exists() || !supplies.isEmpty())
         QSKIP("this machine has power supplies; the fixture trees cover those");
-    const auto source = platform::CreateSystemPowerSource();
+    const auto source = power::CreateSystemPowerSource();
     QCOMPARE(StatusBoxFor(*source), CrLfJoined({"AC Status=AC", "Battery Level=UNKNOWN"}));
 }
 
 void BatteryStatusTest::statusBoxFollowsASimulatedBatteryOnTheFakeClock()
 {
     WindowFixture f;
-    platform::SimulatedBattery battery([&f] { return f.platform.ElapsedMs(); });
+    power::SimulatedBattery battery([&f] { return f.platform.ElapsedMs(); });
     battery.SetCapacityWh(60);
     battery.SetDrawW(12);
     battery.SetAcPlugged(false);

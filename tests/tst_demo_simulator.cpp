@@ -150,7 +150,7 @@ void DemoSimulatorTest::controlsDriveTheBatteryAndTheWindowFollowsIt()
 {
     qint64 real = 0;
     demo::ScaledClock clock([&real] { return real; });
-    platform::SimulatedBattery battery([&clock] { return clock.NowMs(); });
+    power::SimulatedBattery battery([&clock] { return clock.NowMs(); });
     battery.SetCapacityWh(60);
     battery.SetDrawW(30);  // 50 % an hour
     battery.SetChargeRateW(30);

@@ -8,7 +8,7 @@
 
 namespace {
 
-class NoPower : public platform::PowerStatusSource {
+class NoPower : public power::PowerStatusSource {
 public:
     int Query(SYSTEM_POWER_STATUS&) override { return 0; }
 };

@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "platform/simulated_battery.h"
+#include "power/simulated_battery.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ QString Describe(int ac, int flag, int percent, int remaining, int full)
 // A 50 Wh battery that charges at 25 W (50 % an hour) and draws 10 W.
 struct Bench {
     qint64 now = 0;
-    platform::SimulatedBattery battery{[this] { return now; }};
+    power::SimulatedBattery battery{[this] { return now; }};
     Bench()
     {
         battery.SetCapacityWh(50);
@@ -67,7 +67,7 @@ void SimulatedBatteryTest::chargesOnAcThenTopsUpBeforeReadingFull()
 
     Bench late;
     late.battery.SetChargePercent(90);
-    late.now = 12 * kMinute + platform::SimulatedBattery::kTrickleMs - 1;
+    late.now = 12 * kMinute + power::SimulatedBattery::kTrickleMs - 1;
     QCOMPARE(late.Query(), Describe(1, 9, 100, -1, -1));
     late.now += 1;
     QCOMPARE(late.Query(), Describe(1, 1, 100, -1, -1));

@@ -54,10 +54,6 @@ QDateTime FakePlatform::Now()
     return start_.addMSecs(elapsedMs_ - elapsedMs_ % 1000);
 }
 
-int FakePlatform::GetSystemPowerStatus(SYSTEM_POWER_STATUS& status)
-{
-    return power ? power->Query(status) : 0;
-}
 
 int FakePlatform::ShowMessageBox(const QString& text, int style, const QString& title)
 {

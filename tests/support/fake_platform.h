@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/power_status_source.h"
 
 // A platform for tests: a clock that Sleep and the pump advance instead of
 // blocking, a pump that delivers due timer ticks and scripted actions,
@@ -58,8 +57,6 @@ public:
     qint64 pumps = 0;
     bool endCalled = false;
 
-    // Power status comes from here; without a source every query fails.
-    platform::PowerStatusSource* power = nullptr;
     // The power options panel the machine has.
     std::optional<platform::CommandLine> panel = platform::CommandLine{QStringLiteral("power-panel"), {}};
 
@@ -68,7 +65,21 @@ public:
     void Launch(const QString& program, const QStringList& arguments) override;
     std::optional<platform::CommandLine> PowerOptionsPanel() override { return panel; }
     QDateTime Now() override;
-    int GetSystemPowerStatus(SYSTEM_POWER_STATUS& status) override;
+    qint64 SleptMs() override { return sleptMs; }
+    void HoldAwake() override { awakeHeld = true; ++awakeHolds; }
+    void ReleaseAwake() override { awakeHeld = false; }
+    QStringList AwakeReport() override { return awakeReport; }
+
+    // The machine sleeps: the wall clock moves on, nothing runs.
+    void SystemSleep(qint64 milliseconds)
+    {
+        elapsedMs_ += milliseconds;
+        sleptMs += milliseconds;
+    }
+    qint64 sleptMs = 0;
+    bool awakeHeld = false;
+    int awakeHolds = 0;
+    QStringList awakeReport{QStringLiteral("logind idle: taken")};
 
 protected:
     int ShowMessageBox(const QString& text, int style, const QString& title) override;

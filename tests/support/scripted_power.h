@@ -2,11 +2,11 @@
 
 #include <functional>
 
-#include "platform/power_status_source.h"
+#include "power/power_status_source.h"
 
 // A power source whose record the test sets directly; onQuery may change
 // what one particular query reports.
-struct ScriptedPower : platform::PowerStatusSource {
+struct ScriptedPower : power::PowerStatusSource {
     SYSTEM_POWER_STATUS status{1, 1, 100, 0, -1, -1};
     int result = 1;
     int queries = 0;

@@ -6,6 +6,7 @@
 
 #include "app/frmMain.h"
 #include "support/fake_platform.h"
+#include "support/scripted_power.h"
 
 // A loaded window on the fake platform, with its result log in a fresh
 // temporary directory.
@@ -15,12 +16,15 @@ struct WindowFixture {
     QTemporaryDir directory{QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/dorvik-test-XXXXXX")
                                                                         : QDir::tempPath() + QStringLiteral("/dorvik-test-XXXXXX")};
     FakePlatform platform;
+    ScriptedPower scripted;
     std::unique_ptr<frmMain> form;
 
-    WindowFixture()
+    // The window reads the given source, or the scripted one.
+    explicit WindowFixture(power::PowerStatusSource* source = nullptr)
     {
-        form = std::make_unique<frmMain>(platform, directory.filePath(QStringLiteral("state/Dorvik.log")));
-        form->Dispatch(&frmMain::Form_Load);
+        form = std::make_unique<frmMain>(platform, source ? *source : scripted,
+                                         directory.filePath(QStringLiteral("state/Dorvik.log")));
+        form->Load();
     }
     QString LogPath() const { return form->ResultLogPath(); }
 };

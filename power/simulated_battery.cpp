@@ -1,10 +1,10 @@
-#include "platform/simulated_battery.h"
+#include "power/simulated_battery.h"
 
 #include <algorithm>
 
 #include "power/power_status_rules.h"
 
-namespace platform {
+namespace power {
 
 SimulatedBattery::SimulatedBattery(std::function<qint64()> clockMs)
     : clockMs_(std::move(clockMs)), lastMs_(clockMs_())
@@ -143,4 +143,4 @@ int SimulatedBattery::Query(SYSTEM_POWER_STATUS& status)
     return 1;
 }
 
-}  // namespace platform
+}  // namespace power

@@ -1,12 +1,8 @@
-// The machine's own power status on Windows. <windows.h> would define a
-// second SYSTEM_POWER_STATUS, so the one kernel call is declared here; our
-// record has the kernel's layout byte for byte (checked where it is defined).
-#include "platform/system_power_source.h"
+// The machine's own power status on Windows: the kernel fills the record.
+#include "power/system_power_source.h"
 #include "power/power_status_rules.h"
 
-extern "C" __declspec(dllimport) int __stdcall GetSystemPowerStatus(SYSTEM_POWER_STATUS* status);
-
-namespace platform {
+namespace power {
 namespace {
 
 class WindowsPowerSource : public PowerStatusSource {
@@ -30,4 +26,4 @@ std::unique_ptr<PowerStatusSource> CreateSystemPowerSource()
     return std::make_unique<WindowsPowerSource>();
 }
 
-}  // namespace platform
+}  // namespace power

@@ -3,9 +3,9 @@
 #include <QString>
 #include <string>
 
-#include "platform/power_status_source.h"
+#include "power/power_status_source.h"
 
-namespace platform {
+namespace power {
 
 // The power status as the kernel reports it under a power_supply class
 // directory (/sys/class/power_supply on a real machine), read afresh on
@@ -20,4 +20,4 @@ private:
     std::string directory_;
 };
 
-}  // namespace platform
+}  // namespace power

@@ -3,9 +3,9 @@
 #include <QtGlobal>
 #include <functional>
 
-#include "platform/power_status_source.h"
+#include "power/power_status_source.h"
 
-namespace platform {
+namespace power {
 
 // A notebook battery in simulated time, for tests and the demo. The charge
 // moves with the clock it is given: it rises on AC (unless charging
@@ -61,4 +61,4 @@ private:
     bool switchedOff_ = false;
 };
 
-}  // namespace platform
+}  // namespace power

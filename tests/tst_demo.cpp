@@ -182,7 +182,7 @@ void DemoEndToEndTest::wholeCalibrationUntilTheSimulatedMachineDies()
     QVERIFY(minutes == QString::number(minutesToWrite) || minutes == QString::number(minutesToWrite - 1));
 
     // After "recharging": a fresh window on the same log reports it.
-    platform::SimulatedBattery charged([] { return qint64(0); });
+    power::SimulatedBattery charged([] { return qint64(0); });
     int freshQuits = 0;
     platform::QtPlatform freshPlatform(charged, [&freshQuits] { ++freshQuits; });
     frmMain fresh(freshPlatform, logPath);

@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "platform/linux_power_source.h"
+#include "power/linux_power_source.h"
 #include "support/power_supply_tree.h"
 
 namespace tree = power_supply_tree;
@@ -18,7 +18,7 @@ struct Expected {
 
 SYSTEM_POWER_STATUS QueryOrFail(const QString& directory)
 {
-    platform::LinuxPowerSource source(directory);
+    power::LinuxPowerSource source(directory);
     SYSTEM_POWER_STATUS status;
     std::memset(&status, 0xA5, sizeof status);
     if (source.Query(status) == 0)
@@ -276,7 +276,7 @@ void LinuxPowerSourceTest::everyQueryReadsAfresh()
 {
     QTemporaryDir root;
     const QString directory = tree::Build(root.path(), tree::ChargeUnitsDischarging());
-    platform::LinuxPowerSource source(directory);
+    power::LinuxPowerSource source(directory);
     SYSTEM_POWER_STATUS status{};
     QVERIFY(source.Query(status) != 0);
     QCOMPARE(Describe(status), Describe(Expected{0, 1, 98, 22490, 22876}));
@@ -298,7 +298,7 @@ void LinuxPowerSourceTest::failsOnlyWhenTheDirectoryCannotBeRead()
     QVERIFY(plainFile.open(QIODevice::WriteOnly));
     plainFile.close();
     for (const QString& path : {root.filePath("power_supply"), root.filePath("missing"), QString()}) {
-        platform::LinuxPowerSource source(path);
+        power::LinuxPowerSource source(path);
         SYSTEM_POWER_STATUS status{};
         QCOMPARE(source.Query(status), 0);
         QCOMPARE(Describe(status), Describe(Expected{255, 255, 255, -1, -1}));

@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include "platform/power_status_source.h"
+#include "power/power_status_source.h"
 
-namespace platform {
+namespace power {
 
 // The machine's own power status: /sys/class/power_supply on Linux,
 // GetSystemPowerStatus on Windows.
 std::unique_ptr<PowerStatusSource> CreateSystemPowerSource();
 
-}  // namespace platform
+}  // namespace power

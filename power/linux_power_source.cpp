@@ -1,4 +1,4 @@
-#include "platform/linux_power_source.h"
+#include "power/linux_power_source.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/system_power_source.h"
+#include "power/system_power_source.h"
 #include "power/power_status_rules.h"
 
-namespace platform {
+namespace power {
 namespace {
 
 // Longer than any value the kernel writes; a longer file is not an attribute.
@@ -366,4 +366,4 @@ std::unique_ptr<PowerStatusSource> CreateSystemPowerSource()
     return std::make_unique<LinuxPowerSource>(QStringLiteral("/sys/class/power_supply"));
 }
 
-}  // namespace platform
+}  // namespace power

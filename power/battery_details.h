@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace power {
+
+// What a battery tells beyond the power status record, summed over the
+// system batteries. A value the source does not know is left empty.
+struct BatteryDetails {
+    std::optional<double> energyNowWh;
+    std::optional<double> energyFullWh;
+    std::optional<double> energyDesignWh;
+    std::optional<double> powerW;    // the draw, always 0 or more
+    std::optional<double> voltageV;
+    std::optional<int> cycleCount;
+    QString model;       // every system battery's model, joined by ", "
+    QString technology;  // "Li-ion", "Li-poly", ...
+    QString status;      // "Charging", "Discharging", "Full", "Not charging", "Unknown"
+};
+
+}  // namespace power
