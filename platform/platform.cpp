@@ -33,6 +33,7 @@ void Platform::RequestEnd()
     if (ended_)
         return;
     ended_ = true;
+    ReleaseAwake();
     OnEnd();
 }
 
