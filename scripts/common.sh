@@ -26,7 +26,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(cmake make g++ qt6-base-dev libgl-dev fonts-liberation)
+BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-liberation)
 # Clang with its sanitizer runtimes, libFuzzer, and llvm-symbolizer for readable reports.
 SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev libfuzzer-14-dev llvm-14)
 
