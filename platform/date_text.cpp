@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QStringList>
 
 namespace platform {
 namespace {
@@ -44,18 +45,57 @@ bool RoundTrips(const QLocale& locale, const QString& format)
     return true;
 }
 
-QString ChooseFormat(const QLocale& locale)
+// The forms the writer tries for a locale, best first; the last always works.
+QStringList CandidateFormats(const QLocale& locale)
 {
     const QString shortDate = WithFourDigitYear(locale.dateFormat(QLocale::ShortFormat));
-    const QString candidates[] = {
+    return {
         shortDate + QLatin1Char(' ') + WithoutTimeZone(locale.timeFormat(QLocale::LongFormat)),
         shortDate + QStringLiteral(" HH:mm:ss"),
+        kFallbackFormat,
     };
-    for (const QString& format : candidates) {
-        if (RoundTrips(locale, format))
+}
+
+QString ChooseFormat(const QLocale& locale)
+{
+    for (const QString& format : CandidateFormats(locale)) {
+        if (format == kFallbackFormat || RoundTrips(locale, format))
             return format;
     }
     return kFallbackFormat;
+}
+
+std::optional<QDateTime> Parsed(const QLocale& locale, const QString& text, const QString& format)
+{
+    const QDateTime parsed = locale.toDateTime(text, format);
+    return parsed.isValid() ? std::optional(parsed) : std::nullopt;
+}
+
+// What Dorvik writes under the common locales, for logs written under
+// other settings than the reader's.
+std::optional<QDateTime> ParsedAsCommonLocale(const QString& text)
+{
+    static const QLocale locales[] = {QLocale::c(), QLocale(QStringLiteral("en_US")), QLocale(QStringLiteral("en_GB")),
+                                      QLocale(QStringLiteral("de_DE")), QLocale(QStringLiteral("fr_FR")),
+                                      QLocale(QStringLiteral("ja_JP"))};
+    for (const QLocale& locale : locales) {
+        for (const QString& format : CandidateFormats(locale)) {
+            if (auto parsed = Parsed(format == kFallbackFormat ? QLocale::c() : locale, text, format))
+                return parsed;
+        }
+    }
+    return std::nullopt;
+}
+
+// ISO 8601 with a time of day: a T or a blank between, seconds optional.
+std::optional<QDateTime> ParsedAsIso(const QString& text)
+{
+    static const QRegularExpression iso(QStringLiteral("^(\\d{4}-\\d{2}-\\d{2})[T ](\\d{2}:\\d{2}(:\\d{2})?)$"));
+    const QRegularExpressionMatch match = iso.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString format = match.capturedLength(3) > 0 ? QStringLiteral("yyyy-MM-dd HH:mm:ss") : QStringLiteral("yyyy-MM-dd HH:mm");
+    return Parsed(QLocale::c(), match.captured(1) + QLatin1Char(' ') + match.captured(2), format);
 }
 
 struct Form {
@@ -104,10 +144,11 @@ std::optional<QDateTime> ParseDateText(const QString& text, const QLocale& local
     if (text.isEmpty())
         return std::nullopt;
     const Form form = FormFor(locale);
-    const QDateTime parsed = form.locale.toDateTime(text, form.format);
-    if (!parsed.isValid())
-        return std::nullopt;
-    return parsed;
+    if (auto parsed = Parsed(form.locale, text, form.format))
+        return parsed;
+    if (auto parsed = ParsedAsCommonLocale(text))
+        return parsed;
+    return ParsedAsIso(text);
 }
 
 qint64 MinutesBetween(const QDateTime& a, const QDateTime& b)

@@ -14,7 +14,10 @@ QDateTime ZeroDateTime();
 // the time of day with seconds. It reads back as the same date-time.
 QString DateText(const QDateTime& moment, const QLocale& locale = QLocale());
 
-// The date-time a date text stands for; nothing when it is not one.
+// The date-time a date text stands for; nothing when it is not one. Besides
+// the locale's own form it reads what Dorvik writes under the common locales
+// and ISO 8601 with a time of day, so a log written under other settings
+// still reads.
 std::optional<QDateTime> ParseDateText(const QString& text, const QLocale& locale = QLocale());
 
 // The minute boundaries crossed from a to b: each instant is cut to its
