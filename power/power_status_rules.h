@@ -8,10 +8,24 @@
 // Every power status source shares these, so that they agree at the edges.
 namespace power {
 
+// A record from its values. The times are signed here and unsigned in the
+// Windows headers' record; -1 is the same bits in both.
+constexpr SYSTEM_POWER_STATUS PowerStatus(std::uint8_t ac, std::uint8_t flag, std::uint8_t percent,
+                                          std::int32_t remaining = kUnknownTime, std::int32_t full = kUnknownTime)
+{
+    SYSTEM_POWER_STATUS status{};
+    status.ACLineStatus = ac;
+    status.BatteryFlag = flag;
+    status.BatteryLifePercent = percent;
+    status.BatteryLifeTime = static_cast<decltype(status.BatteryLifeTime)>(remaining);
+    status.BatteryFullLifeTime = static_cast<decltype(status.BatteryFullLifeTime)>(full);
+    return status;
+}
+
 // What a failed query leaves in the record: every field unknown.
 constexpr SYSTEM_POWER_STATUS UnknownPowerStatus()
 {
-    return {kUnknownByte, kUnknownByte, kUnknownByte, 0, kUnknownTime, kUnknownTime};
+    return PowerStatus(kUnknownByte, kUnknownByte, kUnknownByte);
 }
 
 // A percent to the record's byte: rounded half up, held to 0..100.

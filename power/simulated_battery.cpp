@@ -123,7 +123,7 @@ int SimulatedBattery::Query(SYSTEM_POWER_STATUS& status)
         status = power::UnknownPowerStatus();
         return 0;
     }
-    status = {acPlugged_ ? power::kAcOnline : power::kAcOffline, 0, 0, 0, power::kUnknownTime, power::kUnknownTime};
+    status = power::PowerStatus(acPlugged_ ? power::kAcOnline : power::kAcOffline, 0, 0);
     if (!present_) {
         status.ACLineStatus = power::kAcOnline;
         status.BatteryFlag = power::kFlagNoSystemBattery;
