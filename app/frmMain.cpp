@@ -26,11 +26,6 @@ QFont WindowFont(bool bold)
     return font;
 }
 
-QString ForDisplay(QString text)
-{
-    return text.replace(platform::kCrLf, QStringLiteral("\n"));
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)
 {
     auto* button = new WrappingButton(caption, parent);
@@ -132,7 +127,7 @@ void frmMain::SetStatusText(const QString& text)
 {
     // The fast discharge loop sets the same text thousands of times a
     // second; laying out an unchanged text again would only cost time.
-    const QString shown = ForDisplay(text);
+    const QString shown = platform::ForDisplay(text);
     if (TxtStatus->toPlainText() != shown)
         TxtStatus->setPlainText(shown);
 }

@@ -2,33 +2,20 @@
 
 #include <QStringList>
 
+#include "power/power_summary.h"
+
 namespace demo {
 namespace {
 
-QString AcMeaning(std::uint8_t ac)
-{
-    switch (ac) {
-    case power::kAcOffline: return QStringLiteral("offline");
-    case power::kAcOnline: return QStringLiteral("online");
-    case power::kUnknownByte: return QStringLiteral("unknown");
-    default: return QStringLiteral("?");
-    }
-}
-
+// The texts the status box shows, with the bits it leaves out.
 QString FlagMeaning(std::uint8_t flag)
 {
-    if (flag == power::kUnknownByte)
-        return QStringLiteral("unknown");
-    QStringList bits;
-    const std::pair<std::uint8_t, const char*> names[] = {
-        {power::kFlagHigh, "high"},         {power::kFlagLow, "low"},
-        {power::kFlagCritical, "critical"}, {power::kFlagCharging, "charging"},
-        {power::kFlagNoSystemBattery, "no battery"},
-    };
-    for (const auto& [bit, name] : names)
-        if (flag & bit)
-            bits << QString::fromLatin1(name);
-    return bits.isEmpty() ? QStringLiteral("medium") : bits.join(QStringLiteral(", "));
+    QString meaning = power::LevelText(flag);
+    if (flag != power::kUnknownByte && (flag & power::kFlagCharging))
+        meaning += QStringLiteral(", charging");
+    if (flag != power::kUnknownByte && (flag & power::kFlagNoSystemBattery))
+        meaning += QStringLiteral(", no battery");
+    return meaning;
 }
 
 QString PercentMeaning(std::uint8_t percent)
@@ -55,7 +42,7 @@ QString SimulatedStateText(int queryResult, const SYSTEM_POWER_STATUS& status)
     QStringList lines;
     if (queryResult == 0)
         lines << QStringLiteral("The query fails (returns 0).");
-    lines << Line("ACLineStatus", status.ACLineStatus, AcMeaning(status.ACLineStatus))
+    lines << Line("ACLineStatus", status.ACLineStatus, power::AcText(status.ACLineStatus))
           << Line("BatteryFlag", status.BatteryFlag, FlagMeaning(status.BatteryFlag))
           << Line("BatteryLifePercent", status.BatteryLifePercent, PercentMeaning(status.BatteryLifePercent))
           << Line("BatteryLifeTime", status.BatteryLifeTime, TimeMeaning(status.BatteryLifeTime))

@@ -111,12 +111,12 @@ Form FormFor(const QLocale& locale)
     return {format == kFallbackFormat ? QLocale::c() : locale, format};
 }
 
+}  // namespace
+
 QDateTime WholeSeconds(const QDateTime& moment)
 {
     return moment.addMSecs(-moment.time().msec());
 }
-
-}  // namespace
 
 QDateTime ZeroDateTime()
 {

@@ -7,6 +7,9 @@
 
 namespace platform {
 
+// The moment cut to its whole second.
+QDateTime WholeSeconds(const QDateTime& moment);
+
 // Day zero of the date-time type: 30 December 1899, midnight.
 QDateTime ZeroDateTime();
 

@@ -34,6 +34,12 @@ enum MsgBoxResult : int {
 inline const QString kAppTitle = QStringLiteral("Dorvik");
 inline const QString kCrLf = QStringLiteral("\r\n");
 
+// A CR LF text as Qt's widgets show it, with plain line feeds.
+inline QString ForDisplay(QString text)
+{
+    return text.replace(kCrLf, QStringLiteral("\n"));
+}
+
 // Thrown by End (and by any pump or box that returns after End) to unwind
 // the frames of every running handler. Caught only where a handler is
 // entered, so no handler statement runs after End.

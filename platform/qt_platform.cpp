@@ -1,5 +1,7 @@
 #include "platform/qt_platform.h"
 
+#include "platform/date_text.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -27,11 +29,6 @@ public:
 private:
     QTimer timer_;
 };
-
-QString ForDisplay(QString text)
-{
-    return text.replace(kCrLf, QStringLiteral("\n"));
-}
 
 QMessageBox::Icon IconOf(int style)
 {
@@ -83,8 +80,7 @@ std::optional<CommandLine> QtPlatform::PowerOptionsPanel()
 
 QDateTime QtPlatform::Now()
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    return now.addMSecs(-now.time().msec());
+    return WholeSeconds(QDateTime::currentDateTime());
 }
 
 // PLACEHOLDER until the keep-awake service lands.

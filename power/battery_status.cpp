@@ -2,10 +2,9 @@
 #include <limits>
 
 #include "app/frmMain.h"
+#include "power/power_summary.h"
 
-namespace {
-
-QString AcTextOf(std::uint8_t acLineStatus)
+QString power::AcText(std::uint8_t acLineStatus)
 {
     switch (acLineStatus) {
     case power::kAcOnline: return QStringLiteral("AC");
@@ -15,7 +14,7 @@ QString AcTextOf(std::uint8_t acLineStatus)
     }
 }
 
-QString LevelTextOf(std::uint8_t batteryFlag)
+QString power::LevelText(std::uint8_t batteryFlag)
 {
     switch (batteryFlag & (power::kFlagHigh | power::kFlagLow | power::kFlagCritical)) {
     case power::kFlagHigh: return QStringLiteral("HIGH");
@@ -24,6 +23,8 @@ QString LevelTextOf(std::uint8_t batteryFlag)
     default: return QStringLiteral("UNKNOWN");
     }
 }
+
+namespace {
 
 // Whole minutes, truncated toward zero. A time too long for 16 bits is held
 // at the nearest value that fits rather than wrapped into a wrong one.
@@ -49,8 +50,8 @@ void frmMain::GetBatteryInfo(QString& acText, QString& levelText, qint16& charge
                          platform::vbOKOnly + platform::vbCritical, QStringLiteral("Error"));
         return;
     }
-    acText = AcTextOf(status.ACLineStatus);
-    levelText = LevelTextOf(status.BatteryFlag);
+    acText = power::AcText(status.ACLineStatus);
+    levelText = power::LevelText(status.BatteryFlag);
     chargePercent = status.BatteryLifePercent;
     fullLifeMinutes = MinutesOf(status.BatteryFullLifeTime);
     remainingMinutes = MinutesOf(status.BatteryLifeTime);
