@@ -49,6 +49,7 @@ const QString M3 = QStringLiteral("The battery does not seem to be charging!\r\n
 const QString M4 = QStringLiteral("Please set up the Power Scheme according to the instructions\r\n"
                                   "displayed in the box below and then click on OK");
 const QString M5 = QStringLiteral("Ready to run the calibration now?");
+const QString kStartAnyway = QStringLiteral("Start the calibration anyway?");
 const QString M6 = QStringLiteral("The AC Adaptor has been connected!\r\n"
                                   "Please click on View Result to see how long the battery lasted\r\n"
                                   "(or exit and re-run this application if the battery did not fully discharge).");
@@ -66,9 +67,15 @@ public:
     {
         w_.ShowInstructions();
         w_.Command1->setEnabled(false);
+        p_.HoldAwake();
         if (!Read()) {
             p_.MsgBox(M1, platform::vbOKOnly + platform::vbCritical);
             p_.End();
+        }
+        if (!StartDespiteChargeBlockers()) {
+            p_.ReleaseAwake();
+            w_.Command1->setEnabled(true);
+            return;
         }
         Phase phase = status_.ACLineStatus == power::kAcOnline ? Phase::ChargeWait : Phase::AdaptorWait;
         while (phase != Phase::UnplugWait) {
@@ -81,11 +88,27 @@ public:
         }
         UnplugWait();
         Discharge();
+        p_.ReleaseAwake();
         p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
     }
 
 private:
     int Read() { return w_.GetSystemPowerStatus(status_); }
+
+    // A battery held below full never gives the gauge its full reference:
+    // the user hears why before the run rather than at M3 twenty minutes on.
+    bool StartDespiteChargeBlockers()
+    {
+        const QStringList blockers = w_.power_.ChargeBlockers();
+        if (blockers.isEmpty())
+            return true;
+        const QString text = blockers.join(kCrLf) + kCrLf + kCrLf + kStartAnyway;
+        return p_.MsgBox(text, platform::vbYesNo + platform::vbExclamation) == platform::vbYes;
+    }
+
+    // The wall clock less the time the machine slept since the discharge
+    // started: a run that was suspended counts only its awake minutes.
+    QDateTime AwakeNow() { return p_.Now().addMSecs(-(p_.SleptMs() - sleptAtStart_)); }
 
     Phase AdaptorWait()
     {
@@ -168,6 +191,7 @@ private:
     {
         w_.Seconds = 0;
         start_ = p_.Now();
+        sleptAtStart_ = p_.SleptMs();
         WriteLog();
         for (;;) {
             if (w_.Seconds % kLogIntervalTicks != 0) {
@@ -187,7 +211,7 @@ private:
         p_.DoEvents();
         if (w_.Fast == 0)
             p_.Sleep(kSlowPassMs);
-        const qint64 minutes = platform::MinutesBetween(start_, p_.Now());
+        const qint64 minutes = platform::MinutesBetween(start_, AwakeNow());
         const QString suffix = w_.Fast == 1 ? QStringLiteral(" (Fast Discharge)") : QStringLiteral(" (Slow Discharge)");
         w_.SetStatusText(S6(minutes, suffix));
         if (status_.ACLineStatus != power::kAcOnline)
@@ -216,7 +240,7 @@ private:
 
     void WriteLog()
     {
-        const qint64 minutes = platform::MinutesBetween(start_, p_.Now());
+        const qint64 minutes = platform::MinutesBetween(start_, AwakeNow());
         const QString text = QString::number(minutes) + kCrLf + platform::DateText(start_) + kCrLf
                              + platform::DateText(p_.Now());
         w_.WriteResultLog(w_.ResultLogPath(), text);
@@ -226,6 +250,7 @@ private:
     platform::Platform& p_;
     SYSTEM_POWER_STATUS status_{};
     QDateTime start_;
+    qint64 sleptAtStart_ = 0;
 };
 
 }  // namespace calibration
