@@ -13,13 +13,16 @@ namespace platform {
 namespace {
 
 #ifdef Q_OS_WIN
-// The interrupt time without its bias leaves out sleep; the tick count keeps it.
+// The interrupt time without its bias leaves out sleep; the tick count keeps
+// it. Reading the tick count first keeps the estimate from running ahead of
+// the truth by more than the rounding to milliseconds.
 qint64 SleptEstimate()
 {
+    const qint64 ticks = static_cast<qint64>(GetTickCount64());
     ULONGLONG unbiased = 0;  // 100 ns units
     if (!QueryUnbiasedInterruptTime(&unbiased))
         return 0;
-    return static_cast<qint64>(GetTickCount64()) - static_cast<qint64>(unbiased / 10000);
+    return ticks - static_cast<qint64>(unbiased / 10000);
 }
 #else
 qint64 Nanoseconds(clockid_t clock)
@@ -29,15 +32,24 @@ qint64 Nanoseconds(clockid_t clock)
     return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-// The boot-time clock counts sleep and the monotonic clock does not. Reading
-// the monotonic clock on both sides of the boot-time one keeps the time
-// between the reads out of the difference.
+// The boot-time clock counts sleep and the monotonic clock does not. With
+// the monotonic clock read after the boot-time one, their difference is at
+// or below the truth; the closest of a few tries leaves out most of any
+// preemption between the reads.
 qint64 SleptEstimate()
 {
-    const qint64 before = Nanoseconds(CLOCK_MONOTONIC);
-    const qint64 boot = Nanoseconds(CLOCK_BOOTTIME);
-    const qint64 after = Nanoseconds(CLOCK_MONOTONIC);
-    return (boot - before / 2 - after / 2) / 1'000'000;
+    qint64 best = 0;
+    qint64 narrowest = -1;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const qint64 before = Nanoseconds(CLOCK_MONOTONIC);
+        const qint64 boot = Nanoseconds(CLOCK_BOOTTIME);
+        const qint64 after = Nanoseconds(CLOCK_MONOTONIC);
+        if (narrowest < 0 || after - before < narrowest) {
+            narrowest = after - before;
+            best = boot - after;
+        }
+    }
+    return best / 1'000'000;
 }
 #endif
 
@@ -45,8 +57,8 @@ qint64 SleptEstimate()
 
 qint64 SleptMsSinceBoot()
 {
-    // The two clocks tick apart by a little, so a reading can come out a
-    // millisecond (on Windows a tick) low; the largest seen so far stands.
+    // An estimate never overshoots but may fall a little short (on Windows
+    // by up to a tick), so the largest seen so far stands.
     static std::atomic<qint64> largest{0};
     const qint64 estimate = std::max<qint64>(SleptEstimate(), 0);
     qint64 seen = largest.load();

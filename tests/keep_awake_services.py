@@ -122,13 +122,13 @@ class KeepAwakeServices(dbusmock.DBusTestCase):
     def serve(self, service, system_bus=False):
         '''A bare mock for a service; returns the mock's own interface.'''
         name, path, interface = service
-        server = self.spawn_server(name, path, interface, system_bus=system_bus)
+        server = self.spawn_server(name, path, interface, system_bus=system_bus, stdout=subprocess.DEVNULL)
         self.servers.append((server, name, system_bus))
         obj = self.get_dbus(system_bus).get_object(name, path)
         return dbus.Interface(obj, dbusmock.MOCK_IFACE)
 
     def serve_logind(self, refuse_lid=False):
-        server, obj = self.spawn_server_template('logind')
+        server, obj = self.spawn_server_template('logind', stdout=subprocess.DEVNULL)
         self.servers.append((server, LOGIND[0], True))
         if refuse_lid:
             obj.AddMethod(LOGIND[2], 'Inhibit', 'ssss', 'h', REFUSE_LID, dbus_interface=dbusmock.MOCK_IFACE)
