@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "platform/sleep_clock.h"
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -83,11 +85,25 @@ QDateTime QtPlatform::Now()
     return WholeSeconds(QDateTime::currentDateTime());
 }
 
-// PLACEHOLDER until the keep-awake service lands.
-qint64 QtPlatform::SleptMs() { return 0; }
-void QtPlatform::HoldAwake() {}
-void QtPlatform::ReleaseAwake() {}
-QStringList QtPlatform::AwakeReport() { return {}; }
+qint64 QtPlatform::SleptMs()
+{
+    return SleptMsSinceBoot();
+}
+
+void QtPlatform::HoldAwake()
+{
+    keepAwake_.Hold();
+}
+
+void QtPlatform::ReleaseAwake()
+{
+    keepAwake_.Release();
+}
+
+QStringList QtPlatform::AwakeReport()
+{
+    return keepAwake_.Report();
+}
 
 void QtPlatform::ConfigureMessageBox(QMessageBox& box, const QString& text, int style, const QString& title)
 {

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "platform/keep_awake.h"
 #include "platform/platform.h"
 
 class QMessageBox;
@@ -37,6 +38,7 @@ protected:
 
 private:
     std::function<void()> quit_;
+    KeepAwake keepAwake_;
 };
 
 }  // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace platform {
+
+// Keeps the machine from sleeping (idle, suspend, lid) while a run needs it
+// awake. On Linux it asks logind and whichever desktop services are running;
+// on Windows it flags the thread's execution state. Hold never waits for the
+// services: their answers arrive while the event loop runs, and once every
+// answer is in, one summary goes to the standard error output.
+class KeepAwake {
+public:
+    // onSettled runs each time every answer to a Hold is in (or timed out).
+    explicit KeepAwake(std::function<void()> onSettled = {});
+    ~KeepAwake();
+    KeepAwake(const KeepAwake&) = delete;
+    KeepAwake& operator=(const KeepAwake&) = delete;
+
+    // Does nothing while held; after Release it takes fresh locks.
+    void Hold();
+    // Gives back everything taken; an answer still on its way is given back
+    // as it arrives. Safe to call at any time, any number of times.
+    void Release();
+    // One line per lock: taken, refused (with the reason), not present, or
+    // waiting for an answer.
+    QStringList Report() const;
+    // Whether every answer to the last Hold is in.
+    bool Settled() const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform

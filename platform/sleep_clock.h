@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace platform {
+
+// Milliseconds this machine has spent in system sleep since it booted. It
+// never decreases and grows only while the machine sleeps.
+qint64 SleptMsSinceBoot();
+
+}  // namespace platform
