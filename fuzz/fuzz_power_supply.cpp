@@ -7,11 +7,13 @@
 //   NAME/ATTR|          a FIFO that nobody writes
 //   NAME=VALUE          a plain file where a supply is expected
 //   NAME->              a link to nowhere
-// Whatever the files hold, the record must keep its invariants.
+// Whatever the files hold, the record and the details must keep their
+// invariants, and the charge blockers must be sentences.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -152,6 +154,22 @@ void CheckRecord(const SYSTEM_POWER_STATUS& s)
         Broken("times only on battery power", s);
 }
 
+[[noreturn]] void BrokenDetails(const char* invariant)
+{
+    std::fprintf(stderr, "Invariant broken: %s\n", invariant);
+    std::abort();
+}
+
+void CheckDetails(const power::BatteryDetails& d)
+{
+    for (const auto& value : {d.energyNowWh, d.energyFullWh, d.energyDesignWh, d.powerW, d.voltageV}) {
+        if (value && !(std::isfinite(*value) && *value >= 0))
+            BrokenDetails("energies, power and voltage are finite and not negative");
+    }
+    if (d.cycleCount && *d.cycleCount <= 0)
+        BrokenDetails("a cycle count is above 0 or unknown");
+}
+
 bool SameRecord(const SYSTEM_POWER_STATUS& a, const SYSTEM_POWER_STATUS& b)
 {
     return a.ACLineStatus == b.ACLineStatus && a.BatteryFlag == b.BatteryFlag
@@ -164,7 +182,10 @@ bool SameRecord(const SYSTEM_POWER_STATUS& a, const SYSTEM_POWER_STATUS& b)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const fs::path root = BuildTree(std::string_view(reinterpret_cast<const char*>(data), size));
-    power::LinuxPowerSource source(QString::fromStdString(root.string()));
+    // The tree doubles as the platform directory, so that a fuzzed
+    // NAME/conservation_mode is read too.
+    const QString directory = QString::fromStdString(root.string());
+    power::LinuxPowerSource source(directory, directory);
 
     SYSTEM_POWER_STATUS first{0xA5, 0xA5, 0xA5, 0xA5, -7, -7};
     if (source.Query(first) == 0)
@@ -175,5 +196,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SYSTEM_POWER_STATUS second{0x5A, 0x5A, 0x5A, 0x5A, -9, -9};
     if (source.Query(second) == 0 || !SameRecord(first, second))
         Broken("a second query gives the same record", second);
+
+    CheckDetails(source.Details());
+    for (const QString& blocker : source.ChargeBlockers()) {
+        if (blocker.isEmpty())
+            BrokenDetails("a charge blocker is a sentence");
+    }
     return 0;
 }

@@ -13,11 +13,17 @@ namespace power {
 // query fails only when the directory itself cannot be read.
 class LinuxPowerSource : public PowerStatusSource {
 public:
-    explicit LinuxPowerSource(QString directory);
+    // platformDirectory: where Lenovo IdeaPads keep their conservation_mode
+    // switch, one level down.
+    explicit LinuxPowerSource(QString directory,
+                              QString platformDirectory = QStringLiteral("/sys/bus/platform/drivers/ideapad_acpi"));
     int Query(SYSTEM_POWER_STATUS& status) override;
+    BatteryDetails Details() override;
+    QStringList ChargeBlockers() override;
 
 private:
     std::string directory_;
+    std::string platformDirectory_;
 };
 
 }  // namespace power

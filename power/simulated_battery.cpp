@@ -67,6 +67,8 @@ void SimulatedBattery::SetChargeRateW(double chargeRateW)
     chargeRateW_ = chargeRateW;
 }
 
+void SimulatedBattery::SetCycleCount(int cycles) { cycleCount_ = cycles; }
+
 double SimulatedBattery::ChargePercent()
 {
     CatchUp();
@@ -141,6 +143,33 @@ int SimulatedBattery::Query(SYSTEM_POWER_STATUS& status)
         }
     }
     return 1;
+}
+
+
+BatteryDetails SimulatedBattery::Details()
+{
+    constexpr double kDesignOverFull = 1.05;
+    const bool charging = Charging();  // catches up
+    if (queryFails_ || !present_)
+        return {};
+    BatteryDetails details;
+    details.energyDesignWh = capacityWh_ * kDesignOverFull;
+    details.voltageV = 11.4;
+    details.cycleCount = cycleCount_;
+    details.model = QStringLiteral("Simulated battery");
+    details.technology = QStringLiteral("Li-ion");
+    if (readingUnknown_) {
+        details.status = QStringLiteral("Unknown");
+        return details;
+    }
+    details.energyFullWh = capacityWh_;
+    details.energyNowWh = capacityWh_ * percent_ / 100.0;
+    details.powerW = !acPlugged_ ? DrawW() : charging ? std::max(0.0, chargeRateW_) : 0.0;
+    details.status = charging      ? QStringLiteral("Charging")
+                     : !acPlugged_ ? QStringLiteral("Discharging")
+                     : percent_ >= 100.0 ? QStringLiteral("Full")
+                                         : QStringLiteral("Not charging");
+    return details;
 }
 
 }  // namespace power

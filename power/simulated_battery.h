@@ -28,6 +28,7 @@ public:
     // The draw asked afresh at every step, e.g. from the process's CPU use.
     void SetDrawHook(std::function<double()> drawW);
     void SetChargeRateW(double chargeRateW);
+    void SetCycleCount(int cycles);
 
     double ChargePercent();
     bool Charging();
@@ -35,6 +36,9 @@ public:
     bool SwitchedOff();
 
     int Query(SYSTEM_POWER_STATUS& status) override;
+    // Full is the capacity, a little worn from the design; the power is the
+    // draw on battery and the charge rate while charging.
+    BatteryDetails Details() override;
 
     // A full battery on AC reports charging for this long before it reads
     // high and not charging, as a real one tops up.
@@ -53,6 +57,7 @@ private:
     double drawW_ = 10.0;
     std::function<double()> drawHook_;
     double chargeRateW_ = 30.0;
+    int cycleCount_ = 312;
     bool acPlugged_ = true;
     bool stalled_ = false;
     bool readingUnknown_ = false;
