@@ -12,15 +12,9 @@ namespace {
 
 constexpr int kLogLines = 3;
 
-// Any failure to read the log; View Result turns it into its message.
-struct LogNotAccessible {};
-
-QDateTime DateFromLine(const QByteArray& line)
+std::optional<QDateTime> DateFromLine(const QByteArray& line)
 {
-    const auto moment = platform::ParseDateText(QString::fromLocal8Bit(line));
-    if (!moment)
-        throw LogNotAccessible{};
-    return *moment;
+    return platform::ParseDateText(QString::fromLocal8Bit(line));
 }
 
 }  // namespace
@@ -47,31 +41,23 @@ QString ViewResultReport(const QString& minutesText, const QDateTime& started, c
 
 std::optional<QString> ReadViewResultReport(const QString& logPath)
 {
-    QString minutesText = QString::number(0);
-    try {
+    switch (platform::LookUpOrdinaryFile(logPath)) {
+    case platform::FileLookup::Missing:
         // A missing log is no error: never-read lines stand for the zero date-time.
-        QDateTime started = platform::ZeroDateTime();
-        QDateTime finished = platform::ZeroDateTime();
-        switch (platform::LookUpOrdinaryFile(logPath)) {
-        case platform::FileLookup::Missing:
-            break;
-        case platform::FileLookup::Failed:
-            return std::nullopt;
-        case platform::FileLookup::Found: {
-            const auto lines = platform::ReadFirstLines(logPath, kLogLines);
-            if (!lines)
-                return std::nullopt;
-            minutesText = QString::fromLocal8Bit(lines->at(0));
-            started = DateFromLine(lines->at(1));
-            finished = DateFromLine(lines->at(2));
-            break;
-        }
-        }
-        return ViewResultReport(minutesText, started, finished);
-    } catch (...) {
-        // A line that is no date, or anything else that goes wrong in reading.
+        return ViewResultReport(QString::number(0), platform::ZeroDateTime(), platform::ZeroDateTime());
+    case platform::FileLookup::Failed:
         return std::nullopt;
+    case platform::FileLookup::Found:
+        break;
     }
+    const auto lines = platform::ReadFirstLines(logPath, kLogLines);
+    if (!lines)
+        return std::nullopt;
+    const auto started = DateFromLine(lines->at(1));
+    const auto finished = DateFromLine(lines->at(2));
+    if (!started || !finished)
+        return std::nullopt;
+    return ViewResultReport(QString::fromLocal8Bit(lines->at(0)), *started, *finished);
 }
 
 }  // namespace calibration

@@ -1,139 +1,80 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <QtTest>
 
 #include "platform/qt_platform.h"
-#include "support/modal_driver.h"
+
+using platform::QtPlatform;
 
 namespace {
-
-class NoPower : public power::PowerStatusSource {
-public:
-    int Query(SYSTEM_POWER_STATUS&) override { return 0; }
-};
-
-// Shows a real box through the platform and closes it with the given action.
-int ShowAndClose(int style, const std::function<void(QMessageBox&)>& close, QMessageBox* seen = nullptr,
-                 const QString& title = {})
-{
-    NoPower power;
-    platform::QtPlatform qt(power, [] {});
-    ModalDriver driver;
-    driver.Expect([&](QMessageBox& box) {
-        if (seen) {
-            seen->setWindowTitle(box.windowTitle());
-            seen->setText(box.text());
-            seen->setIcon(box.icon());
-            seen->setStandardButtons(box.standardButtons());
-        }
-        close(box);
-    });
-    const int answer = qt.MsgBox(QStringLiteral("line one\r\nline two"), style, title);
-    return driver.AllAnswered() ? answer : -1;
-}
-
-void PressEscape(QMessageBox& box)
-{
-    QTest::keyClick(&box, Qt::Key_Escape);
-}
-
+// Ways to close a box besides its buttons.
+constexpr int kEscape = -1;
+constexpr int kCloseControl = -2;
 }  // namespace
 
 class QtPlatformTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void eachStyleShowsItsButtonsAndIcon_data();
-    void eachStyleShowsItsButtonsAndIcon();
-    void everyButtonMapsToItsCode();
-    void escapeAndCloseAnswerTheBoxesEscapeButton();
-    void endWhileABoxIsOpenUnwindsAfterIt();
-    void aProgramThatCannotStartIsAnUntrappedError();
+    void boxShowsTheStylesButtonsAndAnswersTheirCodes_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<int>("closedBy");  // a standard button, kEscape or kCloseControl
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<int>("answer");
+        const int ok = QMessageBox::Ok, yesNo = QMessageBox::Yes | QMessageBox::No, yesNoCancel = yesNo | QMessageBox::Cancel;
+        QTest::newRow("OK") << 0 << int(QMessageBox::Ok) << ok << int(QMessageBox::NoIcon) << 1;
+        QTest::newRow("OK, critical, Escape") << 16 << kEscape << ok << int(QMessageBox::Critical) << 1;
+        QTest::newRow("OK, exclamation, closed") << 48 << kCloseControl << ok << int(QMessageBox::Warning) << 1;
+        QTest::newRow("Yes/No, Yes") << 4 << int(QMessageBox::Yes) << yesNo << int(QMessageBox::NoIcon) << 6;
+        QTest::newRow("Yes/No, Escape answers No") << 4 << kEscape << yesNo << int(QMessageBox::NoIcon) << 7;
+        QTest::newRow("Yes/No/Cancel, No") << 3 << int(QMessageBox::No) << yesNoCancel << int(QMessageBox::NoIcon) << 7;
+        QTest::newRow("Yes/No/Cancel, Cancel") << 3 << int(QMessageBox::Cancel) << yesNoCancel << int(QMessageBox::NoIcon) << 2;
+        QTest::newRow("Yes/No/Cancel, Escape answers Cancel") << 3 << kEscape << yesNoCancel << int(QMessageBox::NoIcon) << 2;
+        QTest::newRow("Yes/No/Cancel, closed answers Cancel") << 3 << kCloseControl << yesNoCancel << int(QMessageBox::NoIcon) << 2;
+    }
+
+    void boxShowsTheStylesButtonsAndAnswersTheirCodes()
+    {
+        QFETCH(int, style);
+        QFETCH(int, closedBy);
+        QFETCH(int, buttons);
+        QFETCH(int, icon);
+        QFETCH(int, answer);
+        QMessageBox box;
+        QtPlatform::ConfigureMessageBox(box, QStringLiteral("line one\r\nline two"), style, QStringLiteral("Dorvik"));
+        QCOMPARE(int(box.standardButtons()), buttons);
+        QCOMPARE(int(box.icon()), icon);
+        QCOMPARE(box.text(), QStringLiteral("line one\nline two"));
+        box.show();
+        if (closedBy == kEscape)
+            QTest::keyClick(&box, Qt::Key_Escape);
+        else if (closedBy == kCloseControl)
+            box.close();
+        else
+            box.button(QMessageBox::StandardButton(closedBy))->click();
+        QVERIFY(box.isHidden());
+        QCOMPARE(QtPlatform::AnswerOf(box), answer);
+    }
+
+    void endWhileABoxIsOpenUnwindsAfterIt()
+    {
+        int quits = 0;
+        QtPlatform qt([&] { ++quits; });
+        QTimer::singleShot(0, [&] { qt.RequestEnd(); });  // the main window was closed under the box
+        QVERIFY_THROWS_EXCEPTION(platform::EndRequested, qt.MsgBox(QStringLiteral("question"), platform::vbYesNoCancel));
+        QCOMPARE(quits, 1);
+    }
+
+    void aProgramThatCannotStartIsAnUntrappedError()
+    {
+        QtPlatform qt([] {});
+        QVERIFY_THROWS_EXCEPTION(platform::UntrappedError, qt.Launch(QStringLiteral("/nonexistent/dorvik-panel"), {}));
+    }
 };
-
-void QtPlatformTest::eachStyleShowsItsButtonsAndIcon_data()
-{
-    QTest::addColumn<int>("style");
-    QTest::addColumn<int>("buttons");
-    QTest::addColumn<int>("icon");
-    const int ok = QMessageBox::Ok;
-    const int yesNo = QMessageBox::Yes | QMessageBox::No;
-    QTest::newRow("OK, no icon") << 0 << ok << int(QMessageBox::NoIcon);
-    QTest::newRow("OK, critical") << 16 << ok << int(QMessageBox::Critical);
-    QTest::newRow("OK, exclamation") << 48 << ok << int(QMessageBox::Warning);
-    QTest::newRow("Yes/No") << 4 << yesNo << int(QMessageBox::NoIcon);
-    QTest::newRow("Yes/No/Cancel") << 3 << (yesNo | QMessageBox::Cancel) << int(QMessageBox::NoIcon);
-}
-
-void QtPlatformTest::eachStyleShowsItsButtonsAndIcon()
-{
-    QFETCH(int, style);
-    QFETCH(int, buttons);
-    QFETCH(int, icon);
-    QMessageBox seen;
-    const int answer = ShowAndClose(style, [](QMessageBox& box) { box.buttons().first()->click(); }, &seen);
-    QVERIFY(answer > 0);
-    QCOMPARE(int(seen.standardButtons()), buttons);
-    QCOMPARE(int(seen.icon()), icon);
-    QCOMPARE(seen.windowTitle(), QStringLiteral("Dorvik"));
-    QCOMPARE(seen.text(), QStringLiteral("line one\nline two"));
-}
-
-void QtPlatformTest::everyButtonMapsToItsCode()
-{
-    QCOMPARE(ShowAndClose(0, ModalDriver::Press(QMessageBox::Ok)), 1);
-    QCOMPARE(ShowAndClose(3, ModalDriver::Press(QMessageBox::Cancel)), 2);
-    QCOMPARE(ShowAndClose(3, ModalDriver::Press(QMessageBox::Yes)), 6);
-    QCOMPARE(ShowAndClose(3, ModalDriver::Press(QMessageBox::No)), 7);
-    QCOMPARE(ShowAndClose(4, ModalDriver::Press(QMessageBox::Yes)), 6);
-    QCOMPARE(ShowAndClose(4, ModalDriver::Press(QMessageBox::No)), 7);
-    QMessageBox seen;
-    QCOMPARE(ShowAndClose(16, ModalDriver::Press(QMessageBox::Ok), &seen, QStringLiteral("Error")), 1);
-    QCOMPARE(seen.windowTitle(), QStringLiteral("Error"));
-}
-
-void QtPlatformTest::escapeAndCloseAnswerTheBoxesEscapeButton()
-{
-    QCOMPARE(ShowAndClose(3, PressEscape), 2);
-    QCOMPARE(ShowAndClose(3, [](QMessageBox& box) { box.close(); }), 2);
-    QCOMPARE(ShowAndClose(4, PressEscape), 7);
-    QCOMPARE(ShowAndClose(0, PressEscape), 1);
-    QCOMPARE(ShowAndClose(48, [](QMessageBox& box) { box.close(); }), 1);
-}
-
-void QtPlatformTest::endWhileABoxIsOpenUnwindsAfterIt()
-{
-    NoPower power;
-    int quits = 0;
-    platform::QtPlatform qt(power, [&] { ++quits; });
-    ModalDriver driver;
-    driver.Expect([&](QMessageBox& box) {
-        qt.RequestEnd();  // the main window was closed under the box
-        box.reject();
-    });
-    bool continued = false;
-    try {
-        qt.MsgBox(QStringLiteral("question"), platform::vbYesNoCancel);
-        continued = true;
-    } catch (const platform::EndRequested&) {
-    }
-    QVERIFY(!continued);
-    QCOMPARE(quits, 1);
-}
-
-void QtPlatformTest::aProgramThatCannotStartIsAnUntrappedError()
-{
-    NoPower power;
-    platform::QtPlatform qt(power, [] {});
-    try {
-        qt.Launch(QStringLiteral("/nonexistent/dorvik-power-panel"), {});
-        QFAIL("a missing program was reported as started");
-    } catch (const platform::UntrappedError& error) {
-        QVERIFY(error.What().contains(QStringLiteral("/nonexistent/dorvik-power-panel")));
-        QVERIFY(!error.Reason().isEmpty());
-    }
-}
 
 QTEST_MAIN(QtPlatformTest)
 #include "tst_qt_platform.moc"

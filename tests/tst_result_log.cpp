@@ -1,9 +1,8 @@
-#include <QDir>
-#include <QFile>
+#include <sys/stat.h>
+
 #include <QProcess>
+#include <QPushButton>
 #include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QThread>
 #include <QtTest>
 
 #include "calibration/result_log.h"
@@ -12,15 +11,35 @@
 
 namespace {
 
+const QDateTime kStart(QDate(2026, 3, 7), QTime(10, 0, 10));
+const QDateTime kFinish(QDate(2026, 3, 7), QTime(10, 37, 5));
+const QString kNotAccessible = QStringLiteral("Result log C:\\Dorvik.log is not accessible!");
+
+// A log line as Dorvik writes it under other settings than the reader's.
+QByteArray Line(const QDateTime& moment)
+{
+    return platform::DateText(moment, QLocale(QStringLiteral("en_US"))).toLocal8Bit() + "\r\n";
+}
+
 QByteArray ReadRaw(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-QString LogText(qint64 minutes, const QDateTime& started, const QDateTime& written)
+// Presses View Result of a window whose log is at the path; the one plain
+// box it showed.
+QString ViewResult(const QString& logPath)
 {
-    return CrLfJoined({QString::number(minutes), platform::DateText(started), platform::DateText(written)});
+    FakePlatform platform;
+    ScriptedPower power;
+    frmMain form(platform, power, logPath);
+    form.Load();
+    platform.boxes.clear();
+    form.Command2->click();
+    if (platform.boxes.size() != 1 || platform.boxes[0].style != platform::vbOKOnly)
+        return QStringLiteral("<%1 boxes>").arg(platform.boxes.size());
+    return platform.boxes[0].text;
 }
 
 }  // namespace
@@ -29,88 +48,88 @@ class ResultLogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void writeLeavesTheTextAndCrLfOnly();
-    void writeCreatesTheMissingDirectory();
-    void unwritableLogIsReportedThenEnds();
-    void killedWriterNeverLeavesATornLog();
-};
-
-void ResultLogTest::writeLeavesTheTextAndCrLfOnly()
-{
-    WindowFixture f;
-    const QDateTime started(QDate(2026, 3, 7), QTime(10, 0, 10));
-    f.form->WriteResultLog(f.LogPath(), QString(300, QLatin1Char('9')));
-    const QString text = LogText(37, started, started.addSecs(37 * 60 - 5));
-    f.form->WriteResultLog(f.LogPath(), text);
-    QCOMPARE(ReadRaw(f.LogPath()), text.toLocal8Bit() + "\r\n");
-    QCOMPARE(text.split(QStringLiteral("\r\n")).size(), 3);
-}
-
-void ResultLogTest::writeCreatesTheMissingDirectory()
-{
-    WindowFixture f;
-    QVERIFY(!QFileInfo::exists(QFileInfo(f.LogPath()).path()));
-    f.form->WriteResultLog(f.LogPath(), QStringLiteral("0"));
-    QCOMPARE(ReadRaw(f.LogPath()), QByteArray("0\r\n"));
-}
-
-void ResultLogTest::unwritableLogIsReportedThenEnds()
-{
-    WindowFixture f;
-    f.form->WriteResultLog(f.LogPath(), QStringLiteral("5"));
-    const QString blocked = f.LogPath() + QStringLiteral("/Dorvik.log");  // under a regular file
-    bool continued = false;
-    f.form->Dispatch([&] {
-        f.form->WriteResultLog(blocked, QStringLiteral("6"));
-        continued = true;
-    });
-    QVERIFY(!continued);
-    QVERIFY(f.platform.endCalled);
-    QCOMPARE(f.platform.boxes.size(), 1);
-    QCOMPARE(f.platform.boxes[0].style, int(platform::vbCritical));
-    QVERIFY2(f.platform.boxes[0].text.contains(blocked), qPrintable(f.platform.boxes[0].text));
-    QVERIFY2(f.platform.boxes[0].text.contains(QStringLiteral("Not a directory")), qPrintable(f.platform.boxes[0].text));
-    QCOMPARE(ReadRaw(f.LogPath()), QByteArray("5\r\n"));
-}
-
-// The writer is killed at random moments of its loop; whatever moment it
-// dies at, the log is one complete write of that writer.
-void ResultLogTest::killedWriterNeverLeavesATornLog()
-{
-    WindowFixture f;
-    const QRegularExpression complete(QStringLiteral("^(\\d+)\r\n([^\r\n]+)\r\n([^\r\n]+)\r\n$"));
-    constexpr int kKills = 300;
-    constexpr qint64 kMinutesPerRun = 1000000;
-    int killedAfterSeveralWrites = 0;
-    for (int kill = 1; kill <= kKills; ++kill) {
-        QProcess writer;
-        writer.start(QStringLiteral(HELPER_LOG_WRITER), {f.LogPath(), QString::number(kill * kMinutesPerRun)});
-        QVERIFY(writer.waitForReadyRead(10000));
-        QThread::usleep(QRandomGenerator::global()->bounded(40000));
-        QCOMPARE(writer.state(), QProcess::Running);
-        writer.kill();
-        QVERIFY(writer.waitForFinished(10000));
-
-        QFile log(f.LogPath());
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        const QByteArray bytes = log.readAll();
-        const auto match = complete.match(QString::fromLocal8Bit(bytes));
-        QVERIFY2(match.hasMatch(), bytes.toPercentEncoding().constData());
-        QVERIFY(platform::ParseDateText(match.captured(2)));
-        QVERIFY(platform::ParseDateText(match.captured(3)));
-        const qint64 writes = match.captured(1).toLongLong() - kill * kMinutesPerRun;
-        QVERIFY2(writes >= 0 && writes < kMinutesPerRun, bytes.constData());
-        killedAfterSeveralWrites += writes > 0;
-
-        f.platform.boxes.clear();
-        f.form->Dispatch(&frmMain::Command2_Click);
-        QCOMPARE(f.platform.boxes.size(), 1);
-        QVERIFY(f.platform.boxes[0].text.startsWith(
-            QStringLiteral("The previous run lasted for %1 minutes").arg(match.captured(1))));
+    void writeReplacesTheWholeLog()
+    {
+        const QString path = dir_.filePath(QStringLiteral("new/Dorvik.log"));
+        calibration::WriteResultLogFile(path, QString(300, QLatin1Char('9')));
+        calibration::WriteResultLogFile(path, QStringLiteral("37\r\nstart\r\nnow"));
+        QCOMPARE(ReadRaw(path), QByteArray("37\r\nstart\r\nnow\r\n"));
+        QVERIFY_THROWS_EXCEPTION(platform::UntrappedError, calibration::WriteResultLogFile(path + "/under-a-file", "6"));
+        QCOMPARE(ReadRaw(path), QByteArray("37\r\nstart\r\nnow\r\n"));
     }
-    qInfo("%d of %d writers were killed after more than one write", killedAfterSeveralWrites, kKills);
-    QVERIFY(killedAfterSeveralWrites > 0);
-}
+
+    void viewResultReadsTheFirstThreeLines_data()
+    {
+        QTest::addColumn<QByteArray>("log");  // null: no log
+        QTest::addColumn<QString>("minutes");  // null: the log is not accessible
+        QTest::addColumn<QDateTime>("started");
+        QTest::addColumn<QDateTime>("finished");
+        const QByteArray dates = Line(kStart) + Line(kFinish);
+        const QDateTime zero = platform::ZeroDateTime(), none;
+        QTest::newRow("no log") << QByteArray() << "0" << zero << zero;
+        QTest::newRow("37 minutes") << "37\r\n" + dates << "37" << kStart << kFinish;
+        QTest::newRow("minutes not from the dates") << "37\r\n" + Line(kStart) + Line(kStart.addSecs(3600)) << "37" << kStart << kStart.addSecs(3600);
+        QTest::newRow("a word for minutes") << "forty-two\r\n" + dates << "forty-two" << kStart << kFinish;
+        QTest::newRow("more than three lines") << "37\r\n" + dates + "garbage\r\n\r\n" << "37" << kStart << kFinish;
+        QTest::newRow("last line without CR LF") << ("37\r\n" + dates).chopped(2) << "37" << kStart << kFinish;
+        QTest::newRow("empty log") << QByteArray("") << QString() << none << none;
+        QTest::newRow("one line") << QByteArray("37\r\n") << QString() << none << none;
+        QTest::newRow("two lines") << "37\r\n" + Line(kStart) << QString() << none << none;
+        QTest::newRow("empty line 2") << "37\r\n\r\n" + Line(kFinish) << QString() << none << none;
+        QTest::newRow("line 2 not a date") << "37\r\nyesterday\r\n" + Line(kFinish) << QString() << none << none;
+        QTest::newRow("line 3 not a date") << "37\r\n" + Line(kStart) + "x" + Line(kFinish) << QString() << none << none;
+    }
+
+    void viewResultReadsTheFirstThreeLines()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QString, minutes);
+        QFETCH(QDateTime, started);
+        QFETCH(QDateTime, finished);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Dorvik.log"));
+        QFile file(path);
+        QVERIFY(log.isNull() || (file.open(QIODevice::WriteOnly) && file.write(log) == log.size()));
+        file.close();
+        QCOMPARE(ViewResult(path), minutes.isNull() ? kNotAccessible : calibration::ViewResultReport(minutes, started, finished));
+    }
+
+    void whatIsNoOrdinaryFileCountsAsMissing()
+    {
+        const QString missing = calibration::ViewResultReport("0", platform::ZeroDateTime(), platform::ZeroDateTime());
+        const QString hidden = dir_.filePath(QStringLiteral(".Dorvik.log"));
+        calibration::WriteResultLogFile(hidden, "37\r\n" + Line(kStart) + Line(kFinish));
+        QCOMPARE(ViewResult(hidden), missing);
+        const QString fifo = dir_.filePath(QStringLiteral("fifo.log"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QCOMPARE(ViewResult(fifo), missing);  // and returns at once: no writer is waited for
+    }
+
+    // The writer is killed at random moments of its loop; whatever moment it
+    // dies at, View Result reads one complete write of that writer.
+    void killedWriterNeverLeavesATornLog()
+    {
+        const QString path = dir_.filePath(QStringLiteral("killed.log"));
+        int killedAfterSeveralWrites = 0;
+        for (int kill = 1; kill <= 200; ++kill) {
+            QProcess writer;
+            writer.start(QStringLiteral(HELPER_LOG_WRITER), {path, QString::number(kill * 1000000)});
+            QVERIFY(writer.waitForReadyRead(10000));
+            QThread::usleep(QRandomGenerator::global()->bounded(40000));
+            writer.kill();
+            QVERIFY(writer.waitForFinished(10000));
+            const QString report = ViewResult(path);
+            const qint64 writes = report.section(QLatin1Char(' '), 5, 5).toLongLong() - kill * 1000000;
+            QVERIFY2(writes >= 0 && writes < 1000000 && report.count(QStringLiteral("\r\n")) == 6, qPrintable(report));
+            killedAfterSeveralWrites += writes > 0;
+        }
+        QVERIFY(killedAfterSeveralWrites > 0);
+    }
+    void initTestCase() { QLocale::setDefault(QLocale(QStringLiteral("de_DE"))); }
+
+private:
+    QTemporaryDir dir_;
+};
 
 QTEST_MAIN(ResultLogTest)
 #include "tst_result_log.moc"
