@@ -33,19 +33,12 @@ private slots:
         QTest::addColumn<QStringList>("supplies");
         QTest::addColumn<QString>("record");
         const auto row = [](const char* name, QStringList supplies, QString record) { QTest::newRow(name) << supplies << record; };
-        row("F1 energy units, not charging at threshold", {"BAT0: type=Battery; present=1; status=Not charging; energy_full_design=80400000; "
-            "energy_full=69240000; energy_now=65440000; power_now=0; charge_control_end_threshold=95", "AC: type=Mains; online=1"}, "1 1 95 -1 -1");
-        row("F2 charge units, discharging", {"BAT0: type=Battery; present=1; status=Discharging; voltage_min_design=11400000; "
-            "voltage_now=12600000; current_now=756000; charge_full_design=4912000; charge_full=4804000; charge_now=4723000; "
-            "capacity=98", "AC: type=Mains; online=0"}, "0 1 98 22490 22876");
+        QTest::newRow("F1 energy units, not charging at threshold") << power_supply_tree::EnergyUnitsAtThreshold() << "1 1 95 -1 -1";
+        QTest::newRow("F2 charge units, discharging") << power_supply_tree::ChargeUnitsDischarging() << "0 1 98 22490 22876";
         row("F3 charging, no AC entry, vendor noise", {"battery: type=Battery; status=Charging; capacity=77; voltage_now=4268584",
             "bms: type=BMS; capacity=77; current_now=-1543885", "charge_pump_master: type=Nothing attached"}, "1 9 77 -1 -1");
-        row("F4 two batteries weighed by energy", {"BAT0: type=Battery; status=Discharging; energy_full=60000000; "
-            "energy_full_design=80000000; energy_now=48000000; power_now=12000000", "BAT1: type=Battery; status=Unknown; "
-            "power_now=0; energy_full_design=31320000; energy_full=30380000; energy_now=0; capacity=0", "AC: type=Mains; online=0"},
-            "0 0 53 14400 27114");
-        row("F5 peripheral batteries only", {"hidpp_battery_3: type=Battery; scope=Device; status=Discharging; capacity=30",
-            "AC: type=Mains; online=1"}, kDesktop);
+        QTest::newRow("F4 two batteries weighed by energy") << power_supply_tree::TwoBatteriesSecondDrained() << "0 0 53 14400 27114";
+        QTest::newRow("F5 peripheral batteries only") << power_supply_tree::PeripheralBatteriesOnly() << kDesktop;
         row("F6 no supplies at all", {}, kDesktop);
         row("F7 USB-C adaptor at threshold, no AC entry", {"ucsi-source-psy-USBC000:001: type=USB; online=1; scope=System",
             "ucsi-source-psy-USBC000:002: type=USB; online=0", "BAT0: type=Battery; status=Not charging; capacity=80"}, "1 1 80 -1 -1");

@@ -11,4 +11,10 @@ namespace power_supply_tree {
 // every value gets the kernel's trailing newline.
 QString Build(const QString& root, const QStringList& supplies);
 
+// Attribute sets of real machines, from public bug reports and UPower's tests.
+QStringList EnergyUnitsAtThreshold();     // F1
+QStringList ChargeUnitsDischarging();     // F2
+QStringList TwoBatteriesSecondDrained();  // F4
+QStringList PeripheralBatteriesOnly();    // F5
+
 }  // namespace power_supply_tree
