@@ -70,11 +70,12 @@ QChartView* Chart(const QList<RunSample>& samples)
     chart->setTitle(QStringLiteral("Charge shown by the gauge over the run"));
     auto* x = Axis(QStringLiteral("Awake time (min)"), std::max(1.0, RunMinutes(samples)));
     auto* percent = Axis(QStringLiteral("Gauge (%)"), 100);
+    x->applyNiceNumbers();
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(percent, Qt::AlignLeft);
     Attach(chart, Series(QStringLiteral("Gauge (%)"), PercentCurve(samples)), x, percent);
 
-    QLineSeries* straight = Series(QStringLiteral("Even fall to 0 % (%)"), StraightLine(samples));
+    QLineSeries* straight = Series(QStringLiteral("Straight fall to 0 % (%)"), StraightLine(samples));
     QPen dashed = straight->pen();
     dashed.setStyle(Qt::DashLine);
     straight->setPen(dashed);
@@ -86,6 +87,8 @@ QChartView* Chart(const QList<RunSample>& samples)
         for (const QPointF& point : power)
             top = std::max(top, point.y());
         auto* watts = Axis(QStringLiteral("Power draw (W)"), top * 1.1);
+        watts->applyNiceNumbers();
+        watts->setGridLineVisible(false);  // the percent grid is the one to read by
         chart->addAxis(watts, Qt::AlignRight);
         Attach(chart, Series(QStringLiteral("Power draw (W)"), power), x, watts);
     }
@@ -159,6 +162,7 @@ QTreeWidget* RunList(const QList<RunRecord>& runs)
             row->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
     }
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    list->header()->setStretchLastSection(false);
     list->setMinimumHeight(120);
     return list;
 }
