@@ -1,0 +1,163 @@
+#include "platform/appending_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace platform {
+namespace {
+
+bool Fail(QString* error, const QString& reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+QString Cannot(const QString& what, const QString& path, const QString& reason)
+{
+    return QStringLiteral("Cannot %1 %2: %3").arg(what, QDir::toNativeSeparators(path), reason);
+}
+
+// The directories on the way to `directory` that do not exist, outermost first.
+QStringList MissingDirectories(const QString& directory)
+{
+    QStringList missing;
+    QString current = QDir::cleanPath(QFileInfo(directory).absoluteFilePath());
+    while (!QFileInfo::exists(current)) {
+        missing.prepend(current);
+        const QString parent = QFileInfo(current).absolutePath();
+        if (parent == current)
+            break;
+        current = parent;
+    }
+    return missing;
+}
+
+#ifndef Q_OS_WIN
+QString SystemReason(int number)
+{
+    return qt_error_string(number);
+}
+
+// 0 or the system's error number.
+int SyncDirectory(const QString& directory)
+{
+    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int result = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return result;
+}
+
+// Writes everything, going on after a short write or a signal; 0 or errno.
+int WriteAll(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written < 0 ? errno : ENOSPC;
+        done += written;
+    }
+    return 0;
+}
+
+// Writes and syncs through a fresh descriptor; 0 or errno.
+int WriteAndSync(int fd, const QByteArray& bytes, bool dataOnly)
+{
+    int result = WriteAll(fd, bytes);
+    if (result == 0 && (dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0)
+        result = errno;
+    if (::close(fd) != 0 && result == 0)
+        result = errno;
+    return result;
+}
+#else
+// There the file's own flush to disk is the best there is; directory
+// entries are journalled with the directory.
+bool WriteAndCommit(QFile& file, const QByteArray& bytes)
+{
+    return file.write(bytes) == bytes.size() && file.flush() && ::_commit(file.handle()) == 0;
+}
+#endif
+
+}  // namespace
+
+bool CreateDirectoryDurably(const QString& directory, QString* error)
+{
+    const QStringList missing = MissingDirectories(directory);
+    if (missing.isEmpty())
+        return QFileInfo(directory).isDir() || Fail(error, Cannot(QStringLiteral("use"), directory, QStringLiteral("Not a directory")));
+    if (!QDir().mkpath(directory))
+        return Fail(error, Cannot(QStringLiteral("create"), directory, QStringLiteral("The folder could not be made")));
+#ifndef Q_OS_WIN
+    for (const QString& created : missing) {
+        if (const int number = SyncDirectory(QFileInfo(created).absolutePath()))
+            return Fail(error, Cannot(QStringLiteral("sync"), created, SystemReason(number)));
+    }
+#endif
+    return true;
+}
+
+bool CreateFileDurably(const QString& path, const QByteArray& bytes, QString* error)
+{
+#ifndef Q_OS_WIN
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return Fail(error, Cannot(QStringLiteral("create"), path, SystemReason(errno)));
+    if (const int number = WriteAndSync(fd, bytes, false)) {
+        ::unlink(name.constData());
+        return Fail(error, Cannot(QStringLiteral("write"), path, SystemReason(number)));
+    }
+    if (const int number = SyncDirectory(QFileInfo(path).absolutePath()))
+        return Fail(error, Cannot(QStringLiteral("sync"), QFileInfo(path).absolutePath(), SystemReason(number)));
+    return true;
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return Fail(error, Cannot(QStringLiteral("create"), path, file.errorString()));
+    if (!WriteAndCommit(file, bytes)) {
+        const QString reason = file.errorString();
+        file.remove();
+        return Fail(error, Cannot(QStringLiteral("write"), path, reason));
+    }
+    return true;
+#endif
+}
+
+bool AppendDurably(const QString& path, const QByteArray& bytes, QString* error)
+{
+#ifndef Q_OS_WIN
+    // No O_CREAT: a record that vanished stays gone rather than coming back headless.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(error, Cannot(QStringLiteral("open"), path, SystemReason(errno)));
+    if (const int number = WriteAndSync(fd, bytes, true))
+        return Fail(error, Cannot(QStringLiteral("write"), path, SystemReason(number)));
+    return true;
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::ExistingOnly))
+        return Fail(error, Cannot(QStringLiteral("open"), path, file.errorString()));
+    if (!WriteAndCommit(file, bytes))
+        return Fail(error, Cannot(QStringLiteral("write"), path, file.errorString()));
+    return true;
+#endif
+}
+
+}  // namespace platform

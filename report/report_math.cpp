@@ -1,0 +1,100 @@
+#include "report/report_math.h"
+
+#include <algorithm>
+
+namespace report {
+namespace {
+
+constexpr int kUnknownPercent = 255;
+
+double Minutes(const RunSample& sample)
+{
+    return double(sample.awakeSeconds) / 60.0;
+}
+
+}  // namespace
+
+QList<QPointF> Resampled(const QList<QPointF>& points, int maxPoints)
+{
+    const qsizetype count = std::max(maxPoints, 2);
+    if (points.size() <= count)
+        return points;
+    QList<QPointF> kept;
+    kept.reserve(count);
+    const double step = double(points.size() - 1) / double(count - 1);
+    for (qsizetype i = 0; i < count; ++i)
+        kept.append(points[std::min(points.size() - 1, qsizetype(i * step + 0.5))]);
+    return kept;
+}
+
+QList<QPointF> PercentCurve(const QList<RunSample>& samples)
+{
+    QList<QPointF> points;
+    for (const RunSample& sample : samples) {
+        if (sample.percent != kUnknownPercent)
+            points.append({Minutes(sample), double(sample.percent)});
+    }
+    return points;
+}
+
+QList<QPointF> PowerCurve(const QList<RunSample>& samples)
+{
+    QList<QPointF> points;
+    for (const RunSample& sample : samples) {
+        if (sample.powerW)
+            points.append({Minutes(sample), *sample.powerW});
+    }
+    return points;
+}
+
+QList<QPointF> StraightLine(const QList<RunSample>& samples)
+{
+    const QList<QPointF> curve = PercentCurve(samples);
+    if (curve.isEmpty())
+        return {};
+    return {curve.first(), QPointF(Minutes(samples.last()), 0.0)};
+}
+
+std::optional<double> EnergyDeliveredWh(const QList<RunSample>& samples)
+{
+    const auto knowsEnergy = [](const RunSample& sample) { return sample.energyWh.has_value(); };
+    const auto first = std::find_if(samples.begin(), samples.end(), knowsEnergy);
+    const auto last = std::find_if(samples.rbegin(), samples.rend(), knowsEnergy);
+    if (first != samples.end() && &*first != &*last)
+        return *first->energyWh - *last->energyWh;
+
+    // Trapezoids between neighbouring samples that both know the draw.
+    const QList<QPointF> power = PowerCurve(samples);
+    if (power.size() < 2)
+        return std::nullopt;
+    double wattMinutes = 0;
+    for (qsizetype i = 1; i < power.size(); ++i)
+        wattMinutes += (power[i].y() + power[i - 1].y()) / 2 * (power[i].x() - power[i - 1].x());
+    return wattMinutes / 60.0;
+}
+
+std::optional<double> HealthPercent(const RunFacts& facts)
+{
+    if (!facts.fullWh || !facts.designWh || *facts.designWh <= 0)
+        return std::nullopt;
+    return *facts.fullWh / *facts.designWh * 100.0;
+}
+
+std::optional<int> GaugeAtEnd(const QList<RunSample>& samples)
+{
+    if (samples.isEmpty() || samples.last().percent == kUnknownPercent)
+        return std::nullopt;
+    return samples.last().percent;
+}
+
+double RunMinutes(const QList<RunSample>& samples)
+{
+    return samples.isEmpty() ? 0.0 : Minutes(samples.last());
+}
+
+RunSummary Summarise(const RunRecord& run)
+{
+    return {run.facts.start, RunMinutes(run.samples), GaugeAtEnd(run.samples), HealthPercent(run.facts)};
+}
+
+}  // namespace report

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QPointF>
+#include <optional>
+
+#include "report/run_record.h"
+
+namespace report {
+
+// The figures the run report shows, worked out from a record alone.
+
+// At most `maxPoints` of the points (at least the two ends), evenly spread
+// over them; the first and the last are always kept.
+QList<QPointF> Resampled(const QList<QPointF>& points, int maxPoints);
+
+// The gauge's percent against awake minutes, unknown percents left out.
+QList<QPointF> PercentCurve(const QList<RunSample>& samples);
+
+// The power draw in W against awake minutes, where known.
+QList<QPointF> PowerCurve(const QList<RunSample>& samples);
+
+// What a true gauge would have shown: a straight fall from the first known
+// percent to 0 % at the last sample. Empty without a known percent.
+QList<QPointF> StraightLine(const QList<RunSample>& samples);
+
+// The energy the battery gave over the run: the fall of its energy between
+// the first and the last sample that know it, otherwise the power draw summed
+// over awake time. Nothing when neither can be told.
+std::optional<double> EnergyDeliveredWh(const QList<RunSample>& samples);
+
+// Full energy at the start against the design energy, in %.
+std::optional<double> HealthPercent(const RunFacts& facts);
+
+// The percent the gauge still showed at the last sample: its error when the
+// machine died. Nothing when that sample does not know it.
+std::optional<int> GaugeAtEnd(const QList<RunSample>& samples);
+
+// Awake minutes from the discharge's start to the last sample.
+double RunMinutes(const QList<RunSample>& samples);
+
+// One row of the list of runs.
+struct RunSummary {
+    QDateTime start;
+    double minutes = 0;
+    std::optional<int> gaugeAtEnd;
+    std::optional<double> healthPercent;
+};
+RunSummary Summarise(const RunRecord& run);
+
+}  // namespace report

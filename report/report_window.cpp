@@ -1,0 +1,205 @@
+#include "report/report_window.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QFormLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QLocale>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include "report/report_math.h"
+
+namespace report {
+namespace {
+
+// Enough to draw a day's run smoothly at any window width.
+constexpr int kChartPoints = 600;
+const QString kUnknown = QStringLiteral("unknown");
+
+QString Number(double value, int decimals)
+{
+    return QLocale().toString(value, 'f', decimals);
+}
+
+QString Wh(const std::optional<double>& value)
+{
+    return value ? Number(*value, 1) + QStringLiteral(" Wh") : kUnknown;
+}
+
+QString Percent(const std::optional<double>& value)
+{
+    return value ? Number(*value, 0) + QStringLiteral(" %") : kUnknown;
+}
+
+QString WhenText(const QDateTime& time)
+{
+    return QLocale().toString(time, QLocale::ShortFormat);
+}
+
+QLineSeries* Series(const QString& name, const QList<QPointF>& points)
+{
+    auto* series = new QLineSeries;
+    series->setName(name);
+    series->replace(Resampled(points, kChartPoints));
+    return series;
+}
+
+QValueAxis* Axis(const QString& title, double top)
+{
+    auto* axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setRange(0, top);
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+    return axis;
+}
+
+void Attach(QChart* chart, QLineSeries* series, QValueAxis* x, QValueAxis* y)
+{
+    chart->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+}
+
+QChartView* Chart(const QList<RunSample>& samples)
+{
+    auto* chart = new QChart;
+    chart->setTitle(QStringLiteral("Charge shown by the gauge over the run"));
+    auto* x = Axis(QStringLiteral("Awake time (min)"), std::max(1.0, RunMinutes(samples)));
+    auto* percent = Axis(QStringLiteral("Gauge (%)"), 100);
+    x->applyNiceNumbers();
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(percent, Qt::AlignLeft);
+    Attach(chart, Series(QStringLiteral("Gauge (%)"), PercentCurve(samples)), x, percent);
+
+    QLineSeries* straight = Series(QStringLiteral("Straight fall to 0 % (%)"), StraightLine(samples));
+    QPen dashed = straight->pen();
+    dashed.setStyle(Qt::DashLine);
+    straight->setPen(dashed);
+    Attach(chart, straight, x, percent);
+
+    const QList<QPointF> power = PowerCurve(samples);
+    if (!power.isEmpty()) {
+        double top = 1;
+        for (const QPointF& point : power)
+            top = std::max(top, point.y());
+        auto* watts = Axis(QStringLiteral("Power draw (W)"), top * 1.1);
+        watts->applyNiceNumbers();
+        watts->setGridLineVisible(false);  // the percent grid is the one to read by
+        chart->addAxis(watts, Qt::AlignRight);
+        Attach(chart, Series(QStringLiteral("Power draw (W)"), power), x, watts);
+    }
+    auto* view = new QChartView(chart);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(560, 300);
+    return view;
+}
+
+QLabel* Value(const QString& text, const QString& name = QString())
+{
+    auto* label = new QLabel(text);
+    label->setObjectName(name);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QString DurationText(const RunRecord& run)
+{
+    const QString minutes = Number(RunMinutes(run.samples), 0) + QStringLiteral(" min awake");
+    if (run.samples.isEmpty())
+        return minutes + QStringLiteral(", no sample recorded");
+    return minutes + QStringLiteral(", from %1 to %2").arg(WhenText(run.facts.start), WhenText(run.samples.last().time));
+}
+
+QString GaugeAtEndText(const QList<RunSample>& samples)
+{
+    const auto gauge = GaugeAtEnd(samples);
+    if (!gauge)
+        return kUnknown;
+    return QString::number(*gauge) + QStringLiteral(" % still shown when the last sample was taken")
+           + (*gauge > 0 ? QStringLiteral(" (the gauge's error)") : QString());
+}
+
+QString CapacityAtStartText(const RunFacts& facts)
+{
+    return QStringLiteral("%1 of %2 design (health %3)")
+        .arg(Wh(facts.fullWh), Wh(facts.designWh), Percent(HealthPercent(facts)));
+}
+
+QFormLayout* Summary(const RunRecord& run, const power::BatteryDetails& now)
+{
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Battery:"), Value(run.facts.batteryModels.isEmpty() ? kUnknown : run.facts.batteryModels));
+    form->addRow(QStringLiteral("Run lasted:"), Value(DurationText(run)));
+    form->addRow(QStringLiteral("Mode:"), Value(run.facts.fast ? QStringLiteral("fast") : QStringLiteral("slow")));
+    form->addRow(QStringLiteral("Gauge at the end:"), Value(GaugeAtEndText(run.samples), QStringLiteral("gaugeAtEnd")));
+    form->addRow(QStringLiteral("Energy delivered:"), Value(Wh(EnergyDeliveredWh(run.samples))));
+    form->addRow(QStringLiteral("Full capacity at the start:"), Value(CapacityAtStartText(run.facts)));
+    form->addRow(QStringLiteral("Full capacity now:"), Value(Wh(now.energyFullWh)));
+    const QString awake = run.facts.keptAwake.isEmpty() ? QStringLiteral("nothing recorded") : run.facts.keptAwake.join('\n');
+    form->addRow(QStringLiteral("Kept awake:"), Value(awake));
+    return form;
+}
+
+QTreeWidget* RunList(const QList<RunRecord>& runs)
+{
+    auto* list = new QTreeWidget;
+    list->setObjectName(QStringLiteral("runs"));
+    list->setRootIsDecorated(false);
+    list->setHeaderLabels({QStringLiteral("Date"), QStringLiteral("Minutes"), QStringLiteral("Gauge at end"),
+                           QStringLiteral("Health")});
+    // Newest first, where the eye looks for the last run.
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        const RunSummary summary = Summarise(*run);
+        const auto gauge = summary.gaugeAtEnd ? std::optional<double>(*summary.gaugeAtEnd) : std::nullopt;
+        auto* row = new QTreeWidgetItem(list, {WhenText(summary.start), Number(summary.minutes, 0), Percent(gauge),
+                                               Percent(summary.healthPercent)});
+        for (int column = 1; column < 4; ++column)
+            row->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    list->header()->setStretchLastSection(false);
+    list->setMinimumHeight(120);
+    return list;
+}
+
+QString UnreadableText(int count)
+{
+    return count == 1 ? QStringLiteral("1 record could not be read.")
+                      : QStringLiteral("%1 records could not be read.").arg(count);
+}
+
+}  // namespace
+
+QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent)
+{
+    if (records.runs.isEmpty())
+        return nullptr;
+    const RunRecord& latest = records.runs.last();
+    auto* window = new QWidget(parent, Qt::Window);
+    window->setWindowTitle(QStringLiteral("Dorvik Run Report"));
+    auto* layout = new QVBoxLayout(window);
+    layout->addWidget(Chart(latest.samples), 1);
+    layout->addLayout(Summary(latest, now));
+    layout->addWidget(new QLabel(QStringLiteral("Runs kept, newest first:")));
+    layout->addWidget(RunList(records.runs));
+    if (records.unreadable > 0)
+        layout->addWidget(Value(UnreadableText(records.unreadable), QStringLiteral("unreadable")));
+    return window;
+}
+
+QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent)
+{
+    QWidget* window = BuildRunReport(ReadRunRecords(directory), now, parent);
+    if (!window)
+        return nullptr;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return window;
+}
+
+}  // namespace report

@@ -1,0 +1,388 @@
+#include "report/run_record.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+
+#include "platform/appending_file.h"
+#include "platform/text_file.h"
+
+namespace report {
+namespace {
+
+const QByteArray kMarker = QByteArrayLiteral("dorvik-run-record,1");
+const QByteArray kHeader =
+    QByteArrayLiteral("time,awake_s,ac,percent,status,mode,energy_wh,full_wh,design_wh,power_w,voltage_v");
+constexpr int kSampleFields = 11;
+constexpr qsizetype kTextLimit = 200;
+// Beyond any real battery: a larger number is damage, and would spoil sums.
+constexpr double kQuantityLimit = 1e6;
+constexpr qint64 kAwakeLimit = qint64(1) << 40;
+
+const QString kNameFilter = QStringLiteral("run-*.csv");
+
+// ---- writing -------------------------------------------------------------
+
+QString OneLineText(const QString& text)
+{
+    QString line = text.left(kTextLimit);
+    for (QChar& c : line) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return line;
+}
+
+QString CsvField(const QString& text)
+{
+    const QString line = OneLineText(text);
+    if (!line.contains(QLatin1Char(',')) && !line.contains(QLatin1Char('"')))
+        return line;
+    QString quoted = line;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString NumberField(const std::optional<double>& value)
+{
+    if (!value || !std::isfinite(*value))
+        return {};
+    QString text = QString::number(*value, 'f', 3);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+QString ModeField(bool fast)
+{
+    return fast ? QStringLiteral("fast") : QStringLiteral("slow");
+}
+
+// Local time with its offset, as the wall clock showed it.
+QString TimeField(const QDateTime& time)
+{
+    const QDateTime local = time.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QByteArray Line(const QStringList& fields)
+{
+    return fields.join(QLatin1Char(',')).toUtf8() + '\n';
+}
+
+// Named by the start in UTC, so that names sort by time across clock changes.
+QString FreeRecordPath(const QDir& directory, const QDateTime& start)
+{
+    const QString stem = QStringLiteral("run-") + start.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss")) + 'Z';
+    QString name = stem + QStringLiteral(".csv");
+    for (int n = 2; QFileInfo::exists(directory.filePath(name)); ++n)
+        name = stem + QLatin1Char('-') + QString::number(n) + QStringLiteral(".csv");
+    return directory.filePath(name);
+}
+
+QStringList RecordFiles(const QString& directory)
+{
+    return QDir(directory).entryList({kNameFilter}, QDir::Files, QDir::Name);
+}
+
+void DeleteOldest(const QString& directory, const QString& kept)
+{
+    const QDir dir(directory);
+    QStringList names = RecordFiles(directory);
+    names.removeAll(QFileInfo(kept).fileName());
+    for (qsizetype i = 0; i < names.size() - (kKeptRuns - 1); ++i)
+        QFile::remove(dir.filePath(names[i]));
+}
+
+// ---- reading -------------------------------------------------------------
+
+// The fields of one CSV line; nothing when its quoting is broken.
+std::optional<QStringList> CsvFields(const QString& line)
+{
+    QStringList fields;
+    QString field;
+    qsizetype i = 0;
+    while (true) {
+        if (i < line.size() && line[i] == QLatin1Char('"')) {
+            for (++i;; ++i) {
+                if (i >= line.size())
+                    return std::nullopt;
+                if (line[i] == QLatin1Char('"')) {
+                    if (i + 1 < line.size() && line[i + 1] == QLatin1Char('"'))
+                        ++i;
+                    else
+                        break;
+                }
+                field += line[i];
+            }
+            ++i;
+            if (i < line.size() && line[i] != QLatin1Char(','))
+                return std::nullopt;
+        } else {
+            const qsizetype comma = line.indexOf(QLatin1Char(','), i);
+            field = line.mid(i, comma < 0 ? -1 : comma - i);
+            i = comma < 0 ? line.size() : comma;
+        }
+        fields.append(field);
+        field.clear();
+        if (i >= line.size())
+            return fields;
+        ++i;  // past the comma
+    }
+}
+
+// Parsed values: nothing means the field is damaged.
+std::optional<std::optional<double>> Quantity(const QString& field)
+{
+    if (field.isEmpty())
+        return std::optional<double>();
+    bool ok = false;
+    const double value = field.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0 || value > kQuantityLimit)
+        return std::nullopt;
+    return std::optional<double>(value);
+}
+
+std::optional<qint64> Whole(const QString& field, qint64 low, qint64 high)
+{
+    bool ok = false;
+    const qint64 value = field.toLongLong(&ok);
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<bool> Mode(const QString& field)
+{
+    if (field == QLatin1String("fast"))
+        return true;
+    if (field == QLatin1String("slow"))
+        return false;
+    return std::nullopt;
+}
+
+// The number the digits at [from, from + count) spell; -1 when not all digits.
+int Digits(const QString& text, qsizetype from, qsizetype count)
+{
+    int value = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        const char16_t digit = text[i].unicode();
+        if (digit < u'0' || digit > u'9')
+            return -1;
+        value = value * 10 + (digit - u'0');
+    }
+    return value;
+}
+
+// The writer's form only, yyyy-MM-ddTHH:mm:ss then Z or +HH:mm / -HH:mm: Qt's
+// general ISO reader would cost most of the time a report takes to open.
+std::optional<QDateTime> Time(const QString& field)
+{
+    const bool utc = field.size() == 20 && field[19] == QLatin1Char('Z');
+    if ((!utc && field.size() != 25) || field[4] != QLatin1Char('-') || field[7] != QLatin1Char('-')
+        || field[10] != QLatin1Char('T') || field[13] != QLatin1Char(':') || field[16] != QLatin1Char(':'))
+        return std::nullopt;
+    const QDate date(Digits(field, 0, 4), Digits(field, 5, 2), Digits(field, 8, 2));
+    const QTime time(Digits(field, 11, 2), Digits(field, 14, 2), Digits(field, 17, 2));
+    int offset = 0;
+    if (!utc) {
+        const int sign = field[19] == QLatin1Char('+') ? 1 : field[19] == QLatin1Char('-') ? -1 : 0;
+        const int hours = Digits(field, 20, 2);
+        const int minutes = Digits(field, 23, 2);
+        if (sign == 0 || field[22] != QLatin1Char(':') || hours < 0 || hours > 14 || minutes < 0 || minutes > 59)
+            return std::nullopt;
+        offset = sign * (hours * 3600 + minutes * 60);
+    }
+    if (Digits(field, 0, 4) < 0 || !date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, Qt::OffsetFromUTC, offset);
+}
+
+// Applies one "key,value" line; false when its value is damaged.
+bool ApplyFact(const QStringList& fields, RunFacts& facts)
+{
+    if (fields.size() != 2)
+        return false;
+    const QString& key = fields[0];
+    const QString& value = fields[1];
+    if (key == QLatin1String("start")) {
+        const auto time = Time(value);
+        facts.start = time.value_or(QDateTime());
+        return time.has_value();
+    }
+    if (key == QLatin1String("models"))
+        facts.batteryModels = value;
+    else if (key == QLatin1String("kept_awake"))
+        facts.keptAwake.append(value);
+    else if (key == QLatin1String("mode")) {
+        const auto fast = Mode(value);
+        facts.fast = fast.value_or(true);
+        return fast.has_value();
+    } else if (key == QLatin1String("cycles")) {
+        const auto cycles = value.isEmpty() ? std::optional<qint64>(-1) : Whole(value, 0, 1000000);
+        facts.cycleCount = cycles && *cycles >= 0 ? std::optional<int>(int(*cycles)) : std::nullopt;
+        return cycles.has_value();
+    } else if (key == QLatin1String("design_wh") || key == QLatin1String("full_wh")) {
+        const auto quantity = Quantity(value);
+        (key == QLatin1String("design_wh") ? facts.designWh : facts.fullWh) = quantity.value_or(std::nullopt);
+        return quantity.has_value();
+    }
+    return true;  // a fact of a later version: not ours to judge
+}
+
+std::optional<RunSample> Sample(const QStringList& fields)
+{
+    if (fields.size() != kSampleFields)
+        return std::nullopt;
+    const auto time = Time(fields[0]);
+    const auto awake = Whole(fields[1], 0, kAwakeLimit);
+    const auto ac = Whole(fields[2], 0, 255);
+    const auto percent = Whole(fields[3], 0, 255);
+    const auto fast = Mode(fields[5]);
+    if (!time || !awake || !ac || (*ac > 1 && *ac != 255) || !percent || (*percent > 100 && *percent != 255)
+        || !fast)
+        return std::nullopt;
+    RunSample sample{*time, *awake, int(*ac), int(*percent), fields[4], *fast, {}, {}, {}, {}, {}};
+    std::optional<double>* quantities[] = {&sample.energyWh, &sample.fullWh, &sample.designWh, &sample.powerW,
+                                           &sample.voltageV};
+    for (int i = 0; i < 5; ++i) {
+        const auto quantity = Quantity(fields[6 + i]);
+        if (!quantity)
+            return std::nullopt;
+        *quantities[i] = *quantity;
+    }
+    return sample;
+}
+
+// The complete lines: a last line without its line end was torn by a cut.
+QList<QByteArray> CompleteLines(const QByteArray& bytes)
+{
+    QList<QByteArray> lines = bytes.left(bytes.lastIndexOf('\n') + 1).split('\n');
+    lines.removeLast();
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
+std::optional<QByteArray> ReadBounded(const QString& path)
+{
+    if (platform::LookUpOrdinaryFile(path) != platform::FileLookup::Found)
+        return std::nullopt;
+    QFile file(path);
+    if (file.size() > kRecordSizeLimit || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.read(kRecordSizeLimit + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > kRecordSizeLimit)
+        return std::nullopt;
+    return bytes;
+}
+
+}  // namespace
+
+QByteArray RecordText(const RunFacts& facts)
+{
+    QByteArray text = kMarker + '\n';
+    text += Line({QStringLiteral("start"), TimeField(facts.start)});
+    text += Line({QStringLiteral("models"), CsvField(facts.batteryModels)});
+    text += Line({QStringLiteral("design_wh"), NumberField(facts.designWh)});
+    text += Line({QStringLiteral("full_wh"), NumberField(facts.fullWh)});
+    text += Line({QStringLiteral("cycles"), facts.cycleCount ? QString::number(*facts.cycleCount) : QString()});
+    text += Line({QStringLiteral("mode"), ModeField(facts.fast)});
+    for (const QString& line : facts.keptAwake)
+        text += Line({QStringLiteral("kept_awake"), CsvField(line)});
+    return text + kHeader + '\n';
+}
+
+QByteArray SampleLine(const RunSample& sample)
+{
+    return Line({TimeField(sample.time), QString::number(sample.awakeSeconds), QString::number(sample.acLineStatus),
+                 QString::number(sample.percent), CsvField(sample.batteryStatus), ModeField(sample.fast),
+                 NumberField(sample.energyWh), NumberField(sample.fullWh), NumberField(sample.designWh),
+                 NumberField(sample.powerW), NumberField(sample.voltageV)});
+}
+
+std::optional<RunRecord> ParseRunRecord(const QByteArray& bytes)
+{
+    const QList<QByteArray> lines = CompleteLines(bytes);
+    if (lines.isEmpty() || lines.first() != kMarker)
+        return std::nullopt;
+    RunRecord record;
+    qsizetype i = 1;
+    for (; i < lines.size() && lines[i] != kHeader; ++i) {
+        if (lines[i].size() > kRecordLineLimit)
+            return std::nullopt;
+        const auto fields = CsvFields(QString::fromUtf8(lines[i]));
+        if (!fields || !ApplyFact(*fields, record.facts))
+            return std::nullopt;
+    }
+    if (i >= lines.size() || !record.facts.start.isValid())
+        return std::nullopt;  // the facts were cut short
+    for (++i; i < lines.size(); ++i) {
+        if (lines[i].size() > kRecordLineLimit)
+            continue;
+        const auto fields = CsvFields(QString::fromUtf8(lines[i]));
+        if (const auto sample = fields ? Sample(*fields) : std::nullopt)
+            record.samples.append(*sample);
+    }
+    return record;
+}
+
+std::unique_ptr<RunRecordWriter> RunRecordWriter::Create(const QString& directory, const RunFacts& facts,
+                                                         QString* error)
+{
+    if (!facts.start.isValid()) {
+        if (error)
+            *error = QStringLiteral("A run record needs the run's start time.");
+        return nullptr;
+    }
+    if (!platform::CreateDirectoryDurably(directory, error))
+        return nullptr;
+    const QString path = FreeRecordPath(QDir(directory), facts.start);
+    if (!platform::CreateFileDurably(path, RecordText(facts), error))
+        return nullptr;
+    DeleteOldest(directory, path);
+    return std::unique_ptr<RunRecordWriter>(new RunRecordWriter(path));
+}
+
+bool RunRecordWriter::Append(const RunSample& sample, QString* error)
+{
+    return platform::AppendDurably(path_, SampleLine(sample), error);
+}
+
+RunRecords ReadRunRecords(const QString& directory)
+{
+    RunRecords records;
+    const QDir dir(directory);
+    for (const QString& name : RecordFiles(directory)) {
+        const QString path = dir.filePath(name);
+        const auto bytes = ReadBounded(path);
+        auto record = bytes ? ParseRunRecord(*bytes) : std::nullopt;
+        if (!record) {
+            ++records.unreadable;
+            continue;
+        }
+        record->path = path;
+        records.runs.append(std::move(*record));
+    }
+    std::stable_sort(records.runs.begin(), records.runs.end(),
+                     [](const RunRecord& a, const RunRecord& b) { return a.facts.start < b.facts.start; });
+    return records;
+}
+
+bool HasRunRecord(const QString& directory)
+{
+    const QDir dir(directory);
+    for (const QString& name : RecordFiles(directory)) {
+        const auto lines = platform::ReadFirstLines(dir.filePath(name), 1, kRecordLineLimit);
+        if (lines && lines->first() == kMarker)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace report
