@@ -49,8 +49,10 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, bool bold)
 
 }  // namespace
 
-frmMain::frmMain(platform::Platform& platform, power::PowerStatusSource& power, QString resultLogPath)
-    : platform_(platform), power_(power), resultLogPath_(std::move(resultLogPath))
+frmMain::frmMain(platform::Platform& platform, power::PowerStatusSource& power, QString resultLogPath,
+                 QString runRecordDirectory)
+    : platform_(platform), power_(power), resultLogPath_(std::move(resultLogPath)),
+      runRecordDirectory_(std::move(runRecordDirectory))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Battery Calibration"));

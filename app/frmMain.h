@@ -29,7 +29,9 @@ class frmMain : public QWidget {
 public:
     // power: where GetSystemPowerStatus reads from. resultLogPath: the one
     // file the calibration run writes and View Result reads.
-    frmMain(platform::Platform& platform, power::PowerStatusSource& power, QString resultLogPath);
+    // runRecordDirectory: where each run's record goes; empty for none.
+    frmMain(platform::Platform& platform, power::PowerStatusSource& power, QString resultLogPath,
+            QString runRecordDirectory = {});
     ~frmMain() override;
 
     // Start-up: runs Form_Load as the window's events run their handlers.
@@ -86,5 +88,6 @@ private:
     platform::Platform& platform_;
     power::PowerStatusSource& power_;
     const QString resultLogPath_;
+    const QString runRecordDirectory_;
     std::unique_ptr<platform::IntervalTimer> MilliSec;
 };

@@ -4,6 +4,7 @@
 #include "calibration/result_log_location.h"
 #include "platform/qt_platform.h"
 #include "power/system_power_source.h"
+#include "report/run_record_location.h"
 
 int main(int argc, char* argv[])
 {
@@ -13,7 +14,7 @@ int main(int argc, char* argv[])
 
     const auto power = power::CreateSystemPowerSource();
     platform::QtPlatform platform;
-    frmMain window(platform, *power, calibration::ResultLogPath());
+    frmMain window(platform, *power, calibration::ResultLogPath(), report::RunRecordDirectory());
     window.Load();
     if (platform.HasEnded())
         return 0;

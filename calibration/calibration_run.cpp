@@ -5,6 +5,7 @@
 
 #include "app/frmMain.h"
 #include "platform/date_text.h"
+#include "report/run_record.h"
 
 namespace calibration {
 namespace {
@@ -193,12 +194,15 @@ private:
         start_ = p_.Now();
         sleptAtStart_ = p_.SleptMs();
         WriteLog();
+        StartRecord();
         for (;;) {
             if (w_.Seconds % kLogIntervalTicks != 0) {
                 if (StatusPassFoundAdaptor())
                     return;
             } else {
                 WriteLog();
+                if (w_.Seconds != sampledAtSeconds_)
+                    RecordSample();
                 p_.Sleep(kPollMs);
                 p_.DoEvents();
             }
@@ -249,8 +253,43 @@ private:
     frmMain& w_;
     platform::Platform& p_;
     SYSTEM_POWER_STATUS status_{};
+    // The run record is an addition to the log: when it cannot be written
+    // the user hears why on the standard error output, and the run goes on.
+    void StartRecord()
+    {
+        if (w_.runRecordDirectory_.isEmpty())
+            return;
+        const power::BatteryDetails details = w_.power_.Details();
+        const report::RunFacts facts{start_,         details.model, details.energyDesignWh, details.energyFullWh,
+                                     details.cycleCount, w_.Fast == 1, p_.AwakeReport()};
+        QString error;
+        record_ = report::RunRecordWriter::Create(w_.runRecordDirectory_, facts, &error);
+        if (!record_)
+            qWarning("Dorvik: no run record: %s", qUtf8Printable(error));
+        RecordSample(details);
+    }
+
+    void RecordSample() { RecordSample(w_.power_.Details()); }
+    void RecordSample(const power::BatteryDetails& details)
+    {
+        sampledAtSeconds_ = w_.Seconds;
+        if (!record_)
+            return;
+        const report::RunSample sample{p_.Now(),           start_.secsTo(AwakeNow()), status_.ACLineStatus,
+                                       status_.BatteryLifePercent, details.status,  w_.Fast == 1,
+                                       details.energyNowWh, details.energyFullWh, details.energyDesignWh,
+                                       details.powerW,      details.voltageV};
+        QString error;
+        if (!record_->Append(sample, &error)) {
+            qWarning("Dorvik: the run record stops here: %s", qUtf8Printable(error));
+            record_.reset();
+        }
+    }
+
     QDateTime start_;
     qint64 sleptAtStart_ = 0;
+    std::unique_ptr<report::RunRecordWriter> record_;
+    qint64 sampledAtSeconds_ = -1;
 };
 
 }  // namespace calibration

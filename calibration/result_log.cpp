@@ -6,6 +6,8 @@
 #include "app/frmMain.h"
 #include "platform/date_text.h"
 #include "platform/text_file.h"
+#include "report/report_window.h"
+#include "report/run_record.h"
 
 namespace calibration {
 namespace {
@@ -69,6 +71,14 @@ void frmMain::WriteResultLog(const QString& path, const QString& text)
 
 void frmMain::Command2_Click()
 {
-    const auto report = calibration::ReadViewResultReport(ResultLogPath());
-    platform_.MsgBox(report.value_or(calibration::kResultLogNotAccessible), platform::vbOKOnly);
+    const auto result = calibration::ReadViewResultReport(ResultLogPath());
+    if (!result) {
+        platform_.MsgBox(calibration::kResultLogNotAccessible, platform::vbOKOnly);
+        return;
+    }
+    // The box stays as it ever was unless there is a run record to show.
+    const bool recorded = !runRecordDirectory_.isEmpty() && report::HasRunRecord(runRecordDirectory_);
+    const QString showReport = recorded ? QStringLiteral("Show &Report\u2026") : QString();
+    if (platform_.MsgBox(*result, platform::vbOKOnly, {}, showReport) == platform::kExtraButtonAnswer)
+        report::ShowRunReport(runRecordDirectory_, power_.Details(), this);
 }

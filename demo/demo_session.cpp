@@ -11,11 +11,12 @@ void SwitchOffNow()
     std::_Exit(0);
 }
 
-DemoSession::DemoSession(QString resultLogPath, std::function<void()> quit, std::function<void()> switchOff)
+DemoSession::DemoSession(QString resultLogPath, QString runRecordDirectory, std::function<void()> quit,
+                         std::function<void()> switchOff)
     : cpu_(MonotonicMs, ProcessCpuMs),
       battery_([this] { return clock_.NowMs(); }),
       platform_(std::move(quit)),
-      window_(platform_, battery_, std::move(resultLogPath)),
+      window_(platform_, battery_, std::move(resultLogPath), std::move(runRecordDirectory)),
       simulator_(battery_, clock_),
       switchOff_(switchOff ? std::move(switchOff) : [] { SwitchOffNow(); })
 {

@@ -20,7 +20,8 @@ public:
     // quit stops the event loop (QtPlatform's default when empty);
     // switchOff is what happens when the simulated machine dies, by default
     // the process ending at once, as a notebook whose battery runs out.
-    DemoSession(QString resultLogPath, std::function<void()> quit = {}, std::function<void()> switchOff = {});
+    DemoSession(QString resultLogPath, QString runRecordDirectory, std::function<void()> quit = {},
+                std::function<void()> switchOff = {});
 
     // Loads the main window and shows the simulator beside it.
     void Start();

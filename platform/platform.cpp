@@ -7,10 +7,10 @@ QString UntrappedError::ReportText() const
     return what_ + kCrLf + kCrLf + reason_;
 }
 
-int Platform::MsgBox(const QString& text, int style, const QString& title)
+int Platform::MsgBox(const QString& text, int style, const QString& title, const QString& extraButton)
 {
     ThrowIfEnded();
-    const int answer = ShowMessageBox(text, style, title.isEmpty() ? kAppTitle : title);
+    const int answer = ShowMessageBox(text, style, title.isEmpty() ? kAppTitle : title, extraButton);
     ThrowIfEnded();  // the window may have been closed while the box was open
     return answer;
 }
@@ -40,7 +40,7 @@ void Platform::RequestEnd()
 void Platform::ReportAndEnd(const UntrappedError& error)
 {
     if (!ended_)
-        ShowMessageBox(error.ReportText(), vbOKOnly + vbCritical, kAppTitle);
+        ShowMessageBox(error.ReportText(), vbOKOnly + vbCritical, kAppTitle, {});
     End();
 }
 

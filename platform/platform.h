@@ -21,6 +21,7 @@ enum MsgBoxStyle : int {
     vbExclamation = 48,
 };
 inline constexpr int kButtonSetMask = 7;
+inline constexpr int kExtraButtonAnswer = 100;
 inline constexpr int kIconMask = 0x70;
 
 // The button a message box was closed with.
@@ -74,7 +75,9 @@ public:
 
     // Modal box; an empty title means the application title. Returns the
     // pressed button (vbOK, vbCancel, vbYes, vbNo).
-    int MsgBox(const QString& text, int style = vbOKOnly, const QString& title = {});
+    // extraButton, when given, adds a button of that caption; pressing it
+    // answers kExtraButtonAnswer.
+    int MsgBox(const QString& text, int style = vbOKOnly, const QString& title = {}, const QString& extraButton = {});
     // Processes every pending event, running their handlers, and returns.
     void DoEvents();
     // Blocks the one thread; no event is processed meanwhile.
@@ -110,7 +113,7 @@ public:
     [[noreturn]] void ReportAndEnd(const UntrappedError& error);
 
 protected:
-    virtual int ShowMessageBox(const QString& text, int style, const QString& title) = 0;
+    virtual int ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton) = 0;
     virtual void PumpEvents() = 0;
     // Hides the windows and stops the event loop.
     virtual void OnEnd() = 0;

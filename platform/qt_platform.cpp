@@ -3,6 +3,7 @@
 #include "platform/date_text.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QProcess>
@@ -140,12 +141,13 @@ int QtPlatform::AnswerOf(const QMessageBox& box)
     }
 }
 
-int QtPlatform::ShowMessageBox(const QString& text, int style, const QString& title)
+int QtPlatform::ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton)
 {
     QMessageBox box(QApplication::activeWindow());
     ConfigureMessageBox(box, text, style, title);
+    const QAbstractButton* extra = extraButton.isEmpty() ? nullptr : box.addButton(extraButton, QMessageBox::ActionRole);
     box.exec();
-    return AnswerOf(box);
+    return extra && box.clickedButton() == extra ? kExtraButtonAnswer : AnswerOf(box);
 }
 
 void QtPlatform::PumpEvents()

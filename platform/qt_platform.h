@@ -32,7 +32,7 @@ public:
     static int AnswerOf(const QMessageBox& box);
 
 protected:
-    int ShowMessageBox(const QString& text, int style, const QString& title) override;
+    int ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton) override;
     void PumpEvents() override;
     void OnEnd() override;
 

@@ -20,7 +20,7 @@ private slots:
         const QString logPath = dir.filePath(QStringLiteral("Dorvik-demo.log"));
         int switchOffs = 0;
         demo::DemoSession* running = nullptr;
-        demo::DemoSession session(logPath, [] {}, [&] {
+        demo::DemoSession session(logPath, logPath + QStringLiteral(".runs"), [] {}, [&] {
             ++switchOffs;
             running->Platform().RequestEnd();  // the run unwinds at its next pump
         });

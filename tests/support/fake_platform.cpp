@@ -55,9 +55,9 @@ QDateTime FakePlatform::Now()
 }
 
 
-int FakePlatform::ShowMessageBox(const QString& text, int style, const QString& title)
+int FakePlatform::ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton)
 {
-    Box box{text, style, title, platform::vbCancel};
+    Box box{text, style, title, platform::vbCancel, extraButton};
     if (!answerers_.empty()) {
         auto answerer = std::move(answerers_.front());
         answerers_.pop_front();

@@ -18,6 +18,7 @@ public:
         int style;
         QString title;
         int answer;
+        QString extraButton;
     };
     struct LaunchRecord {
         QString program;
@@ -82,7 +83,7 @@ public:
     QStringList awakeReport{QStringLiteral("logind idle: taken")};
 
 protected:
-    int ShowMessageBox(const QString& text, int style, const QString& title) override;
+    int ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton) override;
     void PumpEvents() override;
     void OnEnd() override { endCalled = true; }
 

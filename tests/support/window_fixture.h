@@ -23,7 +23,8 @@ struct WindowFixture {
     explicit WindowFixture(power::PowerStatusSource* source = nullptr)
     {
         form = std::make_unique<frmMain>(platform, source ? *source : scripted,
-                                         directory.filePath(QStringLiteral("state/Dorvik.log")));
+                                         directory.filePath(QStringLiteral("state/Dorvik.log")),
+                                         directory.filePath(QStringLiteral("state/runs")));
         form->Load();
     }
     QString LogPath() const { return form->ResultLogPath(); }
