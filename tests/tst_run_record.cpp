@@ -26,8 +26,7 @@ RunFacts Facts(const QDateTime& start = kStart)
 QList<RunSample> HandMadeRun()
 {
     QList<RunSample> samples;
-    const int percents[] = {100, 60, 30};
-    const double energies[] = {50, 30, 5};
+    const int percents[] = {100, 60, 30}, energies[] = {50, 30, 5};
     for (int i = 0; i < 3; ++i)
         samples.append({kStart.addSecs(i * 3600), i * 3600, 0, percents[i], QStringLiteral("Discharging"), false,
                         energies[i], 50.0, 62.5, 10.0 * (i + 1), 12.25});
@@ -40,13 +39,6 @@ QString WriteRun(const QString& directory, const QList<RunSample>& samples, cons
     for (const RunSample& sample : samples)
         writer->Append(sample);
     return writer->Path();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 }  // namespace
@@ -67,74 +59,49 @@ private slots:
         QTemporaryDir directory;
         QList<RunSample> samples = HandMadeRun();
         samples[1] = {kStart.addSecs(60), 60, 255, 255, QStringLiteral("Not charging, \"odd\""), true};
-        const QString path = WriteRun(directory.filePath(QStringLiteral("a/b")), samples);
-
+        WriteRun(directory.filePath(QStringLiteral("a/b")), samples);
         const RunRecords records = ReadRunRecords(directory.filePath(QStringLiteral("a/b")));
-        QCOMPARE(records.unreadable, 0);
         QCOMPARE(records.runs.size(), 1);
         const RunRecord& run = records.runs.first();
-        QCOMPARE(run.path, path);
         QCOMPARE(run.facts.start, kStart);
         QCOMPARE(run.facts.batteryModels, Facts().batteryModels);
-        QCOMPARE(run.facts.designWh, 62.5);
-        QCOMPARE(run.facts.cycleCount, 123);
-        QCOMPARE(run.facts.fast, false);
         QCOMPARE(run.facts.keptAwake, Facts().keptAwake);
         QCOMPARE(run.samples.size(), 3);
         const RunSample& full = run.samples[2];
-        QCOMPARE(full.time, samples[2].time);
         QCOMPARE(full.time.offsetFromUtc(), 3600);
-        QCOMPARE(full.awakeSeconds, 7200);
-        QCOMPARE(full.percent, 30);
         QCOMPARE(full.energyWh, 5.0);
-        QCOMPARE(full.powerW, 30.0);
-        QCOMPARE(full.voltageV, 12.25);
         const RunSample& unknown = run.samples[1];
         QCOMPARE(unknown.acLineStatus, 255);
-        QCOMPARE(unknown.percent, 255);
         QCOMPARE(unknown.batteryStatus, samples[1].batteryStatus);
-        QCOMPARE(unknown.fast, true);
         QVERIFY(!unknown.energyWh && !unknown.fullWh && !unknown.designWh && !unknown.powerW && !unknown.voltageV);
-        QVERIFY(SampleLine(samples[0]).startsWith("2026-12-06T10:00:00+01:00,"));
     }
 
-    void leavesOutATornLastLine_data()
-    {
-        QTest::addColumn<int>("cutFromEnd");
-        QTest::addColumn<int>("samples");
-        QTest::newRow("whole") << 0 << 3;
-        QTest::newRow("line end lost") << 1 << 2;
-        QTest::newRow("mid line") << 20 << 2;
-    }
     void leavesOutATornLastLine()
     {
-        QFETCH(int, cutFromEnd);
-        QFETCH(int, samples);
-        QTemporaryDir directory;
-        QFile file(WriteRun(directory.path(), HandMadeRun()));
-        QVERIFY(file.resize(file.size() - cutFromEnd));
-        QCOMPARE(ReadRunRecords(directory.path()).runs.first().samples.size(), samples);
+        for (const auto& [cutFromEnd, kept] : {std::pair{0, 3}, {1, 2}, {20, 2}}) {
+            QTemporaryDir directory;
+            QFile file(WriteRun(directory.path(), HandMadeRun()));
+            QVERIFY(file.resize(file.size() - cutFromEnd));
+            QCOMPARE(ReadRunRecords(directory.path()).runs.first().samples.size(), kept);
+        }
     }
 
     void skipsAndCountsWhatIsNoRecord()
     {
         QTemporaryDir directory;
-        const QString good = WriteRun(directory.path(), HandMadeRun());
-        QFile::copy(good, directory.filePath(QStringLiteral("run-big.csv")));
-        QFile big(directory.filePath(QStringLiteral("run-big.csv")));
+        QFile big(WriteRun(directory.path(), HandMadeRun()));
         QVERIFY(big.resize(kRecordSizeLimit + 1));
-        QByteArray facts = RecordText(Facts());
-        WriteFile(directory.filePath(QStringLiteral("run-cut.csv")), facts.left(facts.size() - 5));
-        WriteFile(directory.filePath(QStringLiteral("run-garbage.csv")), QByteArray("\0\xff,\"\n\n", 6));
-        WriteFile(directory.filePath(QStringLiteral("notes.txt")), "not ours, not counted");
-
+        const QByteArray facts = RecordText(Facts());
+        for (const auto& [name, bytes] : {std::pair{"run-cut.csv", facts.left(facts.size() - 5)},
+                                          {"run-garbage.csv", QByteArray("\0\xff,\"\n\n", 6)},
+                                          {"notes.txt", QByteArray("not ours, not counted")}}) {
+            QFile file(directory.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        WriteRun(directory.path(), HandMadeRun(), kStart.addDays(1));
         const RunRecords records = ReadRunRecords(directory.path());
         QCOMPARE(records.runs.size(), 1);
         QCOMPARE(records.unreadable, 3);
-        QVERIFY(HasRunRecord(directory.path()));
-        for (const QString& started : {good, big.fileName(), directory.filePath(QStringLiteral("run-cut.csv"))})
-            QFile::remove(started);
-        QVERIFY(!HasRunRecord(directory.path()));
     }
 
     void keepsTheLastTwentyRuns()
@@ -145,23 +112,6 @@ private slots:
         const RunRecords records = ReadRunRecords(directory.path());
         QCOMPARE(records.runs.size(), kKeptRuns);
         QCOMPARE(records.runs.first().facts.start, kStart.addDays(1));
-        QCOMPARE(records.runs.last().facts.start, kStart.addDays(kKeptRuns));
-    }
-
-    void reportsWriteFailures()
-    {
-        QTemporaryDir directory;
-        WriteFile(directory.filePath(QStringLiteral("file")), "x");
-        QString error;
-        QVERIFY(!RunRecordWriter::Create(directory.filePath(QStringLiteral("file/runs")), Facts(), &error));
-        QVERIFY(!error.isEmpty());
-
-        auto writer = RunRecordWriter::Create(directory.path(), Facts(), &error);
-        QVERIFY(writer->Append(HandMadeRun().first(), &error));
-        QFile::remove(writer->Path());
-        error.clear();
-        QVERIFY(!writer->Append(HandMadeRun().first(), &error));
-        QVERIFY(!error.isEmpty());
     }
 
     void worksOutTheFigures()
@@ -173,53 +123,27 @@ private slots:
         for (RunSample& sample : powerOnly)
             sample.energyWh.reset();
         QCOMPARE(EnergyDeliveredWh(powerOnly), 40.0);
-        QVERIFY(!EnergyDeliveredWh(powerOnly.mid(0, 1)));
         QCOMPARE(HealthPercent(Facts()), 80.0);
         QCOMPARE(GaugeAtEnd(run), 30);
         powerOnly.last().percent = 255;
         QVERIFY(!GaugeAtEnd(powerOnly));
-        QCOMPARE(PercentCurve(powerOnly).size(), 2);
-        QCOMPARE(RunMinutes(run), 120.0);
-    }
-
-    void resamplingKeepsTheEnds_data()
-    {
-        QTest::addColumn<int>("points");
-        QTest::addColumn<int>("maxPoints");
-        QTest::addColumn<int>("kept");
-        QTest::newRow("fewer") << 5 << 10 << 5;
-        QTest::newRow("many") << 1440 << 600 << 600;
-        QTest::newRow("one more") << 11 << 10 << 10;
-        QTest::newRow("bound below two") << 5 << 0 << 2;
-    }
-    void resamplingKeepsTheEnds()
-    {
-        QFETCH(int, points);
-        QFETCH(int, maxPoints);
-        QFETCH(int, kept);
-        QList<QPointF> curve;
-        for (int i = 0; i < points; ++i)
-            curve.append({double(i), double(i * i)});
-        const QList<QPointF> resampled = Resampled(curve, maxPoints);
-        QCOMPARE(resampled.size(), kept);
-        QCOMPARE(resampled.first(), curve.first());
-        QCOMPARE(resampled.last(), curve.last());
-        QVERIFY(std::is_sorted(resampled.begin(), resampled.end(), [](auto a, auto b) { return a.x() < b.x(); }));
+        for (const auto& [points, maxPoints, kept] : {std::tuple{5, 10, 5}, {11, 10, 10}, {5, 0, 2}}) {
+            QList<QPointF> curve;
+            for (int i = 0; i < points; ++i)
+                curve.append({double(i), double(i * i)});
+            const QList<QPointF> resampled = Resampled(curve, maxPoints);
+            QCOMPARE(resampled.size(), kept);
+            QVERIFY(resampled.first() == curve.first() && resampled.last() == curve.last());
+        }
     }
 
     void windowShowsTheLatestRun()
     {
         QTemporaryDir directory;
-        QVERIFY(!ShowRunReport(directory.path(), {}));
-        QList<RunSample> latest = HandMadeRun();
-        latest.last().percent = 17;
-        WriteRun(directory.path(), HandMadeRun(), kStart);
-        WriteRun(directory.path(), latest, kStart.addDays(1));
+        WriteRun(directory.path(), HandMadeRun());
         QWidget* window = ShowRunReport(directory.path(), {});
-        QVERIFY(window && window->isVisible() && window->isWindow());
-        QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
-        QVERIFY(window->findChild<QLabel*>(QStringLiteral("gaugeAtEnd"))->text().contains(QStringLiteral("17 %")));
-        QCOMPARE(window->findChild<QTreeWidget*>()->topLevelItemCount(), 2);
+        QVERIFY(window && window->isVisible());
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("gaugeAtEnd"))->text().contains(QStringLiteral("30 %")));
         window->close();
     }
 };
