@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "platform/date_text.h"
+#include "report/run_record.h"
 #include "support/scripted_power.h"
 #include "support/window_fixture.h"
 
@@ -300,6 +301,7 @@ void CalibrationRunTest::chargeBlockersAskBeforeTheRun()
 void CalibrationRunTest::dischargeLogsTwiceAtTheStartThenEveryMinute()
 {
     Run r;
+    r.form.Command2->click();  // no run record yet: the box as it ever was
     r.ReadyOnMains();
     r.UnplugWhenAsked();
     r.form.cmdFast->click();  // slow: one pass a second
@@ -322,6 +324,14 @@ void CalibrationRunTest::dischargeLogsTwiceAtTheStartThenEveryMinute()
     r.platform.At(10 * kMinute + 30 * 1000, [&] { r.battery.status.ACLineStatus = 1; });
     r.Click();
     close(watch);
+    // A sample at the start and one a minute, and View Result offers the report.
+    const report::RunRecords records = report::ReadRunRecords(QFileInfo(r.f.LogPath()).path() + "/runs");
+    QCOMPARE(records.runs.size(), 1);
+    QVERIFY(records.runs[0].samples.size() >= 10 && records.runs[0].samples.size() <= 12);
+    QVERIFY(records.runs[0].samples.last().awakeSeconds >= 9 * 60);
+    r.form.Command2->click();
+    QCOMPARE(r.platform.boxes.first().extraButton, QString());
+    QCOMPARE(r.platform.boxes.last().extraButton, QStringLiteral("Show &Report\u2026"));
     // The discharge start writes the log, and so does the first pass.
     QCOMPARE(writesBeforeFirstPump, 2);
     QVERIFY(minuteLogs.size() >= 9);
@@ -383,6 +393,8 @@ void CalibrationRunTest::dischargeCountsOnlyAwakeTime()
     QVERIFY(start.secsTo(written) > 149 * 60);  // the wall-clock times stay real
     QVERIFY2(log[0].toInt() >= 29 && log[0].toInt() <= 30, qPrintable(log[0]));
     QVERIFY(r.form.StatusText().contains(QStringLiteral("Elapsed time=30 min.")));
+    const auto samples = report::ReadRunRecords(QFileInfo(r.f.LogPath()).path() + "/runs").runs.value(0).samples;
+    QVERIFY(!samples.isEmpty() && samples.last().awakeSeconds < 31 * 60);
 }
 
 void CalibrationRunTest::dischargeLastsTenHours()
