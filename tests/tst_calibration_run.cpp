@@ -108,361 +108,338 @@ class CalibrationRunTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void failedFirstReadEndsAfterM1();
-    void adaptorWaitAsksOnceASecond();
-    void chargeWaitAsksOnlyWhenUnmovedAndGoesOnOnlyWhenHigh();
-    void chargeWaitUnknownReadings_data();
-    void chargeWaitUnknownReadings();
-    void chargeWaitAdaptorPulledStartsANewWindow();
-    void chargeWaitAtFullButChargingCyclesWithoutSleeping();
-    void setupRepeatsOnNoAndEndsOnCancel();
-    void unplugWaitWaitsThroughUnknownAdaptorState();
-    void chargeBlockersAskBeforeTheRun_data();
-    void chargeBlockersAskBeforeTheRun();
-    void dischargeLogsTwiceAtTheStartThenEveryMinute();
-    void dischargeFollowsTheModeAndEndsOnlyOnAConfirmedReplug();
-    void dischargeCountsOnlyAwakeTime();
-    void dischargeLastsTenHours();
-    void exitOrCloseDuringAWaitEndsTheRun_data();
-    void exitOrCloseDuringAWaitEndsTheRun();
-    void unwritableLogIsReportedAndEnds();
-};
+    void failedFirstReadEndsAfterM1()
+    {
+        Run r;
+        r.battery.result = 0;
+        r.Click();
+        QVERIFY(r.platform.endCalled);
+        QCOMPARE(r.BoxTexts(), QStringList({QStringLiteral("Error returning battery status (no battery?)")}));
+        QCOMPARE(r.platform.boxes[0].style, 16);
+        QVERIFY(!r.platform.awakeHeld);
+        QCOMPARE(r.platform.pumps, 0);
+    }
 
-void CalibrationRunTest::failedFirstReadEndsAfterM1()
-{
-    Run r;
-    r.battery.result = 0;
-    r.Click();
-    QVERIFY(r.platform.endCalled);
-    QCOMPARE(r.BoxTexts(), QStringList({QStringLiteral("Error returning battery status (no battery?)")}));
-    QCOMPARE(r.platform.boxes[0].style, 16);
-    QVERIFY(!r.platform.awakeHeld);
-    QCOMPARE(r.platform.pumps, 0);
-}
 
-void CalibrationRunTest::adaptorWaitAsksOnceASecond()
-{
-    Run r;
-    r.battery.Set(0, 0, 50);
-    r.At(4200, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; s.BatteryFlag = 8; });
-    r.platform.At(6000, [&] { r.form.cmdExit->click(); });
-    r.Click();
-    QCOMPARE(r.texts.first(), S1);
-    QCOMPARE(r.platform.sleeps.mid(0, 6), QList<int>({1000, 1000, 1000, 1000, 1000, 500}));
-    QVERIFY(r.texts.last().contains(QStringLiteral("remaining: 50%")));
-}
+    void chargeWaitAsksOnlyWhenUnmovedAndGoesOnOnlyWhenHigh()
+    {
+        Run r;
+        r.battery.Set(1, 9, 79);  // high and charging
+        r.At(15 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 80; });  // moved: no question
+        QList<qint64> askedAt;
+        for (int answer : {vbNo, vbYes, vbYes}) {
+            r.platform.Answer([&, answer](const FakePlatform::Box&) {
+                askedAt.append(r.platform.ElapsedMs() + r.form.Seconds);  // Seconds is reset before asking
+                return answer;
+            });
+        }
+        r.At(70 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.BatteryFlag = 1; });
+        r.platform.Answer(vbOK);
+        r.platform.Answer(vbCancel);
+        r.Click();
+        // Asked after the second, third and fourth windows; the last Yes found
+        // the battery high and not charging and went on to the set-up.
+        const QString m3 = QStringLiteral("The battery does not seem to be charging!");
+        QCOMPARE(r.BoxTexts().mid(0, 3), QStringList({m3, m3, m3}));
+        QCOMPARE(r.platform.unexpectedBoxes, 0);
+        QCOMPARE(r.platform.boxes[3].text.left(24), QStringLiteral("Please set up the Power "));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(askedAt[i] > (i + 2) * 20 * kMinute && askedAt[i] < (i + 2) * 21 * kMinute);
+    }
 
-void CalibrationRunTest::chargeWaitAsksOnlyWhenUnmovedAndGoesOnOnlyWhenHigh()
-{
-    Run r;
-    r.battery.Set(1, 9, 79);  // high and charging
-    r.At(15 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 80; });  // moved: no question
-    QList<qint64> askedAt;
-    for (int answer : {vbNo, vbYes, vbYes}) {
-        r.platform.Answer([&, answer](const FakePlatform::Box&) {
-            askedAt.append(r.platform.ElapsedMs() + r.form.Seconds);  // Seconds is reset before asking
-            return answer;
+
+    void chargeWaitUnknownReadings_data()
+    {
+        QTest::addColumn<bool>("twice");
+        QTest::newRow("one unknown reading is forgiven") << false;
+        QTest::newRow("two unknown readings end the run") << true;
+    }
+
+
+    void chargeWaitUnknownReadings()
+    {
+        QFETCH(bool, twice);
+        Run r;
+        r.battery.Set(1, 8, 40);
+        r.At(1800, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 255; });
+        r.At(twice ? 9000 : 2500, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 41; });
+        r.platform.At(6000, [&] { r.form.cmdExit->click(); });
+        r.Click();
+        QVERIFY(r.platform.sleeps.contains(2000));
+        if (twice) {
+            QCOMPARE(r.BoxTexts(), QStringList({QStringLiteral("Unknown battery charge level, cannot continue!")}));
+            QCOMPARE(r.platform.boxes[0].style, 48);
+            QCOMPARE(r.platform.sleeps.last(), 2000);
+        } else {
+            QVERIFY(r.platform.boxes.isEmpty());
+            // The pass of the second look (at 4 s) sets no text: 41 shows a pass later.
+            QVERIFY(r.texts.last().contains(QStringLiteral("41%")));
+            QVERIFY(r.textTimes.last() >= 4500);
+        }
+    }
+
+
+    void adaptorWaitLeadsToANewChargeWindow()
+    {
+        Run r;
+        r.battery.Set(0, 0, 70);
+        r.At(4200, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; s.BatteryFlag = 8; });
+        r.At(10 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
+        r.At(10 * kMinute + 3000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
+        qint64 secondsAfterReplug = -1;
+        r.platform.At(10 * kMinute + 6000, [&] {
+            secondsAfterReplug = r.form.Seconds;
+            r.form.cmdExit->click();
         });
+        r.Click();
+        // S1 once a second until plugged in; pulled during the charge wait, S1
+        // again, and the replug starts a new window.
+        QCOMPARE(r.texts.first(), S1);
+        QCOMPARE(r.platform.sleeps.mid(0, 6), QList<int>({1000, 1000, 1000, 1000, 1000, 500}));
+        QCOMPARE(r.texts.count(S1), 2);
+        QVERIFY(r.texts.last().contains(QStringLiteral("70%")));
+        QVERIFY(secondsAfterReplug >= 0 && secondsAfterReplug < 5);
     }
-    r.At(70 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.BatteryFlag = 1; });
-    r.platform.Answer(vbOK);
-    r.platform.Answer(vbCancel);
-    r.Click();
-    // Asked after the second, third and fourth windows; the last Yes found
-    // the battery high and not charging and went on to the set-up.
-    const QString m3 = QStringLiteral("The battery does not seem to be charging!");
-    QCOMPARE(r.BoxTexts().mid(0, 3), QStringList({m3, m3, m3}));
-    QCOMPARE(r.platform.unexpectedBoxes, 0);
-    QCOMPARE(r.platform.boxes[3].text.left(24), QStringLiteral("Please set up the Power "));
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(askedAt[i] > (i + 2) * 20 * kMinute && askedAt[i] < (i + 2) * 21 * kMinute);
-}
 
-void CalibrationRunTest::chargeWaitUnknownReadings_data()
-{
-    QTest::addColumn<bool>("twice");
-    QTest::newRow("one unknown reading is forgiven") << false;
-    QTest::newRow("two unknown readings end the run") << true;
-}
-
-void CalibrationRunTest::chargeWaitUnknownReadings()
-{
-    QFETCH(bool, twice);
-    Run r;
-    r.battery.Set(1, 8, 40);
-    r.At(1800, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 255; });
-    r.At(twice ? 9000 : 2500, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 41; });
-    r.platform.At(6000, [&] { r.form.cmdExit->click(); });
-    r.Click();
-    QVERIFY(r.platform.sleeps.contains(2000));
-    if (twice) {
-        QCOMPARE(r.BoxTexts(), QStringList({QStringLiteral("Unknown battery charge level, cannot continue!")}));
-        QCOMPARE(r.platform.boxes[0].style, 48);
-        QCOMPARE(r.platform.sleeps.last(), 2000);
-    } else {
-        QVERIFY(r.platform.boxes.isEmpty());
-        // The pass of the second look (at 4 s) sets no text: 41 shows a pass later.
-        QVERIFY(r.texts.last().contains(QStringLiteral("41%")));
-        QVERIFY(r.textTimes.last() >= 4500);
+    void chargeWaitAtFullButChargingCyclesWithoutSleeping()
+    {
+        Run r;
+        r.battery.Set(1, 9, 99);
+        r.At(3000, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 100; });
+        r.At(4000, [](SYSTEM_POWER_STATUS& s) { s.BatteryFlag = 1; });
+        r.platform.Answer(vbOK);
+        r.platform.Answer(vbCancel);
+        r.Click();
+        // Between 3 s and 4 s the run pumped and read about a thousand times
+        // without sleeping.
+        QVERIFY(r.platform.sleeps.size() <= 7);
+        QVERIFY(r.battery.queries > 900);
+        QVERIFY(r.texts[r.texts.size() - 2].contains(QStringLiteral("100%")));
     }
-}
 
-void CalibrationRunTest::chargeWaitAdaptorPulledStartsANewWindow()
-{
-    Run r;
-    r.battery.Set(1, 8, 70);
-    qint64 secondsAfterReplug = -1;
-    r.At(10 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
-    r.At(10 * kMinute + 3000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
-    r.platform.At(10 * kMinute + 6000, [&] {
-        secondsAfterReplug = r.form.Seconds;
-        r.form.cmdExit->click();
-    });
-    r.Click();
-    QVERIFY(r.texts.contains(S1));
-    QVERIFY(r.texts.last().contains(QStringLiteral("70%")));
-    QVERIFY(secondsAfterReplug >= 0 && secondsAfterReplug < 5);
-}
 
-void CalibrationRunTest::chargeWaitAtFullButChargingCyclesWithoutSleeping()
-{
-    Run r;
-    r.battery.Set(1, 9, 99);
-    r.At(3000, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 100; });
-    r.At(4000, [](SYSTEM_POWER_STATUS& s) { s.BatteryFlag = 1; });
-    r.platform.Answer(vbOK);
-    r.platform.Answer(vbCancel);
-    r.Click();
-    // Between 3 s and 4 s the run pumped and read about a thousand times
-    // without sleeping.
-    QVERIFY(r.platform.sleeps.size() <= 7);
-    QVERIFY(r.battery.queries > 900);
-    QVERIFY(r.texts[r.texts.size() - 2].contains(QStringLiteral("100%")));
-}
-
-void CalibrationRunTest::setupRepeatsOnNoAndEndsOnCancel()
-{
-    Run r;
-    r.ReadyOnMains(vbNo);
-    r.platform.Answer(vbOK);
-    r.platform.Answer(vbCancel);
-    r.Click();
-    // A full battery goes straight to the set-up: no charge-wait text, no sleep.
-    QCOMPARE(r.texts.size(), 1);
-    QVERIFY(r.texts[0].startsWith(QStringLiteral("Please change the POWER SCHEME")));
-    QCOMPARE(r.platform.launches.size(), 2);
-    QCOMPARE(r.platform.launches[0].program, QStringLiteral("power-panel"));
-    QCOMPARE(r.platform.boxes.size(), 4);
-    QCOMPARE(r.platform.boxes[1].style, 3);
-    QVERIFY(r.platform.sleeps.isEmpty());
-    QVERIFY(r.platform.endCalled);
-    QVERIFY(!r.platform.awakeHeld);
-}
-
-void CalibrationRunTest::unplugWaitWaitsThroughUnknownAdaptorState()
-{
-    Run r;
-    r.ReadyOnMains();
-    r.At(2000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 255; });
-    r.At(5000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
-    r.platform.At(8000, [&] { r.form.cmdExit->click(); });
-    r.Click();
-    const int s5 = r.texts.indexOf(S5);
-    QCOMPARE(r.texts.value(s5 - 1), S4);
-    QVERIFY(r.textTimes[s5] >= 5000 && r.textTimes[s5] < 5600);
-}
-
-void CalibrationRunTest::chargeBlockersAskBeforeTheRun_data()
-{
-    QTest::addColumn<int>("answer");
-    QTest::newRow("No keeps the window as it was") << int(vbNo);
-    QTest::newRow("Yes runs as ever") << int(vbYes);
-}
-
-void CalibrationRunTest::chargeBlockersAskBeforeTheRun()
-{
-    QFETCH(int, answer);
-    Run r;
-    r.battery.Set(0, 0, 80);
-    r.battery.blockers = QStringList{QStringLiteral("BAT0 stops charging at 80 %.")};
-    r.platform.Answer(answer);
-    r.platform.At(3000, [&] { r.form.cmdExit->click(); });
-    r.Click();
-    QCOMPARE(r.platform.boxes.size(), 1);
-    QCOMPARE(r.platform.boxes[0].style, 4 + 48);
-    QVERIFY(r.platform.boxes[0].text.startsWith(r.battery.blockers[0]));
-    QVERIFY(r.platform.boxes[0].text.endsWith(QStringLiteral("\r\n\r\nStart the calibration anyway?")));
-    QCOMPARE(r.form.Command1->isEnabled(), answer == vbNo);
-    QCOMPARE(r.texts.isEmpty(), answer == vbNo);
-    QCOMPARE(r.platform.endCalled, answer == vbYes);
-    QVERIFY(!r.platform.awakeHeld);
-}
-
-void CalibrationRunTest::dischargeLogsTwiceAtTheStartThenEveryMinute()
-{
-    Run r;
-    r.form.Command2->click();  // no run record yet: the box as it ever was
-    r.ReadyOnMains();
-    r.UnplugWhenAsked();
-    r.form.cmdFast->click();  // slow: one pass a second
-    QVERIFY(QDir().mkpath(QFileInfo(r.f.LogPath()).path()));
-    const int watch = inotify_init1(IN_NONBLOCK);
-    QVERIFY(inotify_add_watch(watch, qPrintable(QFileInfo(r.f.LogPath()).path()), IN_CREATE | IN_MOVED_TO) >= 0);
-    int writesBeforeFirstPump = -1;
-    QList<QStringList> minuteLogs;
-    qint64 lastSeconds = -1;
-    r.platform.onPump = [&] {
-        if (!r.texts.contains(S5))
-            return;
-        QVERIFY(r.platform.awakeHeld);
-        if (writesBeforeFirstPump < 0)
-            writesBeforeFirstPump = EventCount(watch);
-        if (r.form.Seconds % 60 == 1 && lastSeconds % 60 == 0)
-            minuteLogs.append(r.Log());
-        lastSeconds = r.form.Seconds;
-    };
-    r.platform.At(10 * kMinute + 30 * 1000, [&] { r.battery.status.ACLineStatus = 1; });
-    r.Click();
-    close(watch);
-    // A sample at the start and one a minute, and View Result offers the report.
-    const report::RunRecords records = report::ReadRunRecords(QFileInfo(r.f.LogPath()).path() + "/runs");
-    QCOMPARE(records.runs.size(), 1);
-    QVERIFY(records.runs[0].samples.size() >= 10 && records.runs[0].samples.size() <= 12);
-    QVERIFY(records.runs[0].samples.last().awakeSeconds >= 9 * 60);
-    r.form.Command2->click();
-    QCOMPARE(r.platform.boxes.first().extraButton, QString());
-    QCOMPARE(r.platform.boxes.last().extraButton, QStringLiteral("Show &Report\u2026"));
-    // The discharge start writes the log, and so does the first pass.
-    QCOMPARE(writesBeforeFirstPump, 2);
-    QVERIFY(minuteLogs.size() >= 9);
-    const QDateTime start = *platform::ParseDateText(minuteLogs[0][1]);
-    for (const QStringList& log : minuteLogs) {
-        QCOMPARE(log.size(), 4);  // three lines, each ending in CR LF
-        QCOMPARE(log[1], minuteLogs[0][1]);
-        QCOMPARE(log[0].toLongLong(), platform::MinutesBetween(start, *platform::ParseDateText(log[2])));
+    void setupRepeatsOnNoAndEndsOnCancel()
+    {
+        Run r;
+        r.ReadyOnMains(vbNo);
+        r.platform.Answer(vbOK);
+        r.platform.Answer(vbCancel);
+        r.Click();
+        // A full battery goes straight to the set-up: no charge-wait text, no sleep.
+        QCOMPARE(r.texts.size(), 1);
+        QVERIFY(r.texts[0].startsWith(QStringLiteral("Please change the POWER SCHEME")));
+        QCOMPARE(r.platform.launches.size(), 2);
+        QCOMPARE(r.platform.launches[0].program, QStringLiteral("power-panel"));
+        QCOMPARE(r.platform.boxes.size(), 4);
+        QCOMPARE(r.platform.boxes[1].style, 3);
+        QVERIFY(r.platform.sleeps.isEmpty());
+        QVERIFY(r.platform.endCalled);
+        QVERIFY(!r.platform.awakeHeld);
     }
-    // The log keeps the write at the last multiple of 60 ticks, not the replug.
-    const QDateTime lastWrite = *platform::ParseDateText(r.Log()[2]);
-    QVERIFY(lastWrite.secsTo(r.platform.StartTime().addSecs(10 * 60 + 30)) < 62);
-    QVERIFY(!r.platform.awakeHeld);
-    QCOMPARE(r.platform.awakeHolds, 1);
-}
 
-void CalibrationRunTest::dischargeFollowsTheModeAndEndsOnlyOnAConfirmedReplug()
-{
-    Run r;
-    r.ReadyOnMains();
-    r.UnplugWhenAsked(97);
-    QString fastText;
-    int sleepsWhenSwitched = -1;
-    r.platform.At(30 * 1000, [&] {
-        fastText = r.form.StatusText();
-        r.form.cmdFast->click();
-        sleepsWhenSwitched = r.platform.sleeps.size();
-    });
-    // A blip: one reading online, offline again 500 ms later.
-    r.At(90 * 1000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
-    r.At(90 * 1000 + 100, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
-    r.At(200 * 1000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
-    r.Click();
-    const QStringList lines = fastText.split(QStringLiteral("\r\n"));
-    QCOMPARE(lines.size(), 11);
-    QCOMPARE(lines[2], QStringLiteral("Elapsed time=0 min.  (97% charged)"));
-    QCOMPARE(lines[4], QStringLiteral("CALIBRATION STARTED  (Fast Discharge)"));
-    QVERIFY(r.form.StatusText().contains(QStringLiteral("(Slow Discharge)")));
-    QVERIFY(!r.platform.sleeps.mid(0, sleepsWhenSwitched).contains(1000));
-    QVERIFY(r.platform.sleeps.mid(sleepsWhenSwitched).count(1000) >= 100);
-    QVERIFY(r.platform.ElapsedMs() >= 200 * 1000 && r.platform.ElapsedMs() < 203 * 1000);
-    QVERIFY(r.platform.boxes.last().text.startsWith(QStringLiteral("The AC Adaptor has been connected!")));
-    QVERIFY(!r.platform.endCalled);
-    QVERIFY(!r.form.Command1->isEnabled());
-}
 
-void CalibrationRunTest::dischargeCountsOnlyAwakeTime()
-{
-    Run r;
-    r.ReadyOnMains();
-    r.UnplugWhenAsked();
-    // Suspended for two hours ten minutes into the discharge.
-    r.platform.At(10 * kMinute, [&] { r.platform.SystemSleep(120 * kMinute); });
-    r.At(150 * kMinute + 30 * 1000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
-    r.Click();
-    const QStringList log = r.Log();
-    const QDateTime start = *platform::ParseDateText(log[1]);
-    const QDateTime written = *platform::ParseDateText(log[2]);
-    QVERIFY(start.secsTo(written) > 149 * 60);  // the wall-clock times stay real
-    QVERIFY2(log[0].toInt() >= 29 && log[0].toInt() <= 30, qPrintable(log[0]));
-    QVERIFY(r.form.StatusText().contains(QStringLiteral("Elapsed time=30 min.")));
-    const auto samples = report::ReadRunRecords(QFileInfo(r.f.LogPath()).path() + "/runs").runs.value(0).samples;
-    QVERIFY(!samples.isEmpty() && samples.last().awakeSeconds < 31 * 60);
-}
-
-void CalibrationRunTest::dischargeLastsTenHours()
-{
-    Run r;
-    r.ReadyOnMains();
-    r.UnplugWhenAsked();
-    r.platform.pumpCostMs = 1000;  // a heavily loaded machine: a pass a second
-    r.At(600 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
-    r.Click();
-    QVERIFY(r.form.Seconds > 32767);
-    const int minutes = r.Log()[0].toInt();
-    QVERIFY(minutes >= 598 && minutes <= 600);
-}
-
-void CalibrationRunTest::exitOrCloseDuringAWaitEndsTheRun_data()
-{
-    QTest::addColumn<int>("phase");
-    QTest::addColumn<bool>("close");
-    const char* phases[] = {"adaptor wait", "unplug wait", "fast discharge"};
-    for (int phase = 0; phase < 3; ++phase) {
-        QTest::newRow(qPrintable(QStringLiteral("Exit, %1").arg(phases[phase]))) << phase << false;
-        QTest::newRow(qPrintable(QStringLiteral("close, %1").arg(phases[phase]))) << phase << true;
+    void chargeBlockersAskBeforeTheRun_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("No keeps the window as it was") << int(vbNo);
+        QTest::newRow("Yes runs as ever") << int(vbYes);
     }
-}
 
-void CalibrationRunTest::exitOrCloseDuringAWaitEndsTheRun()
-{
-    QFETCH(int, phase);
-    QFETCH(bool, close);
-    Run r;
-    if (phase == 0)
-        r.battery.Set(0, 0, 50);
-    else
+
+    void chargeBlockersAskBeforeTheRun()
+    {
+        QFETCH(int, answer);
+        Run r;
+        r.battery.Set(0, 0, 80);
+        r.battery.blockers = QStringList{QStringLiteral("BAT0 stops charging at 80 %.")};
+        r.platform.Answer(answer);
+        r.platform.At(3000, [&] { r.form.cmdExit->click(); });
+        r.Click();
+        QCOMPARE(r.platform.boxes.size(), 1);
+        QCOMPARE(r.platform.boxes[0].style, 4 + 48);
+        QVERIFY(r.platform.boxes[0].text.startsWith(r.battery.blockers[0]));
+        QVERIFY(r.platform.boxes[0].text.endsWith(QStringLiteral("\r\n\r\nStart the calibration anyway?")));
+        QCOMPARE(r.form.Command1->isEnabled(), answer == vbNo);
+        QCOMPARE(r.texts.isEmpty(), answer == vbNo);
+        QCOMPARE(r.platform.endCalled, answer == vbYes);
+        QVERIFY(!r.platform.awakeHeld);
+    }
+
+
+    void dischargeLogsTwiceAtTheStartThenEveryMinute()
+    {
+        Run r;
+        r.form.Command2->click();  // no run record yet: the box as it ever was
         r.ReadyOnMains();
-    if (phase == 2)
         r.UnplugWhenAsked();
-    r.platform.pumpCostMs = 10;
-    int textsAtEnd = -1;
-    QStringList logAtEnd;
-    r.platform.At(65 * 1000, [&] {
-        textsAtEnd = r.texts.size();
-        logAtEnd = r.Log();
-        close ? void(r.form.close()) : r.form.cmdExit->click();
-    });
-    r.Click();
-    QVERIFY(r.platform.endCalled);
-    QVERIFY(!r.form.isVisible());
-    QVERIFY(!r.platform.awakeHeld);
-    QCOMPARE(r.texts.size(), textsAtEnd);
-    QCOMPARE(r.Log(), logAtEnd);
-    QVERIFY(r.platform.ElapsedMs() < 67 * 1000);
-}
+        r.form.cmdFast->click();  // slow: one pass a second
+        QVERIFY(QDir().mkpath(QFileInfo(r.f.LogPath()).path()));
+        const int watch = inotify_init1(IN_NONBLOCK);
+        QVERIFY(inotify_add_watch(watch, qPrintable(QFileInfo(r.f.LogPath()).path()), IN_CREATE | IN_MOVED_TO) >= 0);
+        int writesBeforeFirstPump = -1;
+        QList<QStringList> minuteLogs;
+        qint64 lastSeconds = -1;
+        r.platform.onPump = [&] {
+            if (!r.texts.contains(S5))
+                return;
+            QVERIFY(r.platform.awakeHeld);
+            if (writesBeforeFirstPump < 0)
+                writesBeforeFirstPump = EventCount(watch);
+            if (r.form.Seconds % 60 == 1 && lastSeconds % 60 == 0)
+                minuteLogs.append(r.Log());
+            lastSeconds = r.form.Seconds;
+        };
+        r.platform.At(10 * kMinute + 30 * 1000, [&] { r.battery.status.ACLineStatus = 1; });
+        r.Click();
+        close(watch);
+        // A sample at the start and one a minute, and View Result offers the report.
+        const report::RunRecords records = report::ReadRunRecords(QFileInfo(r.f.LogPath()).path() + "/runs");
+        QCOMPARE(records.runs.size(), 1);
+        QVERIFY(records.runs[0].samples.size() >= 10 && records.runs[0].samples.size() <= 12);
+        QVERIFY(records.runs[0].samples.last().awakeSeconds >= 9 * 60);
+        r.form.Command2->click();
+        QCOMPARE(r.platform.boxes.first().extraButton, QString());
+        QCOMPARE(r.platform.boxes.last().extraButton, QStringLiteral("Show &Report\u2026"));
+        // The discharge start writes the log, and so does the first pass.
+        QCOMPARE(writesBeforeFirstPump, 2);
+        QVERIFY(minuteLogs.size() >= 9);
+        const QDateTime start = *platform::ParseDateText(minuteLogs[0][1]);
+        for (const QStringList& log : minuteLogs) {
+            QCOMPARE(log.size(), 4);  // three lines, each ending in CR LF
+            QCOMPARE(log[1], minuteLogs[0][1]);
+            QCOMPARE(log[0].toLongLong(), platform::MinutesBetween(start, *platform::ParseDateText(log[2])));
+        }
+        // The log keeps the write at the last multiple of 60 ticks, not the replug.
+        const QDateTime lastWrite = *platform::ParseDateText(r.Log()[2]);
+        QVERIFY(lastWrite.secsTo(r.platform.StartTime().addSecs(10 * 60 + 30)) < 62);
+        QVERIFY(!r.platform.awakeHeld);
+        QCOMPARE(r.platform.awakeHolds, 1);
+    }
 
-void CalibrationRunTest::unwritableLogIsReportedAndEnds()
-{
-    Run r;
-    QFile blocker(QFileInfo(r.f.LogPath()).path());  // a file where the log's folder belongs
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    r.ReadyOnMains();
-    r.At(3000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
-    r.Click();
-    QVERIFY(r.platform.endCalled);
-    QCOMPARE(r.form.StatusText(), S5);
-    QCOMPARE(r.platform.boxes.last().style, 16);
-    QVERIFY(r.platform.boxes.last().text.contains(blocker.fileName()));
-}
+
+    void dischargeFollowsTheModeAndEndsOnlyOnAConfirmedReplug()
+    {
+        Run r;
+        r.ReadyOnMains();
+        r.At(2000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 255; });  // keeps the unplug wait waiting
+        r.At(5000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; s.BatteryLifePercent = 97; });
+        QString fastText;
+        int sleepsWhenSwitched = -1;
+        r.platform.At(30 * 1000, [&] {
+            fastText = r.form.StatusText();
+            r.form.cmdFast->click();
+            sleepsWhenSwitched = r.platform.sleeps.size();
+        });
+        // A blip: one reading online, offline again 500 ms later.
+        r.At(90 * 1000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
+        r.At(90 * 1000 + 100, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
+        r.At(200 * 1000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
+        r.Click();
+        QVERIFY(r.textTimes[r.texts.indexOf(S5)] >= 5000 && r.textTimes[r.texts.indexOf(S5)] < 5600);
+        const QStringList lines = fastText.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 11);
+        QCOMPARE(lines[2], QStringLiteral("Elapsed time=0 min.  (97% charged)"));
+        QCOMPARE(lines[4], QStringLiteral("CALIBRATION STARTED  (Fast Discharge)"));
+        QVERIFY(r.form.StatusText().contains(QStringLiteral("(Slow Discharge)")));
+        QVERIFY(!r.platform.sleeps.mid(0, sleepsWhenSwitched).contains(1000));
+        QVERIFY(r.platform.sleeps.mid(sleepsWhenSwitched).count(1000) >= 100);
+        QVERIFY(r.platform.ElapsedMs() >= 200 * 1000 && r.platform.ElapsedMs() < 203 * 1000);
+        QVERIFY(r.platform.boxes.last().text.startsWith(QStringLiteral("The AC Adaptor has been connected!")));
+        QVERIFY(!r.platform.endCalled);
+        QVERIFY(!r.form.Command1->isEnabled());
+    }
+
+
+    void dischargeCountsOnlyAwakeTime()
+    {
+        Run r;
+        r.ReadyOnMains();
+        r.UnplugWhenAsked();
+        // Suspended for two hours ten minutes into the discharge.
+        r.platform.At(10 * kMinute, [&] { r.platform.SystemSleep(120 * kMinute); });
+        r.At(150 * kMinute + 30 * 1000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
+        r.Click();
+        const QStringList log = r.Log();
+        const QDateTime start = *platform::ParseDateText(log[1]);
+        const QDateTime written = *platform::ParseDateText(log[2]);
+        QVERIFY(start.secsTo(written) > 149 * 60);  // the wall-clock times stay real
+        QVERIFY2(log[0].toInt() >= 29 && log[0].toInt() <= 30, qPrintable(log[0]));
+        QVERIFY(r.form.StatusText().contains(QStringLiteral("Elapsed time=30 min.")));
+        const auto samples = report::ReadRunRecords(QFileInfo(r.f.LogPath()).path() + "/runs").runs.value(0).samples;
+        QVERIFY(!samples.isEmpty() && samples.last().awakeSeconds < 31 * 60);
+    }
+
+
+    void dischargeLastsTenHours()
+    {
+        Run r;
+        r.ReadyOnMains();
+        r.UnplugWhenAsked();
+        r.platform.pumpCostMs = 1000;  // a heavily loaded machine: a pass a second
+        r.At(600 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
+        r.Click();
+        QVERIFY(r.form.Seconds > 32767);
+        const int minutes = r.Log()[0].toInt();
+        QVERIFY(minutes >= 598 && minutes <= 600);
+    }
+
+
+    void exitOrCloseDuringAWaitEndsTheRun_data()
+    {
+        QTest::addColumn<int>("phase");
+        QTest::addColumn<bool>("close");
+        const char* phases[] = {"adaptor wait", "unplug wait", "fast discharge"};
+        for (int phase = 0; phase < 3; ++phase) {
+            QTest::newRow(qPrintable(QStringLiteral("Exit, %1").arg(phases[phase]))) << phase << false;
+            QTest::newRow(qPrintable(QStringLiteral("close, %1").arg(phases[phase]))) << phase << true;
+        }
+    }
+
+
+    void exitOrCloseDuringAWaitEndsTheRun()
+    {
+        QFETCH(int, phase);
+        QFETCH(bool, close);
+        Run r;
+        if (phase == 0)
+            r.battery.Set(0, 0, 50);
+        else
+            r.ReadyOnMains();
+        if (phase == 2)
+            r.UnplugWhenAsked();
+        r.platform.pumpCostMs = 10;
+        int textsAtEnd = -1;
+        QStringList logAtEnd;
+        r.platform.At(65 * 1000, [&] {
+            textsAtEnd = r.texts.size();
+            logAtEnd = r.Log();
+            close ? void(r.form.close()) : r.form.cmdExit->click();
+        });
+        r.Click();
+        QVERIFY(r.platform.endCalled);
+        QVERIFY(!r.form.isVisible());
+        QVERIFY(!r.platform.awakeHeld);
+        QCOMPARE(r.texts.size(), textsAtEnd);
+        QCOMPARE(r.Log(), logAtEnd);
+        QVERIFY(r.platform.ElapsedMs() < 67 * 1000);
+    }
+
+
+    void unwritableLogIsReportedAndEnds()
+    {
+        Run r;
+        QFile blocker(QFileInfo(r.f.LogPath()).path());  // a file where the log's folder belongs
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        r.ReadyOnMains();
+        r.At(3000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
+        r.Click();
+        QVERIFY(r.platform.endCalled);
+        QCOMPARE(r.form.StatusText(), S5);
+        QCOMPARE(r.platform.boxes.last().style, 16);
+        QVERIFY(r.platform.boxes.last().text.contains(blocker.fileName()));
+    }
+};
 
 QTEST_MAIN(CalibrationRunTest)
 #include "tst_calibration_run.moc"
