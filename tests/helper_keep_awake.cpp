@@ -1,8 +1,6 @@
-// Holds the machine awake through the real KeepAwake, for the service tests.
-// Prints the report once every answer is in, then obeys one command a line
-// on stdin: "hold", "release", "report", "quit" (or end of input). Every
-// report ends with a line holding a single ".".
-#include <QByteArrayList>
+// Holds the machine awake through the real KeepAwake for the service tests:
+// reports once every answer is in, then obeys "hold", "release", "report" or
+// "quit" (or end of input), one a line; each report ends with a "." line.
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cstdio>
@@ -11,25 +9,12 @@
 
 #include "platform/keep_awake.h"
 
-namespace {
-
-void Print(const QStringList& lines)
-{
-    for (const QString& line : lines)
-        std::printf("%s\n", qPrintable(line));
-    std::printf(".\n");
-    std::fflush(stdout);
-}
-
-}  // namespace
-
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    platform::KeepAwake* awake = nullptr;
-    platform::KeepAwake keepAwake([&] { Print(awake->Report()); });
-    awake = &keepAwake;
-
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);  // the tests wait for each line
+    const auto print = [](const QStringList& lines) { std::printf("%s\n.\n", qPrintable(lines.join(QLatin1Char('\n')))); };
+    platform::KeepAwake keepAwake([&] { print(keepAwake.Report()); });
     QByteArray pending;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -44,11 +29,9 @@ int main(int argc, char* argv[])
                 return QCoreApplication::quit();
             if (command == "release")
                 keepAwake.Release();
-            if (command == "hold")
-                keepAwake.Hold();
-            // A hold that took fresh locks reports once they are answered.
-            if (command != "hold" || keepAwake.Settled())
-                Print(keepAwake.Report());
+            else if (command == "hold" && (keepAwake.Hold(), !keepAwake.Settled()))
+                continue;  // fresh locks report once they are answered
+            print(keepAwake.Report());
         }
     });
     keepAwake.Hold();

@@ -1,18 +1,9 @@
 #include <QAbstractButton>
-#include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
 
 #include "platform/qt_platform.h"
-
-using platform::QtPlatform;
-
-namespace {
-// Ways to close a box besides its buttons.
-constexpr int kEscape = -1;
-constexpr int kCloseControl = -2;
-}  // namespace
 
 class QtPlatformTest : public QObject {
     Q_OBJECT
@@ -21,49 +12,40 @@ private slots:
     void boxShowsTheStylesButtonsAndAnswersTheirCodes_data()
     {
         QTest::addColumn<int>("style");
-        QTest::addColumn<int>("closedBy");  // a standard button, kEscape or kCloseControl
+        QTest::addColumn<int>("closedBy");  // a standard button, or Escape (-1) or the close control (-2)
         QTest::addColumn<int>("buttons");
         QTest::addColumn<int>("icon");
         QTest::addColumn<int>("answer");
-        const int ok = QMessageBox::Ok, yesNo = QMessageBox::Yes | QMessageBox::No, yesNoCancel = yesNo | QMessageBox::Cancel;
-        QTest::newRow("OK") << 0 << int(QMessageBox::Ok) << ok << int(QMessageBox::NoIcon) << 1;
-        QTest::newRow("OK, critical, Escape") << 16 << kEscape << ok << int(QMessageBox::Critical) << 1;
-        QTest::newRow("OK, exclamation, closed") << 48 << kCloseControl << ok << int(QMessageBox::Warning) << 1;
-        QTest::newRow("Yes/No, Yes") << 4 << int(QMessageBox::Yes) << yesNo << int(QMessageBox::NoIcon) << 6;
-        QTest::newRow("Yes/No, Escape answers No") << 4 << kEscape << yesNo << int(QMessageBox::NoIcon) << 7;
-        QTest::newRow("Yes/No/Cancel, No") << 3 << int(QMessageBox::No) << yesNoCancel << int(QMessageBox::NoIcon) << 7;
-        QTest::newRow("Yes/No/Cancel, Cancel") << 3 << int(QMessageBox::Cancel) << yesNoCancel << int(QMessageBox::NoIcon) << 2;
-        QTest::newRow("Yes/No/Cancel, Escape answers Cancel") << 3 << kEscape << yesNoCancel << int(QMessageBox::NoIcon) << 2;
-        QTest::newRow("Yes/No/Cancel, closed answers Cancel") << 3 << kCloseControl << yesNoCancel << int(QMessageBox::NoIcon) << 2;
+        const int ok = QMessageBox::Ok, yes = QMessageBox::Yes, yesNo = yes | QMessageBox::No;
+        const int none = QMessageBox::NoIcon, yesNoCancel = yesNo | QMessageBox::Cancel;
+        QTest::newRow("OK, critical, Escape") << 16 << -1 << ok << int(QMessageBox::Critical) << 1;
+        QTest::newRow("OK, exclamation, closed") << 48 << -2 << ok << int(QMessageBox::Warning) << 1;
+        QTest::newRow("Yes/No, Yes") << 4 << yes << yesNo << none << 6;
+        QTest::newRow("Yes/No, Escape answers No") << 4 << -1 << yesNo << none << 7;
+        QTest::newRow("Yes/No/Cancel, Escape answers Cancel") << 3 << -1 << yesNoCancel << none << 2;
+        QTest::newRow("Yes/No/Cancel, closed answers Cancel") << 3 << -2 << yesNoCancel << none << 2;
     }
 
     void boxShowsTheStylesButtonsAndAnswersTheirCodes()
     {
         QFETCH(int, style);
         QFETCH(int, closedBy);
-        QFETCH(int, buttons);
-        QFETCH(int, icon);
-        QFETCH(int, answer);
         QMessageBox box;
-        QtPlatform::ConfigureMessageBox(box, QStringLiteral("line one\r\nline two"), style, QStringLiteral("Dorvik"));
-        QCOMPARE(int(box.standardButtons()), buttons);
-        QCOMPARE(int(box.icon()), icon);
+        platform::QtPlatform::ConfigureMessageBox(box, QStringLiteral("line one\r\nline two"), style, QStringLiteral("Dorvik"));
+        QTEST(int(box.standardButtons()), "buttons");
+        QTEST(int(box.icon()), "icon");
         QCOMPARE(box.text(), QStringLiteral("line one\nline two"));
         box.show();
-        if (closedBy == kEscape)
-            QTest::keyClick(&box, Qt::Key_Escape);
-        else if (closedBy == kCloseControl)
-            box.close();
-        else
-            box.button(QMessageBox::StandardButton(closedBy))->click();
+        closedBy == -1 ? QTest::keyClick(&box, Qt::Key_Escape)
+            : closedBy == -2 ? void(box.close()) : box.button(QMessageBox::StandardButton(closedBy))->click();
         QVERIFY(box.isHidden());
-        QCOMPARE(QtPlatform::AnswerOf(box), answer);
+        QTEST(platform::QtPlatform::AnswerOf(box), "answer");
     }
 
     void endWhileABoxIsOpenUnwindsAfterIt()
     {
         int quits = 0;
-        QtPlatform qt([&] { ++quits; });
+        platform::QtPlatform qt([&] { ++quits; });
         QTimer::singleShot(0, [&] { qt.RequestEnd(); });  // the main window was closed under the box
         QVERIFY_THROWS_EXCEPTION(platform::EndRequested, qt.MsgBox(QStringLiteral("question"), platform::vbYesNoCancel));
         QCOMPARE(quits, 1);
@@ -71,7 +53,7 @@ private slots:
 
     void aProgramThatCannotStartIsAnUntrappedError()
     {
-        QtPlatform qt([] {});
+        platform::QtPlatform qt([] {});
         QVERIFY_THROWS_EXCEPTION(platform::UntrappedError, qt.Launch(QStringLiteral("/nonexistent/dorvik-panel"), {}));
     }
 };
