@@ -25,62 +25,45 @@ public:
         QStringList arguments;
     };
 
-    explicit FakePlatform(QDateTime start = QDateTime(QDate(2026, 3, 7), QTime(10, 0, 0)));
+    explicit FakePlatform(QDateTime start = QDateTime(QDate(2026, 3, 7), QTime(10, 0, 0))) : start_(std::move(start)) {}
 
-    // Clock.
     qint64 ElapsedMs() const { return elapsedMs_; }
     QDateTime StartTime() const { return start_; }
     // Moves the clock without processing anything.
     void Advance(qint64 milliseconds) { elapsedMs_ += milliseconds; }
     // The idle event loop for a while: ticks and actions as they fall due.
     void RunIdle(qint64 milliseconds);
-    // Simulated cost of one pump of a busy handler (keeps fast loops moving).
-    qint64 pumpCostMs = 1;
-    // A handler still pumping at this time is ended, so a wrong script fails
-    // its test instead of hanging it.
-    qint64 deadlineMs = 100LL * 3600 * 1000;
-    bool deadlineHit = false;
-
+    // The machine sleeps: the wall clock moves on, nothing runs.
+    void SystemSleep(qint64 milliseconds) { elapsedMs_ += milliseconds, sleptMs += milliseconds; }
     // Script: an action runs inside the first pump at or after the time.
-    void At(qint64 elapsedMs, std::function<void()> action);
-    // Runs inside every pump, after ticks and actions.
-    std::function<void()> onPump;
+    void At(qint64 elapsedMs, std::function<void()> action) { actions_.emplace(elapsedMs, std::move(action)); }
     // Answers for the boxes to come, in order. Without one, an OK-only box
     // answers OK and any other box counts as unexpected and answers Cancel.
     void Answer(int answer) { answers_.push_back(answer); }
     void Answer(std::function<int(const Box&)> answerer) { answerers_.push_back(std::move(answerer)); }
-    int unexpectedBoxes = 0;
 
+    qint64 pumpCostMs = 1;  // simulated cost of one pump, keeps busy loops moving
+    std::function<void()> onPump;  // runs inside every pump, after ticks and actions
+    std::optional<platform::CommandLine> panel = platform::CommandLine{QStringLiteral("power-panel"), {}};
+    QStringList awakeReport{QStringLiteral("logind idle: taken")};
     // Records.
     QList<Box> boxes;
     QList<LaunchRecord> launches;
     QList<int> sleeps;
-    qint64 pumps = 0;
-    bool endCalled = false;
+    int unexpectedBoxes = 0;
+    qint64 pumps = 0, sleptMs = 0;
+    bool endCalled = false, awakeHeld = false;
+    int awakeHolds = 0;
 
-    // The power options panel the machine has.
-    std::optional<platform::CommandLine> panel = platform::CommandLine{QStringLiteral("power-panel"), {}};
-
-    void Sleep(int milliseconds) override;
+    void Sleep(int milliseconds) override { sleeps.append(milliseconds), Advance(milliseconds); }
     std::unique_ptr<platform::IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
-    void Launch(const QString& program, const QStringList& arguments) override;
+    void Launch(const QString& program, const QStringList& arguments) override { launches.append({program, arguments}); }
     std::optional<platform::CommandLine> PowerOptionsPanel() override { return panel; }
-    QDateTime Now() override;
+    QDateTime Now() override { return start_.addMSecs(elapsedMs_ - elapsedMs_ % 1000); }
     qint64 SleptMs() override { return sleptMs; }
-    void HoldAwake() override { awakeHeld = true; ++awakeHolds; }
+    void HoldAwake() override { awakeHeld = true, ++awakeHolds; }
     void ReleaseAwake() override { awakeHeld = false; }
     QStringList AwakeReport() override { return awakeReport; }
-
-    // The machine sleeps: the wall clock moves on, nothing runs.
-    void SystemSleep(qint64 milliseconds)
-    {
-        elapsedMs_ += milliseconds;
-        sleptMs += milliseconds;
-    }
-    qint64 sleptMs = 0;
-    bool awakeHeld = false;
-    int awakeHolds = 0;
-    QStringList awakeReport{QStringLiteral("logind idle: taken")};
 
 protected:
     int ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton) override;
@@ -88,10 +71,13 @@ protected:
     void OnEnd() override { endCalled = true; }
 
 private:
-    struct Timer;
+    struct Timer {
+        qint64 interval, nextDue;
+        std::function<void()> onTick;
+        bool alive = true;
+    };
     class TimerHandle;
     void DeliverDue();
-    qint64 NextDue() const;
 
     QDateTime start_;
     qint64 elapsedMs_ = 0;
