@@ -15,7 +15,7 @@ DemoSession::DemoSession(QString resultLogPath, QString runRecordDirectory, std:
                          std::function<void()> switchOff)
     : cpu_(MonotonicMs, ProcessCpuMs),
       battery_([this] { return clock_.NowMs(); }),
-      platform_(std::move(quit)),
+      platform_(clock_, std::move(quit)),
       window_(platform_, battery_, std::move(resultLogPath), std::move(runRecordDirectory)),
       simulator_(battery_, clock_),
       switchOff_(switchOff ? std::move(switchOff) : [] { SwitchOffNow(); })

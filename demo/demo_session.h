@@ -8,7 +8,7 @@
 #include "demo/cpu_use.h"
 #include "demo/scaled_clock.h"
 #include "demo/simulator_window.h"
-#include "platform/qt_platform.h"
+#include "demo/demo_platform.h"
 #include "power/simulated_battery.h"
 
 namespace demo {
@@ -44,7 +44,7 @@ private:
     ScaledClock clock_;
     CpuUse cpu_;
     power::SimulatedBattery battery_;
-    platform::QtPlatform platform_;
+    DemoPlatform platform_;
     frmMain window_;
     BatterySimulatorWindow simulator_;
     QTimer refresh_;

@@ -50,17 +50,6 @@ QString SystemReason(int number)
     return qt_error_string(number);
 }
 
-// 0 or the system's error number.
-int SyncDirectory(const QString& directory)
-{
-    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int result = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return result;
-}
-
 // Writes everything, going on after a short write or a signal; 0 or errno.
 int WriteAll(int fd, const QByteArray& bytes)
 {
@@ -96,6 +85,21 @@ bool WriteAndCommit(QFile& file, const QByteArray& bytes)
 #endif
 
 }  // namespace
+
+int SyncDirectory(const QString& directory)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(directory);
+    return 0;
+#else
+    const int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int result = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return result;
+#endif
+}
 
 bool CreateDirectoryDurably(const QString& directory, QString* error)
 {

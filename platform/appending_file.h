@@ -21,4 +21,8 @@ bool CreateFileDurably(const QString& path, const QByteArray& bytes, QString* er
 // data. A cut during the call loses at most these bytes.
 bool AppendDurably(const QString& path, const QByteArray& bytes, QString* error);
 
+// Syncs the directory's entries to the disk: 0 or the system's error number.
+// Windows journals directory entries itself, and there this is always 0.
+int SyncDirectory(const QString& directory);
+
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <cerrno>
 
+#include "platform/appending_file.h"
 #include "platform/platform.h"
 
 #ifdef Q_OS_UNIX
@@ -29,16 +30,6 @@ QByteArray Encoded(const QString& path)
 }
 
 // Each returns 0 or the system's error number.
-int SyncDirectory(const QString& directory)
-{
-    const int fd = ::open(Encoded(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int error = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return error;
-}
-
 int SyncFile(QSaveFile& file)
 {
     return ::fsync(file.handle()) == 0 ? 0 : errno;
@@ -62,7 +53,6 @@ bool OpenOrdinaryFile(const QString& path, QFile& file)
 #else
 // QSaveFile::commit flushes the file to disk there, and the rename is
 // journalled with the directory.
-int SyncDirectory(const QString&) { return 0; }
 int SyncFile(QSaveFile&) { return 0; }
 
 bool OpenOrdinaryFile(const QString& path, QFile& file)
@@ -77,38 +67,13 @@ QString SystemReason(int error)
     return qt_error_string(error);
 }
 
-// The directories on the way to `directory` that do not exist, outermost first.
-QStringList MissingDirectories(const QString& directory)
-{
-    QStringList missing;
-    QString current = QDir::cleanPath(QFileInfo(directory).absoluteFilePath());
-    while (!QFileInfo::exists(current)) {
-        missing.prepend(current);
-        const QString parent = QFileInfo(current).absolutePath();
-        if (parent == current)
-            break;
-        current = parent;
-    }
-    return missing;
-}
-
 // New directory entries must reach the disk as well, or the file in them is
 // lost with them.
 void CreateDirectoryDurably(const QString& directory, const QString& path)
 {
-    const QStringList missing = MissingDirectories(directory);
-    if (missing.isEmpty())
-        return;
-    errno = 0;
-    if (!QDir().mkpath(directory)) {
-        const int error = errno;
-        FailToWrite(path, error != 0 ? SystemReason(error)
-                                     : QStringLiteral("Cannot create %1").arg(QDir::toNativeSeparators(directory)));
-    }
-    for (const QString& created : missing) {
-        if (const int error = SyncDirectory(QFileInfo(created).absolutePath()))
-            FailToWrite(path, SystemReason(error));
-    }
+    QString reason;
+    if (!platform::CreateDirectoryDurably(directory, &reason))
+        FailToWrite(path, reason);
 }
 
 QByteArray WithoutCarriageReturn(QByteArray line)

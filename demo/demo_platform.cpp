@@ -1,0 +1,60 @@
+#include "demo/demo_platform.h"
+
+#include <QTimer>
+#include <algorithm>
+
+#include "platform/date_text.h"
+
+namespace demo {
+namespace {
+
+// A real timer whose interval is the simulated one shortened by the lapse
+// in force at each tick.
+class ScaledTimer : public platform::IntervalTimer {
+public:
+    ScaledTimer(const ScaledClock& clock, int intervalMs, std::function<void()> onTick)
+        : clock_(clock), intervalMs_(intervalMs)
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this, onTick = std::move(onTick)] {
+            timer_.setInterval(RealInterval());
+            onTick();
+        });
+        timer_.start(RealInterval());
+    }
+    void SetInterval(int milliseconds) override
+    {
+        intervalMs_ = milliseconds;
+        timer_.setInterval(RealInterval());
+    }
+
+private:
+    int RealInterval() const { return std::max(1, intervalMs_ / clock_.Factor()); }
+
+    const ScaledClock& clock_;
+    int intervalMs_;
+    QTimer timer_;
+};
+
+}  // namespace
+
+DemoPlatform::DemoPlatform(ScaledClock& clock, std::function<void()> quit)
+    : QtPlatform(std::move(quit)), clock_(clock), start_(QDateTime::currentDateTime().addMSecs(-clock.NowMs()))
+{
+}
+
+QDateTime DemoPlatform::Now()
+{
+    return platform::WholeSeconds(start_.addMSecs(clock_.NowMs()));
+}
+
+void DemoPlatform::Sleep(int milliseconds)
+{
+    QtPlatform::Sleep(std::max(1, milliseconds / clock_.Factor()));
+}
+
+std::unique_ptr<platform::IntervalTimer> DemoPlatform::CreateTimer(int intervalMs, std::function<void()> onTick)
+{
+    return std::make_unique<ScaledTimer>(clock_, intervalMs, std::move(onTick));
+}
+
+}  // namespace demo

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDateTime>
+
+#include "demo/scaled_clock.h"
+#include "platform/qt_platform.h"
+
+namespace demo {
+
+// The Qt platform on the demo's time lapse: the clock, the window's timer
+// and the run's sleeps all follow the simulated battery's clock, so that a
+// demo run shows the minutes, the log and the record of the battery's
+// simulated life, not of the few real minutes it took.
+class DemoPlatform : public platform::QtPlatform {
+public:
+    DemoPlatform(ScaledClock& clock, std::function<void()> quit);
+
+    QDateTime Now() override;
+    void Sleep(int milliseconds) override;
+    std::unique_ptr<platform::IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
+
+private:
+    ScaledClock& clock_;
+    const QDateTime start_;
+};
+
+}  // namespace demo
