@@ -71,6 +71,7 @@ QChartView* Chart(const QList<RunSample>& samples)
     auto* x = Axis(QStringLiteral("Awake time (min)"), std::max(1.0, RunMinutes(samples)));
     auto* percent = Axis(QStringLiteral("Gauge (%)"), 100);
     x->applyNiceNumbers();
+    x->setLabelFormat(QStringLiteral("%g"));  // a short run's ticks fall between whole minutes
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(percent, Qt::AlignLeft);
     Attach(chart, Series(QStringLiteral("Gauge (%)"), PercentCurve(samples)), x, percent);

@@ -9,6 +9,7 @@
 #include "demo/demo_session.h"
 #include "platform/date_text.h"
 #include "platform/text_file.h"
+#include "report/run_record.h"
 
 class DemoTest : public QObject {
     Q_OBJECT
@@ -42,6 +43,9 @@ private slots:
         // The minutes come from a clock read just before the one of line 3.
         const qint64 minutes = platform::MinutesBetween(date(1), date(2));
         QVERIFY2(lines[0] == QByteArray::number(minutes) || lines[0] == QByteArray::number(minutes - 1), lines[0]);
+        // On the time lapse the run record holds a sample a simulated minute, with the battery's energy.
+        const QList<report::RunSample> samples = report::ReadRunRecords(logPath + ".runs").runs.value(0).samples;
+        QVERIFY(samples.size() >= 3 && samples.first().energyWh > samples.last().energyWh);
     }
 };
 

@@ -6,6 +6,8 @@
 
 #include "support/window_fixture.h"
 
+Q_DECLARE_METATYPE(SYSTEM_POWER_STATUS)
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -14,6 +16,50 @@ private slots:
     void tabWalksEveryControlAndWraps();
     void secondsCountsDeliveredTicksNotElapsedTime();
     void exitHidesTheWindowAndEnds();
+
+    void statusBoxShowsTheSummary_data()
+    {
+        QTest::addColumn<SYSTEM_POWER_STATUS>("record");
+        QTest::addColumn<int>("queryResult");
+        QTest::addColumn<QStringList>("boxes");
+        const auto row = [](const char* name, SYSTEM_POWER_STATUS record, int result, QStringList boxes) {
+            QTest::newRow(name) << record << result << boxes;
+        };
+        row("on battery, low, both times", {0, 2, 25, 0, 2700, 11520}, 1,
+            {"Dorvik 0: AC Status=DC | Battery Level=LOW | Remaining charge=25% | Est. Battery Life if fully charged=192 mins"
+             " | Est. Remaining time=45 mins"});
+        row("on AC, charging high, remaining unknown", {1, 9, 97, 0, -1, 11520}, 1,
+            {"Dorvik 0: AC Status=AC | Battery Level=HIGH | Remaining charge=97% | Est. Battery Life if fully charged=192 mins"});
+        row("charging low, full-life unknown", {1, 10, 30, 0, 3600, -1}, 1,
+            {"Dorvik 0: AC Status=AC | Battery Level=LOW | Remaining charge=30% | Est. Remaining time=60 mins"});
+        row("all unknown: empty AC text, no percent", {255, 255, 255, 0, -1, -1}, 1, {"Dorvik 0: AC Status= | Battery Level=UNKNOWN"});
+        row("undefined AC, charging between, under a minute, negative", {2, 8, 0, 0, 59, -120}, 1,
+            {"Dorvik 0: AC Status=? | Battery Level=UNKNOWN | Remaining charge=0%"});
+        row("critical, charging, largest minutes", {0, 12, 3, 0, 1966079, 1966079}, 1,
+            {"Dorvik 0: AC Status=DC | Battery Level=CRITICAL | Remaining charge=3% | Est. Battery Life if fully charged=32767 mins"
+             " | Est. Remaining time=32767 mins"});
+        row("failed query: error box, then the starting values", {0, 2, 25, 0, 2700, 11520}, 0,
+            {"Error 16: Battery information couldn't be obtained!",
+             "Dorvik 0: AC Status=? | Battery Level=? | Remaining charge=0%"});
+    }
+
+    void statusBoxShowsTheSummary()
+    {
+        QFETCH(SYSTEM_POWER_STATUS, record);
+        QFETCH(int, queryResult);
+        QFETCH(QStringList, boxes);
+        WindowFixture f;
+        f.scripted.status = record;
+        f.scripted.result = queryResult;
+        const int queriesBefore = f.scripted.queries;
+        f.platform.boxes.clear();
+        f.form->cmdGP->click();
+        QStringList shown;
+        for (const FakePlatform::Box& box : f.platform.boxes)
+            shown << QStringLiteral("%1 %2: %3").arg(box.title).arg(box.style).arg(QString(box.text).replace("\r\n", " | "));
+        QCOMPARE(shown, boxes);
+        QCOMPARE(f.scripted.queries, queriesBefore + 1);
+    }
 };
 
 void MainWindowTest::startsInFastModeAndSwitchesOnEveryPress()
