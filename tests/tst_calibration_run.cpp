@@ -59,14 +59,16 @@ struct Run {
     }
     QMultiMap<qint64, std::function<void(SYSTEM_POWER_STATUS&)>> changes;
     // Plugged in, full, high and not charging; OK to M4 and `m5` to M5;
-    // unplugged a second into the unplug wait when asked to.
+    // when asked to, unplugged as soon as the unplug wait asks for it.
     void ReadyOnMains(int m5 = vbYes, bool unplug = false)
     {
         battery.Set(1, 1, 100);
         platform.Answer(vbOK);
         platform.Answer(m5);
-        if (unplug)
-            At(1000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
+        QObject::connect(form.TxtStatus, &QPlainTextEdit::textChanged, [this, unplug] {
+            if (unplug && form.StatusText().startsWith(QStringLiteral("Please REMOVE THE AC ADAPTER")))
+                battery.status.ACLineStatus = 0;
+        });
     }
     QStringList Log() const
     {
@@ -334,6 +336,7 @@ private slots:
     {
         Run r;
         r.ReadyOnMains(vbYes, true);
+        r.platform.pumpCostMs = 1000;  // a pass a second keeps hours of simulated time quick
         // Suspended for two hours ten minutes into the discharge.
         r.platform.At(10 * kMinute, [&] { r.platform.SystemSleep(120 * kMinute); });
         r.At(150 * kMinute + 30 * 1000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
