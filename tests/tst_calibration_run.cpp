@@ -23,15 +23,10 @@ constexpr qint64 kMinute = 60 * 1000;
 const QString S1 = QStringLiteral("Please connect the AC Adaptor to begin the calibration run!");
 const QString S5 = QStringLiteral("Calibration run now Started");
 
-struct BlockedPower : ScriptedPower {
-    QStringList blockers;
-    QStringList ChargeBlockers() override { return blockers; }
-};
-
 // A window on the fake platform with a scripted battery; every status text
 // the run sets is recorded with the time it was set.
 struct Run {
-    BlockedPower battery;
+    ScriptedPower battery;
     WindowFixture f{&battery};
     FakePlatform& platform = f.platform;
     frmMain& form = *f.form;
@@ -112,7 +107,6 @@ private slots:
         QVERIFY(r.platform.endCalled);
         QCOMPARE(r.BoxTexts(), QStringList({QStringLiteral("Error returning battery status (no battery?)")}));
         QCOMPARE(r.platform.boxes[0].style, 16);
-        QVERIFY(!r.platform.awakeHeld);
         QCOMPARE(r.platform.pumps, 0);
     }
 
@@ -224,7 +218,6 @@ private slots:
         QCOMPARE(r.platform.boxes.size(), 4);
         QVERIFY(r.platform.sleeps.isEmpty());
         QVERIFY(r.platform.endCalled);
-        QVERIFY(!r.platform.awakeHeld);
     }
 
     void chargeBlockersAskBeforeTheRun_data()

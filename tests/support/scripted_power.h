@@ -12,6 +12,9 @@ struct ScriptedPower : power::PowerStatusSource {
     int queries = 0;
     std::function<void(SYSTEM_POWER_STATUS&)> onQuery;
 
+    QStringList blockers;
+    QStringList ChargeBlockers() override { return blockers; }
+
     int Query(SYSTEM_POWER_STATUS& out) override
     {
         ++queries;
