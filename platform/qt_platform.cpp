@@ -1,16 +1,15 @@
 #include "platform/qt_platform.h"
 
-#include "platform/date_text.h"
-
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 
+#include "platform/date_text.h"
 #include "platform/sleep_clock.h"
 
 #ifdef Q_OS_WIN

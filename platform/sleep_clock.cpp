@@ -1,7 +1,6 @@
 #include "platform/sleep_clock.h"
 
 #include <algorithm>
-#include <atomic>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -58,13 +57,11 @@ qint64 SleptEstimate()
 qint64 SleptMsSinceBoot()
 {
     // An estimate never overshoots but may fall a little short (on Windows
-    // by up to a tick), so the largest seen so far stands.
-    static std::atomic<qint64> largest{0};
-    const qint64 estimate = std::max<qint64>(SleptEstimate(), 0);
-    qint64 seen = largest.load();
-    while (estimate > seen && !largest.compare_exchange_weak(seen, estimate)) {
-    }
-    return std::max(seen, estimate);
+    // by up to a tick), so the largest seen so far stands. Only the window's
+    // thread asks.
+    static qint64 largest = 0;
+    largest = std::max(largest, SleptEstimate());
+    return largest;
 }
 
 }  // namespace platform
