@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QString>
@@ -5,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "calibration/calibration_run.h"
 #include "platform/platform.h"
 #include "power/power_status_source.h"
 
@@ -12,18 +14,11 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-// The one window. Every piece of the utility's logic is a handler or a
-// procedure of this window; their bodies live in the folder of their
-// subsystem (app/, power/, calibration/).
-namespace calibration {
-class CalibrationRun;
-}
-
-// The one window. Every piece of the utility's logic is a handler or a
-// procedure of this window; their bodies live in the folder of their
-// subsystem (app/, power/, calibration/). Handlers are private: every event
-// enters through Dispatch, which is where End and untrapped errors stop.
-class frmMain : public QWidget {
+// The one window. Its handlers and procedures are thin calls into the
+// subsystems (power/, calibration/, report/). Handlers are private: every
+// event enters through Dispatch, which is where End and untrapped errors stop.
+// The calibration run sees the window only as its RunWindow.
+class frmMain : public QWidget, private calibration::RunWindow {
     Q_OBJECT
 
 public:
@@ -60,13 +55,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    friend class calibration::CalibrationRun;
-
     // Start-up, clock, Exit, instructions.
     void Form_Load();
     void MilliSec_Timer();
     void cmdExit_Click();
-    void ShowInstructions();
+    void ShowInstructions() override;
     // Help box and mode switch.
     void Help_Click();
     void cmdFast_Click();
@@ -81,9 +74,17 @@ private:
     void WriteResultLog(const QString& path, const QString& text);
 
     void Dispatch(void (frmMain::*handler)());
-    void SetStatusText(const QString& text);
     void CreateControls();
     void ConnectHandler(QPushButton* button, void (frmMain::*handler)());
+
+    // What the calibration run asks of the window.
+    void SetStatusText(const QString& text) override;
+    void SetBeginEnabled(bool enabled) override;
+    qint64 Ticks() const override { return Seconds; }
+    void ResetTicks() override { Seconds = 0; }
+    bool FastDischarge() const override { return Fast == 1; }
+    int QueryPowerStatus(SYSTEM_POWER_STATUS& status) override { return GetSystemPowerStatus(status); }
+    void WriteLogText(const QString& text) override { WriteResultLog(resultLogPath_, text); }
 
     platform::Platform& platform_;
     power::PowerStatusSource& power_;

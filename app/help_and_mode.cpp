@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help box and the discharge-mode switch.
 #include <QLabel>
 #include <QPushButton>

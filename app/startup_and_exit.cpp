@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, the one-second clock, Exit and the instruction text.
 #include <QLabel>
 #include <QPushButton>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real calibration run on the Qt platform (offscreen) through to
 // its discharge loop, and prints what the fast and slow modes cost: status
 // passes per second, CPU share of one core, the delay from a posted click

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of keeping the machine awake, against mocked services: run it with
 // `cmake --build build --target run_bench_keep_awake`. Prints the time from Hold to the last answer, the time
 // from Release until logind's list of inhibitors is empty, and the longest

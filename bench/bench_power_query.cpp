@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of one power status query, which the fast discharge loop makes on
 // every pass. Prints microseconds per call for fixture trees and this
 // machine's own /sys/class/power_supply.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what run records cost: one sample appended with its sync (in a
 // folder on the real disk, where the sync waits for it), opening the report
 // on a day-long run among 19 earlier ones (offscreen), and the size of a

@@ -1,14 +1,16 @@
-// The calibration run: one long handler that takes the user from the first
-// charge check to the battery's exhaustion, pumping events while it waits.
-#include <QPushButton>
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "calibration/calibration_run.h"
+
+#include <QLoggingCategory>
 #include <QStringList>
 
-#include "app/frmMain.h"
 #include "platform/date_text.h"
 #include "report/run_record.h"
 
 namespace calibration {
 namespace {
+
+Q_LOGGING_CATEGORY(lcCalibration, "dorvik.calibration")
 
 using platform::kCrLf;
 
@@ -55,246 +57,255 @@ const QString M6 = QStringLiteral("The AC Adaptor has been connected!\r\n"
                                   "Please click on View Result to see how long the battery lasted\r\n"
                                   "(or exit and re-run this application if the battery did not fully discharge).");
 
-enum class Phase { AdaptorWait, ChargeWait, PowerSchemeSetup, UnplugWait };
-
 }  // namespace
 
-// The run's locals and its phases, for the length of one handler call.
-class CalibrationRun {
-public:
-    explicit CalibrationRun(frmMain& window) : w_(window), p_(window.platform_) {}
+CalibrationRun::CalibrationRun(RunWindow& window, platform::Platform& platform, power::PowerStatusSource& power,
+                               QString recordDirectory)
+    : w_(window), p_(platform), power_(power), recordDirectory_(std::move(recordDirectory))
+{
+}
 
-    void Run()
-    {
-        w_.ShowInstructions();
-        w_.Command1->setEnabled(false);
-        p_.HoldAwake();
-        if (!Read()) {
-            p_.MsgBox(M1, platform::vbOKOnly + platform::vbCritical);
-            p_.End();
-        }
-        if (!StartDespiteChargeBlockers()) {
-            p_.ReleaseAwake();
-            w_.Command1->setEnabled(true);
-            return;
-        }
-        Phase phase = status_.ACLineStatus == power::kAcOnline ? Phase::ChargeWait : Phase::AdaptorWait;
-        while (phase != Phase::UnplugWait) {
-            switch (phase) {
-            case Phase::AdaptorWait: phase = AdaptorWait(); break;
-            case Phase::ChargeWait: phase = ChargeWait(); break;
-            case Phase::PowerSchemeSetup: phase = PowerSchemeSetup(); break;
-            case Phase::UnplugWait: break;
-            }
-        }
-        UnplugWait();
-        Discharge();
+CalibrationRun::~CalibrationRun() = default;
+
+void CalibrationRun::Run()
+{
+    w_.ShowInstructions();
+    w_.SetBeginEnabled(false);
+    p_.HoldAwake();
+    if (!Read()) {
+        p_.MsgBox(M1, platform::vbOKOnly + platform::vbCritical);
+        p_.End();
+    }
+    if (!StartDespiteChargeBlockers()) {
         p_.ReleaseAwake();
-        p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
+        w_.SetBeginEnabled(true);
+        return;
     }
-
-private:
-    int Read() { return w_.GetSystemPowerStatus(status_); }
-
-    // A battery held below full never gives the gauge its full reference:
-    // the user hears why before the run rather than at M3 twenty minutes on.
-    bool StartDespiteChargeBlockers()
-    {
-        const QStringList blockers = w_.power_.ChargeBlockers();
-        if (blockers.isEmpty())
-            return true;
-        const QString text = blockers.join(kCrLf) + kCrLf + kCrLf + kStartAnyway;
-        return p_.MsgBox(text, platform::vbYesNo + platform::vbExclamation) == platform::vbYes;
-    }
-
-    // The wall clock less the time the machine slept since the discharge
-    // started: a run that was suspended counts only its awake minutes.
-    QDateTime AwakeNow() { return p_.Now().addMSecs(-(p_.SleptMs() - sleptAtStart_)); }
-
-    Phase AdaptorWait()
-    {
-        while (status_.ACLineStatus != power::kAcOnline) {
-            w_.SetStatusText(S1);
-            p_.DoEvents();
-            p_.Sleep(kAdaptorWaitMs);
-            Read();
+    Phase phase = status_.ACLineStatus == power::kAcOnline ? Phase::ChargeWait : Phase::AdaptorWait;
+    while (phase != Phase::UnplugWait) {
+        switch (phase) {
+        case Phase::AdaptorWait: phase = AdaptorWait(); break;
+        case Phase::ChargeWait: phase = ChargeWait(); break;
+        case Phase::PowerSchemeSetup: phase = PowerSchemeSetup(); break;
+        case Phase::UnplugWait: break;
         }
-        return Phase::ChargeWait;
     }
+    UnplugWait();
+    Discharge();
+    p_.ReleaseAwake();
+    p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
+}
 
-    Phase ChargeWait()
-    {
+int CalibrationRun::Read()
+{
+    return w_.QueryPowerStatus(status_);
+}
+
+// A battery held below full never gives the gauge its full reference:
+// the user hears why before the run rather than at M3 twenty minutes on.
+bool CalibrationRun::StartDespiteChargeBlockers()
+{
+    const QStringList blockers = power_.ChargeBlockers();
+    if (blockers.isEmpty())
+        return true;
+    const QString text = blockers.join(kCrLf) + kCrLf + kCrLf + kStartAnyway;
+    return p_.MsgBox(text, platform::vbYesNo + platform::vbExclamation) == platform::vbYes;
+}
+
+// The wall clock less the time the machine slept since the discharge
+// started: a run that was suspended counts only its awake minutes.
+QDateTime CalibrationRun::AwakeNow()
+{
+    return p_.Now().addMSecs(-(p_.SleptMs() - sleptAtStart_));
+}
+
+CalibrationRun::Phase CalibrationRun::AdaptorWait()
+{
+    while (status_.ACLineStatus != power::kAcOnline) {
+        w_.SetStatusText(S1);
         p_.DoEvents();
-        bool stopWaiting = false;
-        w_.Seconds = 0;
+        p_.Sleep(kAdaptorWaitMs);
         Read();
-        std::uint8_t windowStartPercent = status_.BatteryLifePercent;
-
-        while (!stopWaiting && status_.BatteryLifePercent != kFullPercent) {
-            p_.Sleep(kPollMs);
-            Read();
-            if (status_.BatteryLifePercent == power::kUnknownByte) {
-                p_.Sleep(kSecondLookMs);
-                Read();
-                if (status_.BatteryLifePercent == power::kUnknownByte) {
-                    p_.MsgBox(M2, platform::vbOKOnly + platform::vbExclamation);
-                    p_.End();
-                }
-            } else {
-                w_.SetStatusText(S2(status_.BatteryLifePercent));
-                if (status_.ACLineStatus == power::kAcOffline)
-                    stopWaiting = true;
-            }
-            p_.DoEvents();
-            if (w_.Seconds > kChargeWindowTicks) {
-                w_.Seconds = 0;
-                if (status_.BatteryLifePercent == windowStartPercent
-                    && p_.MsgBox(M3, platform::vbYesNo) == platform::vbYes)
-                    stopWaiting = true;
-                windowStartPercent = status_.BatteryLifePercent;
-            }
-        }
-
-        if (status_.ACLineStatus != power::kAcOnline)
-            return Phase::AdaptorWait;
-        if (status_.BatteryFlag != power::kFlagHigh)
-            return Phase::ChargeWait;
-        return Phase::PowerSchemeSetup;
     }
+    return Phase::ChargeWait;
+}
 
-    Phase PowerSchemeSetup()
-    {
-        w_.SetStatusText(S3());
-        if (const auto panel = p_.PowerOptionsPanel())
-            p_.Launch(panel->program, panel->arguments);
-        p_.MsgBox(M4, platform::vbOKOnly);
-        switch (p_.MsgBox(M5, platform::vbYesNoCancel)) {
-        case platform::vbYes: return Phase::UnplugWait;
-        case platform::vbNo: return Phase::PowerSchemeSetup;
-        default: p_.End();
-        }
-    }
+CalibrationRun::Phase CalibrationRun::ChargeWait()
+{
+    p_.DoEvents();
+    bool stopWaiting = false;
+    w_.ResetTicks();
+    Read();
+    std::uint8_t windowStartPercent = status_.BatteryLifePercent;
 
-    void UnplugWait()
-    {
-        w_.SetStatusText(S4);
-        do {
-            p_.DoEvents();
-            p_.Sleep(kPollMs);
-            Read();
-        } while (status_.ACLineStatus != power::kAcOffline);
-        w_.SetStatusText(S5);
-    }
-
-    // Returns when the adaptor is found plugged in again; otherwise runs
-    // until the machine switches itself off.
-    void Discharge()
-    {
-        w_.Seconds = 0;
-        start_ = p_.Now();
-        sleptAtStart_ = p_.SleptMs();
-        WriteLog();
-        StartRecord();
-        for (;;) {
-            if (w_.Seconds % kLogIntervalTicks != 0) {
-                if (StatusPassFoundAdaptor())
-                    return;
-            } else {
-                WriteLog();
-                if (w_.Seconds != sampledAtSeconds_)
-                    RecordSample();
-                p_.Sleep(kPollMs);
-                p_.DoEvents();
-            }
-        }
-    }
-
-    bool StatusPassFoundAdaptor()
-    {
-        Read();
-        p_.DoEvents();
-        if (w_.Fast == 0)
-            p_.Sleep(kSlowPassMs);
-        const qint64 minutes = platform::MinutesBetween(start_, AwakeNow());
-        const QString suffix = w_.Fast == 1 ? QStringLiteral(" (Fast Discharge)") : QStringLiteral(" (Slow Discharge)");
-        w_.SetStatusText(S6(minutes, suffix));
-        if (status_.ACLineStatus != power::kAcOnline)
-            return false;
+    while (!stopWaiting && status_.BatteryLifePercent != kFullPercent) {
         p_.Sleep(kPollMs);
         Read();
-        return status_.ACLineStatus == power::kAcOnline;
-    }
-
-    QString S6(qint64 minutes, const QString& suffix)
-    {
-        return QStringList{
-            QStringLiteral("Start=") + platform::DateText(start_),
-            QStringLiteral("Now=") + platform::DateText(p_.Now()),
-            QStringLiteral("Elapsed time=%1 min.  (%2% charged)").arg(minutes).arg(status_.BatteryLifePercent),
-            QString(),
-            QStringLiteral("CALIBRATION STARTED ") + suffix,
-            QString(),
-            QStringLiteral("PLEASE DO NOT SWITCH THE SYSTEM OFF"),
-            QStringLiteral("OR CLOSE THE LID."),
-            QStringLiteral("DO NOT RE-CONNECT THE AC ADAPTOR."),
-            QString(),
-            QStringLiteral("WARNING: If you continue to use the system, you may lose your work if the system switches off suddenly."),
-        }.join(kCrLf);
-    }
-
-    void WriteLog()
-    {
-        const qint64 minutes = platform::MinutesBetween(start_, AwakeNow());
-        const QString text = QString::number(minutes) + kCrLf + platform::DateText(start_) + kCrLf
-                             + platform::DateText(p_.Now());
-        w_.WriteResultLog(w_.ResultLogPath(), text);
-    }
-
-    frmMain& w_;
-    platform::Platform& p_;
-    SYSTEM_POWER_STATUS status_{};
-    // The run record is an addition to the log: when it cannot be written
-    // the user hears why on the standard error output, and the run goes on.
-    void StartRecord()
-    {
-        if (w_.runRecordDirectory_.isEmpty())
-            return;
-        const power::BatteryDetails details = w_.power_.Details();
-        const report::RunFacts facts{start_,         details.model, details.energyDesignWh, details.energyFullWh,
-                                     details.cycleCount, w_.Fast == 1, p_.AwakeReport()};
-        QString error;
-        record_ = report::RunRecordWriter::Create(w_.runRecordDirectory_, facts, &error);
-        if (!record_)
-            qWarning("Dorvik: no run record: %s", qUtf8Printable(error));
-        RecordSample(details);
-    }
-
-    void RecordSample() { RecordSample(w_.power_.Details()); }
-    void RecordSample(const power::BatteryDetails& details)
-    {
-        sampledAtSeconds_ = w_.Seconds;
-        if (!record_)
-            return;
-        const report::RunSample sample{p_.Now(),           start_.secsTo(AwakeNow()), status_.ACLineStatus,
-                                       status_.BatteryLifePercent, details.status,  w_.Fast == 1,
-                                       details.energyNowWh, details.energyFullWh, details.energyDesignWh,
-                                       details.powerW,      details.voltageV};
-        QString error;
-        if (!record_->Append(sample, &error)) {
-            qWarning("Dorvik: the run record stops here: %s", qUtf8Printable(error));
-            record_.reset();
+        if (status_.BatteryLifePercent == power::kUnknownByte) {
+            p_.Sleep(kSecondLookMs);
+            Read();
+            if (status_.BatteryLifePercent == power::kUnknownByte) {
+                p_.MsgBox(M2, platform::vbOKOnly + platform::vbExclamation);
+                p_.End();
+            }
+        } else {
+            w_.SetStatusText(S2(status_.BatteryLifePercent));
+            if (status_.ACLineStatus == power::kAcOffline)
+                stopWaiting = true;
+        }
+        p_.DoEvents();
+        if (w_.Ticks() > kChargeWindowTicks) {
+            w_.ResetTicks();
+            if (status_.BatteryLifePercent == windowStartPercent && p_.MsgBox(M3, platform::vbYesNo) == platform::vbYes)
+                stopWaiting = true;
+            windowStartPercent = status_.BatteryLifePercent;
         }
     }
 
-    QDateTime start_;
-    qint64 sleptAtStart_ = 0;
-    std::unique_ptr<report::RunRecordWriter> record_;
-    qint64 sampledAtSeconds_ = -1;
-};
+    if (status_.ACLineStatus != power::kAcOnline)
+        return Phase::AdaptorWait;
+    if (status_.BatteryFlag != power::kFlagHigh)
+        return Phase::ChargeWait;
+    return Phase::PowerSchemeSetup;
+}
+
+CalibrationRun::Phase CalibrationRun::PowerSchemeSetup()
+{
+    w_.SetStatusText(S3());
+    if (const auto panel = p_.PowerOptionsPanel())
+        p_.Launch(panel->program, panel->arguments);
+    p_.MsgBox(M4, platform::vbOKOnly);
+    switch (p_.MsgBox(M5, platform::vbYesNoCancel)) {
+    case platform::vbYes: return Phase::UnplugWait;
+    case platform::vbNo: return Phase::PowerSchemeSetup;
+    default: p_.End();
+    }
+}
+
+void CalibrationRun::UnplugWait()
+{
+    w_.SetStatusText(S4);
+    do {
+        p_.DoEvents();
+        p_.Sleep(kPollMs);
+        Read();
+    } while (status_.ACLineStatus != power::kAcOffline);
+    w_.SetStatusText(S5);
+}
+
+// Returns when the adaptor is found plugged in again; otherwise runs until
+// the machine switches itself off.
+void CalibrationRun::Discharge()
+{
+    w_.ResetTicks();
+    start_ = p_.Now();
+    sleptAtStart_ = p_.SleptMs();
+    WriteLog();
+    StartRecord();
+    for (;;) {
+        if (w_.Ticks() % kLogIntervalTicks != 0) {
+            if (StatusPassFoundAdaptor())
+                return;
+        } else {
+            WriteLog();
+            if (w_.Ticks() != sampledAtSeconds_)
+                RecordSample();
+            p_.Sleep(kPollMs);
+            p_.DoEvents();
+        }
+    }
+}
+
+bool CalibrationRun::StatusPassFoundAdaptor()
+{
+    Read();
+    p_.DoEvents();
+    if (!w_.FastDischarge())
+        p_.Sleep(kSlowPassMs);
+    w_.SetStatusText(DischargeStatusText(platform::MinutesBetween(start_, AwakeNow())));
+    if (status_.ACLineStatus != power::kAcOnline)
+        return false;
+    p_.Sleep(kPollMs);
+    Read();
+    return status_.ACLineStatus == power::kAcOnline;
+}
+
+QString CalibrationRun::DischargeStatusText(qint64 minutes) const
+{
+    const QString suffix = w_.FastDischarge() ? QStringLiteral(" (Fast Discharge)") : QStringLiteral(" (Slow Discharge)");
+    return QStringList{
+        QStringLiteral("Start=") + platform::DateText(start_),
+        QStringLiteral("Now=") + platform::DateText(p_.Now()),
+        QStringLiteral("Elapsed time=%1 min.  (%2% charged)").arg(minutes).arg(status_.BatteryLifePercent),
+        QString(),
+        QStringLiteral("CALIBRATION STARTED ") + suffix,
+        QString(),
+        QStringLiteral("PLEASE DO NOT SWITCH THE SYSTEM OFF"),
+        QStringLiteral("OR CLOSE THE LID."),
+        QStringLiteral("DO NOT RE-CONNECT THE AC ADAPTOR."),
+        QString(),
+        QStringLiteral("WARNING: If you continue to use the system, you may lose your work if the system switches off suddenly."),
+    }.join(kCrLf);
+}
+
+void CalibrationRun::WriteLog()
+{
+    const qint64 minutes = platform::MinutesBetween(start_, AwakeNow());
+    w_.WriteLogText(QString::number(minutes) + kCrLf + platform::DateText(start_) + kCrLf
+                      + platform::DateText(p_.Now()));
+}
+
+// The run record is an addition to the log: when it cannot be written the
+// user hears why on the log output, and the run goes on.
+void CalibrationRun::StartRecord()
+{
+    if (recordDirectory_.isEmpty())
+        return;
+    const power::BatteryDetails details = power_.Details();
+    const report::RunFacts facts{
+        .start = start_,
+        .batteryModels = details.model,
+        .designWh = details.energyDesignWh,
+        .fullWh = details.energyFullWh,
+        .cycleCount = details.cycleCount,
+        .fast = w_.FastDischarge(),
+        .keptAwake = p_.AwakeReport(),
+    };
+    QString error;
+    record_ = report::RunRecordWriter::Create(recordDirectory_, facts, &error);
+    if (!record_)
+        qCWarning(lcCalibration, "no run record: %s", qUtf8Printable(error));
+    RecordSample(details);
+}
+
+void CalibrationRun::RecordSample()
+{
+    RecordSample(power_.Details());
+}
+
+void CalibrationRun::RecordSample(const power::BatteryDetails& details)
+{
+    sampledAtSeconds_ = w_.Ticks();
+    if (!record_)
+        return;
+    const report::RunSample sample{
+        .time = p_.Now(),
+        .awakeSeconds = start_.secsTo(AwakeNow()),
+        .acLineStatus = status_.ACLineStatus,
+        .percent = status_.BatteryLifePercent,
+        .batteryStatus = details.status,
+        .fast = w_.FastDischarge(),
+        .energyWh = details.energyNowWh,
+        .fullWh = details.energyFullWh,
+        .designWh = details.energyDesignWh,
+        .powerW = details.powerW,
+        .voltageV = details.voltageV,
+    };
+    QString error;
+    if (!record_->Append(sample, &error)) {
+        qCWarning(lcCalibration, "the run record stops here: %s", qUtf8Printable(error));
+        record_.reset();
+    }
+}
 
 }  // namespace calibration
-
-void frmMain::Command1_Click()
-{
-    calibration::CalibrationRun(*this).Run();
-}

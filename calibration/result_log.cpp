@@ -1,13 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The result log and View Result.
 #include "calibration/result_log.h"
 
 #include <QStringList>
 
-#include "app/frmMain.h"
 #include "platform/date_text.h"
+#include "platform/platform.h"
 #include "platform/text_file.h"
-#include "report/report_window.h"
-#include "report/run_record.h"
 
 namespace calibration {
 namespace {
@@ -63,22 +62,3 @@ std::optional<QString> ReadViewResultReport(const QString& logPath)
 }
 
 }  // namespace calibration
-
-void frmMain::WriteResultLog(const QString& path, const QString& text)
-{
-    calibration::WriteResultLogFile(path, text);
-}
-
-void frmMain::Command2_Click()
-{
-    const auto result = calibration::ReadViewResultReport(ResultLogPath());
-    if (!result) {
-        platform_.MsgBox(calibration::kResultLogNotAccessible, platform::vbOKOnly);
-        return;
-    }
-    // The box stays as it ever was unless there is a run record to show.
-    const bool recorded = !runRecordDirectory_.isEmpty() && report::HasRunRecord(runRecordDirectory_);
-    const QString showReport = recorded ? QStringLiteral("Show &Report\u2026") : QString();
-    if (platform_.MsgBox(*result, platform::vbOKOnly, {}, showReport) == platform::kExtraButtonAnswer)
-        report::ShowRunReport(runRecordDirectory_, power_.Details(), this);
-}

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs Dorvik as a desktop application: the programs, the menu entry,
 # the icon in the hicolor theme and the AppStream metainfo. Included at the
 # end of the top-level CMakeLists.txt, so every program target exists.

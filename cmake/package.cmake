@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CPack: `cpack -G DEB` in the build directory makes a Debian package of
 # what cmake/install.cmake installs.
 set(CPACK_PACKAGE_NAME dorvik)

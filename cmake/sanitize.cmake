@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # DORVIK_SANITIZE builds everything with AddressSanitizer and
 # UndefinedBehaviorSanitizer; the first report ends the process with an error,
 # so that any report fails its test. Built with Clang, the same build also holds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the Linux power supply reader. The input describes a power_supply
 // class directory, one entry a line: NAME/ATTR=VALUE is an attribute file
 // (VALUE and the kernel's newline), NAME/ATTR/ a directory where an attribute

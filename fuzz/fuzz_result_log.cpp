@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes View Result's reading with the whole result log as input: the
 // answer is the report of the first three lines when they lie within the
 // read bound and the second and third are dates, and otherwise the failure.

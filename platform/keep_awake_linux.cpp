@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping a Linux machine awake: logind's block inhibitors on the system bus
 // (held by an open file descriptor), plus the session's own inhibitors, since
 // desktops run their idle and lid policies themselves. Every call is
 // asynchronous, so the window never waits for a slow or missing service.
 #include "platform/keep_awake.h"
+#include "platform/log_output.h"
 
 #include <QDBusConnection>
 #include <QDBusError>
@@ -13,7 +15,6 @@
 #include <QObject>
 #include <QVariantMap>
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -207,9 +208,7 @@ struct KeepAwake::Impl {
         if (summarized || !AllAnswered(All()))
             return;
         summarized = true;
-        const QString summary = QStringLiteral("Dorvik: keeping the machine awake: ") + Report().join(QStringLiteral("; "));
-        std::fprintf(stderr, "%s\n", qPrintable(summary));
-        std::fflush(stderr);
+        qCInfo(lcKeepAwake, "keeping the machine awake: %s", qUtf8Printable(Report().join(QStringLiteral("; "))));
         if (onSettled)
             onSettled();
     }

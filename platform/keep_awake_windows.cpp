@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping a Windows machine awake: the thread's execution state asks the
 // system not to sleep while it is set. It cannot stop the lid's own action.
 #include "platform/keep_awake.h"
+#include "platform/log_output.h"
 
-#include <cstdio>
 
 #include <windows.h>
 
@@ -35,8 +36,7 @@ void KeepAwake::Hold()
     impl_->line = taken ? QStringLiteral("system sleep: held off")
                         : QStringLiteral("system sleep: refused (SetThreadExecutionState failed, error %1)")
                               .arg(GetLastError());
-    std::fprintf(stderr, "Dorvik: keeping the machine awake: %s\n", qPrintable(impl_->line));
-    std::fflush(stderr);
+    qCInfo(lcKeepAwake, "keeping the machine awake: %s", qUtf8Printable(impl_->line));
     if (impl_->onSettled)
         impl_->onSettled();
 }

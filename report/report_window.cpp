@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/report_window.h"
 
 #include <QChart>
@@ -174,6 +175,13 @@ QString UnreadableText(int count)
                       : QStringLiteral("%1 records could not be read.").arg(count);
 }
 
+// Such records are kept as they are: a newer Dorvik reads them.
+QString NewerText(int count)
+{
+    return count == 1 ? QStringLiteral("1 record was written by a newer Dorvik and is not shown.")
+                      : QStringLiteral("%1 records were written by a newer Dorvik and are not shown.").arg(count);
+}
+
 }  // namespace
 
 QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent)
@@ -190,6 +198,8 @@ QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& 
     layout->addWidget(RunList(records.runs));
     if (records.unreadable > 0)
         layout->addWidget(Value(UnreadableText(records.unreadable), QStringLiteral("unreadable")));
+    if (records.newer > 0)
+        layout->addWidget(Value(NewerText(records.newer), QStringLiteral("newer")));
     return window;
 }
 

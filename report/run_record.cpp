@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/run_record.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <array>
 #include <cmath>
 
 #include "platform/appending_file.h"
@@ -11,10 +13,23 @@
 namespace report {
 namespace {
 
-const QByteArray kMarker = QByteArrayLiteral("dorvik-run-record,1");
-const QByteArray kHeader =
-    QByteArrayLiteral("time,awake_s,ac,percent,status,mode,energy_wh,full_wh,design_wh,power_w,voltage_v");
-constexpr int kSampleFields = 11;
+const QByteArray kMarkerName = QByteArrayLiteral("dorvik-run-record,");
+const QByteArray kMarker = kMarkerName + '1';
+
+// The columns this version knows, in the order its writer writes them.
+enum Column { kTime, kAwake, kAc, kPercent, kStatus, kMode, kEnergy, kFull, kDesign, kPower, kVoltage, kColumns };
+const QLatin1String kColumnNames[kColumns] = {QLatin1String("time"),      QLatin1String("awake_s"),
+                                              QLatin1String("ac"),        QLatin1String("percent"),
+                                              QLatin1String("status"),    QLatin1String("mode"),
+                                              QLatin1String("energy_wh"), QLatin1String("full_wh"),
+                                              QLatin1String("design_wh"), QLatin1String("power_w"),
+                                              QLatin1String("voltage_v")};
+const QByteArray kHeader = [] {
+    QStringList names;
+    for (const QLatin1String& name : kColumnNames)
+        names.append(name);
+    return names.join(QLatin1Char(',')).toLatin1();
+}();
 constexpr qsizetype kTextLimit = 200;
 // Beyond any real battery: a larger number is damage, and would spoil sums.
 constexpr double kQuantityLimit = 1e6;
@@ -201,17 +216,18 @@ std::optional<QDateTime> Time(const QString& field)
     return QDateTime(date, time, Qt::OffsetFromUTC, offset);
 }
 
-// Applies one "key,value" line; false when its value is damaged.
+// Applies one "key,value" line; false when it is no fact or its value is damaged.
 bool ApplyFact(const QStringList& fields, RunFacts& facts)
 {
-    if (fields.size() != 2)
+    if (fields.size() < 2)
         return false;
     const QString& key = fields[0];
     const QString& value = fields[1];
+    const bool pair = fields.size() == 2;  // only a later version's facts may hold more
     if (key == QLatin1String("start")) {
         const auto time = Time(value);
         facts.start = time.value_or(QDateTime());
-        return time.has_value();
+        return pair && time.has_value();
     }
     if (key == QLatin1String("models"))
         facts.batteryModels = value;
@@ -220,41 +236,94 @@ bool ApplyFact(const QStringList& fields, RunFacts& facts)
     else if (key == QLatin1String("mode")) {
         const auto fast = Mode(value);
         facts.fast = fast.value_or(true);
-        return fast.has_value();
+        return pair && fast.has_value();
     } else if (key == QLatin1String("cycles")) {
         const auto cycles = value.isEmpty() ? std::optional<qint64>(-1) : Whole(value, 0, 1000000);
         facts.cycleCount = cycles && *cycles >= 0 ? std::optional<int>(int(*cycles)) : std::nullopt;
-        return cycles.has_value();
+        return pair && cycles.has_value();
     } else if (key == QLatin1String("design_wh") || key == QLatin1String("full_wh")) {
         const auto quantity = Quantity(value);
         (key == QLatin1String("design_wh") ? facts.designWh : facts.fullWh) = quantity.value_or(std::nullopt);
-        return quantity.has_value();
+        return pair && quantity.has_value();
+    } else {
+        return true;  // a fact of a later version: not ours to judge
     }
-    return true;  // a fact of a later version: not ours to judge
+    return pair;
 }
 
-std::optional<RunSample> Sample(const QStringList& fields)
+// Where the header puts each known column, -1 when it has none, and how many
+// fields a sample line holds.
+struct Columns {
+    std::array<qsizetype, kColumns> at;
+    qsizetype count = 0;
+};
+
+// Nothing when the header lacks a required column.
+std::optional<Columns> HeaderColumns(const QStringList& names)
 {
-    if (fields.size() != kSampleFields)
+    Columns columns;
+    columns.at.fill(-1);
+    columns.count = names.size();
+    for (qsizetype i = names.size() - 1; i >= 0; --i) {  // the first of two same names counts
+        for (int column = 0; column < kColumns; ++column) {
+            if (names[i] == kColumnNames[column])
+                columns.at[column] = i;
+        }
+    }
+    if (columns.at[kTime] < 0 || columns.at[kAwake] < 0 || columns.at[kPercent] < 0)
         return std::nullopt;
-    const auto time = Time(fields[0]);
-    const auto awake = Whole(fields[1], 0, kAwakeLimit);
-    const auto ac = Whole(fields[2], 0, 255);
-    const auto percent = Whole(fields[3], 0, 255);
-    const auto fast = Mode(fields[5]);
+    return columns;
+}
+
+// One sample line; a missing column reads as unknown, a mode as the run's.
+std::optional<RunSample> Sample(const QStringList& fields, const Columns& columns, bool runFast)
+{
+    static const QString kMissing;
+    if (fields.size() != columns.count)
+        return std::nullopt;
+    const auto field = [&](Column column) -> const QString& {
+        return columns.at[column] < 0 ? kMissing : fields[columns.at[column]];
+    };
+    const auto time = Time(field(kTime));
+    const auto awake = Whole(field(kAwake), 0, kAwakeLimit);
+    const auto ac = columns.at[kAc] < 0 ? std::optional<qint64>(255) : Whole(field(kAc), 0, 255);
+    const auto percent = Whole(field(kPercent), 0, 255);
+    const auto fast = columns.at[kMode] < 0 ? std::optional<bool>(runFast) : Mode(field(kMode));
     if (!time || !awake || !ac || (*ac > 1 && *ac != 255) || !percent || (*percent > 100 && *percent != 255)
         || !fast)
         return std::nullopt;
-    RunSample sample{*time, *awake, int(*ac), int(*percent), fields[4], *fast, {}, {}, {}, {}, {}};
-    std::optional<double>* quantities[] = {&sample.energyWh, &sample.fullWh, &sample.designWh, &sample.powerW,
-                                           &sample.voltageV};
-    for (int i = 0; i < 5; ++i) {
-        const auto quantity = Quantity(fields[6 + i]);
+    RunSample sample{.time = *time,
+                     .awakeSeconds = *awake,
+                     .acLineStatus = int(*ac),
+                     .percent = int(*percent),
+                     .batteryStatus = field(kStatus),
+                     .fast = *fast};
+    const std::pair<Column, std::optional<double>*> quantities[] = {{kEnergy, &sample.energyWh},
+                                                                    {kFull, &sample.fullWh},
+                                                                    {kDesign, &sample.designWh},
+                                                                    {kPower, &sample.powerW},
+                                                                    {kVoltage, &sample.voltageV}};
+    for (const auto& [column, value] : quantities) {
+        const auto quantity = Quantity(field(column));
         if (!quantity)
             return std::nullopt;
-        *quantities[i] = *quantity;
+        *value = *quantity;
     }
     return sample;
+}
+
+// Whether the marker line names a later major format: a whole number above 1,
+// maybe followed by more after a '.' or ',' that this version cannot judge.
+bool NewerMarker(const QByteArray& line)
+{
+    if (!line.startsWith(kMarkerName))
+        return false;
+    const QByteArray version = line.mid(kMarkerName.size());
+    qsizetype digits = 0;
+    while (digits < version.size() && version[digits] >= '0' && version[digits] <= '9')
+        ++digits;
+    const bool ended = digits == version.size() || version[digits] == '.' || version[digits] == ',';
+    return digits > 0 && version[0] != '0' && ended && version.left(digits) != "1";
 }
 
 // The complete lines: a last line without its line end was torn by a cut.
@@ -306,30 +375,34 @@ QByteArray SampleLine(const RunSample& sample)
                  NumberField(sample.powerW), NumberField(sample.voltageV)});
 }
 
-std::optional<RunRecord> ParseRunRecord(const QByteArray& bytes)
+ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
 {
     const QList<QByteArray> lines = CompleteLines(bytes);
     if (lines.isEmpty() || lines.first() != kMarker)
-        return std::nullopt;
+        return {.newer = !lines.isEmpty() && NewerMarker(lines.first())};
     RunRecord record;
     qsizetype i = 1;
-    for (; i < lines.size() && lines[i] != kHeader; ++i) {
+    for (; i < lines.size() && !lines[i].startsWith("time,"); ++i) {
         if (lines[i].size() > kRecordLineLimit)
-            return std::nullopt;
+            return {};
         const auto fields = CsvFields(QString::fromUtf8(lines[i]));
         if (!fields || !ApplyFact(*fields, record.facts))
-            return std::nullopt;
+            return {};
     }
     if (i >= lines.size() || !record.facts.start.isValid())
-        return std::nullopt;  // the facts were cut short
+        return {};  // the facts were cut short
+    const auto names = lines[i].size() > kRecordLineLimit ? std::nullopt : CsvFields(QString::fromUtf8(lines[i]));
+    const auto columns = names ? HeaderColumns(*names) : std::nullopt;
+    if (!columns)
+        return {};
     for (++i; i < lines.size(); ++i) {
         if (lines[i].size() > kRecordLineLimit)
             continue;
         const auto fields = CsvFields(QString::fromUtf8(lines[i]));
-        if (const auto sample = fields ? Sample(*fields) : std::nullopt)
+        if (const auto sample = fields ? Sample(*fields, *columns, record.facts.fast) : std::nullopt)
             record.samples.append(*sample);
     }
-    return record;
+    return {.record = std::move(record)};
 }
 
 std::unique_ptr<RunRecordWriter> RunRecordWriter::Create(const QString& directory, const RunFacts& facts,
@@ -361,13 +434,13 @@ RunRecords ReadRunRecords(const QString& directory)
     for (const QString& name : RecordFiles(directory)) {
         const QString path = dir.filePath(name);
         const auto bytes = ReadBounded(path);
-        auto record = bytes ? ParseRunRecord(*bytes) : std::nullopt;
-        if (!record) {
-            ++records.unreadable;
+        ParsedRunRecord parsed = bytes ? ParseRunRecord(*bytes) : ParsedRunRecord();
+        if (!parsed.record) {
+            ++(parsed.newer ? records.newer : records.unreadable);
             continue;
         }
-        record->path = path;
-        records.runs.append(std::move(*record));
+        parsed.record->path = path;
+        records.runs.append(std::move(*parsed.record));
     }
     std::stable_sort(records.runs.begin(), records.runs.end(),
                      [](const RunRecord& a, const RunRecord& b) { return a.facts.start < b.facts.start; });

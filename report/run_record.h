@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QDateTime>
@@ -9,31 +10,34 @@
 
 namespace report {
 
+// Every member of these has an initializer, so that designated initializers
+// may leave out any of them.
+
 // What holds for a whole calibration run, known when its discharge starts.
 struct RunFacts {
-    QDateTime start;
-    QString batteryModels;
-    std::optional<double> designWh;
-    std::optional<double> fullWh;
-    std::optional<int> cycleCount;
+    QDateTime start{};
+    QString batteryModels{};
+    std::optional<double> designWh{};
+    std::optional<double> fullWh{};
+    std::optional<int> cycleCount{};
     bool fast = true;
-    QStringList keptAwake;  // one line per thing kept awake
+    QStringList keptAwake{};  // one line per thing kept awake
 };
 
 // One look at the battery during the discharge. Percent and AC state use the
 // power status record's values, 255 standing for unknown.
 struct RunSample {
-    QDateTime time;  // local, with its offset from UTC
+    QDateTime time{};  // local, with its offset from UTC
     qint64 awakeSeconds = 0;  // since the discharge started
     int acLineStatus = 255;
     int percent = 255;
-    QString batteryStatus;
+    QString batteryStatus{};
     bool fast = true;
-    std::optional<double> energyWh;
-    std::optional<double> fullWh;
-    std::optional<double> designWh;
-    std::optional<double> powerW;
-    std::optional<double> voltageV;
+    std::optional<double> energyWh{};
+    std::optional<double> fullWh{};
+    std::optional<double> designWh{};
+    std::optional<double> powerW{};
+    std::optional<double> voltageV{};
 };
 
 // Runs kept in a record folder; creating one deletes the oldest beyond these.
@@ -65,6 +69,7 @@ struct RunRecord {
 struct RunRecords {
     QList<RunRecord> runs;  // oldest first
     int unreadable = 0;     // record files that are not records or are damaged
+    int newer = 0;          // records in a later format, written by a newer Dorvik
 };
 
 // Bounds on what the reader takes in: larger files are unreadable, longer
@@ -73,6 +78,15 @@ inline constexpr qint64 kRecordSizeLimit = 4 * 1024 * 1024;
 inline constexpr qsizetype kRecordLineLimit = 4 * 1024;
 
 // Every record in the folder. A torn last line (no line end) is left out.
+//
+// A record is the marker line "dorvik-run-record,<major>", then "key,value"
+// facts (start is required), then a header line starting with "time," that
+// names the columns, then one sample a line. Samples are read by column name:
+// time, awake_s and percent are required, any other column may be missing
+// (quantities and status read as unknown, ac as 255, mode as the run's) and
+// columns this version does not know are ignored, as are unknown facts. So
+// adding a column or a fact keeps major 1; only a change that older readers
+// would misread raises it, and such records count as newer, not unreadable.
 RunRecords ReadRunRecords(const QString& directory);
 
 // Whether the folder holds at least one file that starts like a record.
@@ -81,6 +95,10 @@ bool HasRunRecord(const QString& directory);
 // The lines a record file holds, and its reading (exposed for the fuzzer).
 QByteArray RecordText(const RunFacts& facts);
 QByteArray SampleLine(const RunSample& sample);
-std::optional<RunRecord> ParseRunRecord(const QByteArray& bytes);
+struct ParsedRunRecord {
+    std::optional<RunRecord> record{};  // nothing when the bytes do not read as a record
+    bool newer = false;                 // nothing because a newer Dorvik wrote them in a later format
+};
+ParsedRunRecord ParseRunRecord(const QByteArray& bytes);
 
 }  // namespace report

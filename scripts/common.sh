@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the build scripts: make sure the Debian packages are there.
 # Usage: ensure_packages pkg...
 ensure_packages() {

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary DESTDIR with prefix /usr, as the
 # Debian package does, and checks what a desktop needs from the tree.
 # Usage: check_installed_tree.sh CMAKE BUILD_DIR HAS_DEMO(0|1)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Holds the machine awake through the real KeepAwake for the service tests:
 // reports once every answer is in, then obeys "hold", "release", "report" or
 // "quit" (or end of input), one a line; each report ends with a "." line.
@@ -8,9 +9,11 @@
 #include <unistd.h>
 
 #include "platform/keep_awake.h"
+#include "platform/log_output.h"
 
 int main(int argc, char* argv[])
 {
+    platform::LogToStandardError();
     QCoreApplication application(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // the tests wait for each line
     const auto print = [](const QStringList& lines) { std::printf("%s\n.\n", qPrintable(lines.join(QLatin1Char('\n')))); };

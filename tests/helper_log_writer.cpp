@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Rewrites the result log at LOG as fast as it can until it is killed, the
 // minutes counting up from FIRST; prints a line after its first write.
 #include <QDateTime>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Keeping the machine awake, against private D-Bus daemons and dbusmock services.
 
 usage: keep_awake_services.py HELPER            run the tests on helper_keep_awake
@@ -30,7 +31,7 @@ PORTAL = ('org.freedesktop.portal.Desktop', '/org/freedesktop/portal/desktop', '
 COOKIE_SERVICES = [(SESSION_MANAGER, 'susu', 'Uninhibit'), (POWER_MANAGEMENT, 'ss', 'UnInhibit'),
                    (SCREEN_SAVER, 'ss', 'UnInhibit')]
 LOCKS = ['idle', 'sleep', 'handle-lid-switch']
-SUMMARY = 'Dorvik: keeping the machine awake: '
+SUMMARY = 'dorvik.keepawake: keeping the machine awake: '
 
 # Refuses the lid lock as polkit does for a user without the right; the
 # other locks go through the template's own fd-based Inhibit.

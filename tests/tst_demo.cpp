@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo end to end: the real window, real boxes and the simulator's
 // adaptor switch, through a fast discharge to the simulated switch-off.
 #include <QCheckBox>

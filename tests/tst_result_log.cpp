@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <sys/stat.h>
 
 #include <QProcess>
@@ -105,9 +106,6 @@ private slots:
     }
     void initTestCase() { QLocale::setDefault(QLocale(QStringLiteral("de_DE"))); }
 
-private:
-    QTemporaryDir dir_;
-
     void readsWhatThisAndOtherSettingsWrote_data()
     {
         QTest::addColumn<QString>("text");
@@ -151,6 +149,9 @@ private:
         const QDateTime beforeFall(QDate(2026, 10, 25), QTime(1, 30), QTimeZone("Europe/Berlin"));
         QCOMPARE(platform::MinutesBetween(beforeFall, beforeFall.addSecs(7200)), 120);
     }
+
+private:
+    QTemporaryDir dir_;
 };
 
 QTEST_MAIN(ResultLogTest)

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <ctime>
+#include <memory>
 
 #include "report/report_math.h"
 #include "report/report_window.h"
@@ -17,8 +19,9 @@ const QDateTime kStart(QDate(2026, 12, 6), QTime(10, 0), Qt::LocalTime);
 
 RunFacts Facts(const QDateTime& start = kStart)
 {
-    return {start, QStringLiteral("BAT0 \"main\", spare"), 62.5, 50.0, 123, false,
-            {QStringLiteral("screen, kept on"), QStringLiteral("sleep")}};
+    return {.start = start, .batteryModels = QStringLiteral("BAT0 \"main\", spare"), .designWh = 62.5,
+            .fullWh = 50.0, .cycleCount = 123, .fast = false,
+            .keptAwake = {QStringLiteral("screen, kept on"), QStringLiteral("sleep")}};
 }
 
 // Awake at 0, 60 and 120 minutes; the gauge falls to 30 % while the energy
@@ -28,8 +31,10 @@ QList<RunSample> HandMadeRun()
     QList<RunSample> samples;
     const int percents[] = {100, 60, 30}, energies[] = {50, 30, 5};
     for (int i = 0; i < 3; ++i)
-        samples.append({kStart.addSecs(i * 3600), i * 3600, 0, percents[i], QStringLiteral("Discharging"), false,
-                        energies[i], 50.0, 62.5, 10.0 * (i + 1), 12.25});
+        samples.append({.time = kStart.addSecs(i * 3600), .awakeSeconds = i * 3600, .acLineStatus = 0,
+                        .percent = percents[i], .batteryStatus = QStringLiteral("Discharging"), .fast = false,
+                        .energyWh = energies[i], .fullWh = 50.0, .designWh = 62.5, .powerW = 10.0 * (i + 1),
+                        .voltageV = 12.25});
     return samples;
 }
 
@@ -58,7 +63,8 @@ private slots:
     {
         QTemporaryDir directory;
         QList<RunSample> samples = HandMadeRun();
-        samples[1] = {kStart.addSecs(60), 60, 255, 255, QStringLiteral("Not charging, \"odd\""), true};
+        samples[1] = {.time = kStart.addSecs(60), .awakeSeconds = 60,
+                      .batteryStatus = QStringLiteral("Not charging, \"odd\"")};
         WriteRun(directory.filePath(QStringLiteral("a/b")), samples);
         const RunRecords records = ReadRunRecords(directory.filePath(QStringLiteral("a/b")));
         QCOMPARE(records.runs.size(), 1);
@@ -94,6 +100,8 @@ private slots:
         const QByteArray facts = RecordText(Facts());
         for (const auto& [name, bytes] : {std::pair{"run-cut.csv", facts.left(facts.size() - 5)},
                                           {"run-garbage.csv", QByteArray("\0\xff,\"\n\n", 6)},
+                                          {"run-no-awake.csv", QByteArray(facts).replace(",awake_s", "")},
+                                          {"run-newer.csv", QByteArray("dorvik-run-record,2.1\nstart;2026\n")},
                                           {"notes.txt", QByteArray("not ours, not counted")}}) {
             QFile file(directory.filePath(QString::fromLatin1(name)));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
@@ -101,7 +109,29 @@ private slots:
         WriteRun(directory.path(), HandMadeRun(), kStart.addDays(1));
         const RunRecords records = ReadRunRecords(directory.path());
         QCOMPARE(records.runs.size(), 1);
-        QCOMPARE(records.unreadable, 3);
+        QCOMPARE(records.unreadable, 4);
+        QCOMPARE(records.newer, 1);  // written by a newer Dorvik: not damage
+    }
+
+    // This format as written so far, and a later one with a new column and fact
+    // and its columns reordered, read whole (as this version writes) and shown.
+    void readsRecordsOfOtherVersions()
+    {
+        QFile format1(QFINDTESTDATA("data/run-format1.csv"));
+        const QByteArray format1Bytes = format1.open(QIODevice::ReadOnly) ? format1.readAll() : QByteArray();
+        const QByteArray later = "dorvik-run-record,1\nstart,2026-12-06T10:00:00+01:00\nmode,slow\nfw,\"1, b\",x\n"
+                                 "time,percent,temp_c,awake_s,status\n2026-12-06T12:00:00+01:00,30,31.5,7200,Low\n";
+        const QByteArray laterAsWritten =
+            RecordText({.start = kStart, .fast = false}) + "2026-12-06T12:00:00+01:00,7200,255,30,Low,slow,,,,,\n";
+        for (const auto& [read, rewritten] : {std::pair{format1Bytes, format1Bytes}, {later, laterAsWritten}}) {
+            const auto record = ParseRunRecord(read).record;
+            QVERIFY(record);
+            QByteArray written = RecordText(record->facts);
+            for (const RunSample& sample : record->samples)
+                written += SampleLine(sample);
+            QCOMPARE(written, rewritten);
+            QVERIFY(std::unique_ptr<QWidget>(BuildRunReport({.runs = {*record}}, {})));
+        }
     }
 
     void keepsTheLastTwentyRuns()

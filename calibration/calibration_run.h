@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <memory>
+
+#include "platform/platform.h"
+#include "power/power_status_source.h"
+#include "report/run_record.h"
+
+namespace calibration {
+
+// What the calibration run needs of the window it runs in.
+class RunWindow {
+public:
+    virtual ~RunWindow() = default;
+    virtual void SetStatusText(const QString& text) = 0;
+    virtual void ShowInstructions() = 0;
+    virtual void SetBeginEnabled(bool enabled) = 0;
+    // The window's clock ticks (`Seconds`) and discharge mode (`Fast`).
+    virtual qint64 Ticks() const = 0;
+    virtual void ResetTicks() = 0;
+    virtual bool FastDischarge() const = 0;
+    // GetSystemPowerStatus: non-zero on success.
+    virtual int QueryPowerStatus(SYSTEM_POWER_STATUS& status) = 0;
+    // WriteResultLog on the window's own log.
+    virtual void WriteLogText(const QString& text) = 0;
+};
+
+// The guided run, for the length of one Begin Calibration press: from the
+// first charge check to the battery's exhaustion, pumping events as it waits.
+// Returns when the adaptor comes back; End unwinds it on every other way out.
+class CalibrationRun {
+public:
+    // recordDirectory: where the run's record goes; empty for none.
+    CalibrationRun(RunWindow& window, platform::Platform& platform, power::PowerStatusSource& power,
+                   QString recordDirectory);
+    ~CalibrationRun();
+    void Run();
+
+private:
+    enum class Phase { AdaptorWait, ChargeWait, PowerSchemeSetup, UnplugWait };
+
+    int Read();
+    bool StartDespiteChargeBlockers();
+    QDateTime AwakeNow();
+    Phase AdaptorWait();
+    Phase ChargeWait();
+    Phase PowerSchemeSetup();
+    void UnplugWait();
+    void Discharge();
+    bool StatusPassFoundAdaptor();
+    QString DischargeStatusText(qint64 minutes) const;
+    void WriteLog();
+    void StartRecord();
+    void RecordSample();
+    void RecordSample(const power::BatteryDetails& details);
+
+    RunWindow& w_;
+    platform::Platform& p_;
+    power::PowerStatusSource& power_;
+    const QString recordDirectory_;
+    SYSTEM_POWER_STATUS status_{};
+    QDateTime start_;
+    qint64 sleptAtStart_ = 0;
+    std::unique_ptr<report::RunRecordWriter> record_;
+    qint64 sampledAtSeconds_ = -1;
+};
+
+}  // namespace calibration

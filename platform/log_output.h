@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QLoggingCategory>
+
+namespace platform {
+
+// Dorvik's log lines (what kept the machine awake, a record that could not be
+// written) go to the standard error output, also when it is no terminal, so
+// that a desktop session's journal and a script see the same lines. Call first
+// in main; QT_FORCE_STDERR_LOGGING, when set, still decides.
+void LogToStandardError();
+
+}  // namespace platform
+
+Q_DECLARE_LOGGING_CATEGORY(lcKeepAwake)
