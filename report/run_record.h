@@ -60,10 +60,29 @@ private:
     QString path_;
 };
 
+// How a run ended. Records of the first format, and end lines with a reason
+// this version does not know, read as NotRecorded.
+enum class RunEnding {
+    NotRecorded,
+    Running,      // its writer still holds the record
+    Replugged,    // the adaptor came back
+    Exited,       // Exit, the window closed, or a fatal path after the discharge started
+    Standby,      // the machine slept after the last sample and woke on mains
+    SwitchedOff,  // the machine went down with the run
+    Killed,       // same boot, no end line, and no writer holds it
+};
+
+// Only a run that ran out tells the gauge's error at empty.
+constexpr bool RanOut(RunEnding ending)
+{
+    return ending == RunEnding::SwitchedOff || ending == RunEnding::Standby;
+}
+
 struct RunRecord {
     QString path;
     RunFacts facts;
     QList<RunSample> samples;
+    RunEnding ending = RunEnding::NotRecorded;
 };
 
 struct RunRecords {
