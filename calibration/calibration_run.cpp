@@ -202,6 +202,7 @@ void CalibrationRun::Discharge()
     sleptAtStart_ = p_.SleptMs();
     WriteLog();
     StartRecord();
+    workers_.Follow(w_.FastDischarge());
     for (;;) {
         if (w_.Ticks() % kLogIntervalTicks != 0) {
             if (StatusPassFoundAdaptor())
@@ -212,6 +213,7 @@ void CalibrationRun::Discharge()
                 RecordSample();
             p_.Sleep(kPollMs);
             p_.DoEvents();
+            workers_.Follow(w_.FastDischarge());
         }
     }
 }
@@ -220,11 +222,13 @@ bool CalibrationRun::StatusPassFoundAdaptor()
 {
     Read();
     p_.DoEvents();
+    workers_.Follow(w_.FastDischarge());
     if (!w_.FastDischarge())
         p_.Sleep(kSlowPassMs);
     w_.SetStatusText(DischargeStatusText(platform::MinutesBetween(start_, AwakeNow())));
     if (status_.ACLineStatus != power::kAcOnline)
         return false;
+    workers_.Stop();  // on mains they would drain nothing; a blip restarts them at the next pass
     p_.Sleep(kPollMs);
     Read();
     return status_.ACLineStatus == power::kAcOnline;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+#include "calibration/discharge_workers.h"
 #include "platform/platform.h"
 #include "power/power_status_source.h"
 #include "report/run_record.h"
@@ -66,6 +67,7 @@ private:
     qint64 sleptAtStart_ = 0;
     std::unique_ptr<report::RunRecordWriter> record_;
     qint64 sampledAtSeconds_ = -1;
+    DischargeWorkers workers_{p_.Workers()};
 };
 
 }  // namespace calibration

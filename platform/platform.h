@@ -13,6 +13,8 @@
 
 namespace platform {
 
+class BurnWorkers;
+
 // Message box styles are the sum of a button set and an icon.
 enum MsgBoxStyle : int {
     vbOKOnly = 0,
@@ -89,6 +91,8 @@ public:
     virtual void Launch(const QString& program, const QStringList& arguments) = 0;
     // The power options panel of this machine, if it has one.
     virtual std::optional<CommandLine> PowerOptionsPanel() = 0;
+    // The threads that burn beside the window's in a fast discharge.
+    virtual BurnWorkers& Workers() = 0;
     // Local date and time, to the second.
     virtual QDateTime Now() = 0;
     // Milliseconds the machine has spent in system sleep since it booted;

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "platform/burn_workers.h"
 #include "platform/keep_awake.h"
 #include "platform/platform.h"
 
@@ -21,6 +22,7 @@ public:
     std::unique_ptr<IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
     void Launch(const QString& program, const QStringList& arguments) override;
     std::optional<CommandLine> PowerOptionsPanel() override;
+    BurnWorkers& Workers() override { return workers_; }
     QDateTime Now() override;
     qint64 SleptMs() override;
     void HoldAwake() override;
@@ -40,6 +42,7 @@ protected:
 private:
     std::function<void()> quit_;
     KeepAwake keepAwake_;
+    ThreadBurnWorkers workers_;
 };
 
 }  // namespace platform

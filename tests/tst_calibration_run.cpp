@@ -326,6 +326,60 @@ private slots:
         QVERIFY(!r.form.Command1->isEnabled());
     }
 
+    // Each start and stop of the burn workers against the moment it was due:
+    // none before the discharge, none in slow mode, and none after a replug.
+    void workersBurnOnlyInAFastDischargeAndFollowTheMode()
+    {
+        Run r;
+        r.battery.Set(0, 0, 90);
+        r.At(3000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; s.BatteryFlag = 9; });
+        r.At(8000, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 100; s.BatteryFlag = 1; });
+        r.platform.Answer(vbOK);
+        r.platform.Answer(vbYes);
+        r.At(12000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
+        r.platform.At(20000, [&] { r.form.cmdFast->click(); });
+        r.platform.At(40000, [&] { r.form.cmdFast->click(); });
+        r.At(50000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });  // a blip
+        r.At(50100, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 0; });
+        r.At(70000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
+        r.Click();
+        QVERIFY(r.texts.contains(QStringLiteral("Waiting for battery to finish charging...\r\nTotal battery power remaining: 90%\r\n"
+                                                "(Hint: To allow faster charging, shutdown the system.)")));
+        const qint64 started = r.textTimes[r.texts.indexOf(S5)];
+        const QList<qint64> due{started, 20000, 40000, 50000, 50500, 70000};
+        const auto& changes = r.platform.workers.changes;
+        QCOMPARE(changes.size(), due.size());
+        for (int i = 0; i < due.size(); ++i) {
+            QCOMPARE(changes[i].burning, i % 2 == 0);
+            QVERIFY2(changes[i].ms >= due[i] && changes[i].ms <= due[i] + 100, qPrintable(QString::number(changes[i].ms)));
+        }
+        QVERIFY(r.platform.boxes.last().text.startsWith(QStringLiteral("The AC Adaptor has been connected!")));
+    }
+
+    void workersStopWhenTheRunEnds_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("Exit") << 0;
+        QTest::newRow("close") << 1;
+        QTest::newRow("fatal error") << 2;
+    }
+
+    void workersStopWhenTheRunEnds()
+    {
+        QFETCH(int, how);
+        Run r;
+        r.ReadyOnMains(vbYes, true);
+        if (how == 2)
+            r.At(30000, [](SYSTEM_POWER_STATUS&) { throw platform::UntrappedError(QStringLiteral("broken"), {}); });
+        else
+            r.platform.At(30000, [&] { how ? void(r.form.close()) : r.form.cmdExit->click(); });
+        r.Click();
+        QVERIFY(r.platform.endCalled);
+        const auto& changes = r.platform.workers.changes;
+        QCOMPARE(changes.size(), 2);
+        QVERIFY(!changes[1].burning && changes[1].ms >= 30000 && changes[1].ms <= 30100);
+    }
+
     void dischargeCountsOnlyAwakeTime()
     {
         Run r;

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <sys/resource.h>
+
 #include <QAbstractButton>
+#include <QDir>
 #include <QMessageBox>
 #include <QTimer>
 #include <QtTest>
 
+#include "platform/burn_workers.h"
 #include "platform/qt_platform.h"
 
 class QtPlatformTest : public QObject {
@@ -50,6 +54,34 @@ private slots:
         QTimer::singleShot(0, [&] { qt.RequestEnd(); });  // the main window was closed under the box
         QVERIFY_THROWS_EXCEPTION(platform::EndRequested, qt.MsgBox(QStringLiteral("question"), platform::vbYesNoCancel));
         QCOMPARE(quits, 1);
+    }
+
+    // Real threads: they burn while this thread only waits, and a stop or
+    // the pool's end leaves none behind.
+    void workersBurnOnThreadsOfTheirOwnUntilStopped()
+    {
+        const auto threads = [] { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
+        const auto cpuMs = [] {
+            rusage u{};
+            getrusage(RUSAGE_SELF, &u);
+            return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+        };
+        const auto before = threads();
+        {
+            platform::ThreadBurnWorkers workers(2);
+            for (int round = 0; round < 2; ++round) {
+                const auto cpu = cpuMs();
+                workers.SetBurning(true);
+                QCOMPARE(threads(), before + 2);
+                QTRY_VERIFY_WITH_TIMEOUT(cpuMs() - cpu >= 300, 20000);
+                if (round == 0) {
+                    workers.SetBurning(false);
+                    QCOMPARE(threads(), before);
+                    QVERIFY(!workers.Burning());
+                }
+            }
+        }
+        QCOMPARE(threads(), before);
     }
 
     void aProgramThatCannotStartIsAnUntrappedError()

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/fake_burn_workers.h"
 
 // A platform for tests: a clock that Sleep and the pump advance instead of
 // blocking, a pump that delivers due timer ticks and scripted actions,
@@ -55,11 +56,13 @@ public:
     qint64 pumps = 0, sleptMs = 0;
     bool endCalled = false, awakeHeld = false;
     int awakeHolds = 0;
+    FakeBurnWorkers workers{[this] { return elapsedMs_; }};
 
     void Sleep(int milliseconds) override { sleeps.append(milliseconds), Advance(milliseconds); }
     std::unique_ptr<platform::IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
     void Launch(const QString& program, const QStringList& arguments) override { launches.append({program, arguments}); }
     std::optional<platform::CommandLine> PowerOptionsPanel() override { return panel; }
+    platform::BurnWorkers& Workers() override { return workers; }
     QDateTime Now() override { return start_.addMSecs(elapsedMs_ - elapsedMs_ % 1000); }
     qint64 SleptMs() override { return sleptMs; }
     void HoldAwake() override { awakeHeld = true, ++awakeHolds; }

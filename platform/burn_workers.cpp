@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/burn_workers.h"
+
+#include <QLoggingCategory>
+#include <QThread>
+#include <algorithm>
+#include <cstdint>
+#include <system_error>
+#include <utility>
+
+namespace platform {
+namespace {
+
+Q_LOGGING_CATEGORY(lcWorkers, "dorvik.workers")
+
+// A few microseconds of integer arithmetic between two looks at the stop
+// flag, far inside the millisecond a stop may wait for one worker.
+constexpr int kStepsPerLook = 1 << 12;
+
+void Burn(const std::atomic<bool>& stop, std::uint64_t seed)
+{
+    std::uint64_t x = seed | 1;
+    volatile std::uint64_t sink = 0;  // keeps the arithmetic from being dead code
+    while (!stop.load(std::memory_order_relaxed)) {
+        for (int i = 0; i < kStepsPerLook; ++i) {
+            x ^= x << 13;  // xorshift: cheap, and nothing a compiler can fold away
+            x ^= x >> 7;
+            x ^= x << 17;
+        }
+        sink = x;
+    }
+}
+
+}  // namespace
+
+int ThreadBurnWorkers::DefaultCount()
+{
+    return std::max(0, QThread::idealThreadCount() - 1);
+}
+
+ThreadBurnWorkers::ThreadBurnWorkers(int count) : count_(std::max(0, count))
+{
+}
+
+ThreadBurnWorkers::~ThreadBurnWorkers()
+{
+    SetBurning(false);
+}
+
+void ThreadBurnWorkers::SetBurning(bool burning)
+{
+    if (burning == Burning() || count_ == 0)
+        return;
+    if (burning) {
+        stop_.store(false, std::memory_order_relaxed);
+        try {
+            for (int i = 0; i < count_; ++i)
+                threads_.emplace_back(Burn, std::cref(stop_), std::uint64_t(i) * 0x9E3779B97F4A7C15u + 1);
+        } catch (const std::system_error& error) {
+            // Fewer workers only drain the battery more slowly; said once,
+            // as the run asks again at every pass.
+            if (!std::exchange(warned_, true))
+                qCWarning(lcWorkers, "only %d of %d worker threads started: %s", int(threads_.size()), count_, error.what());
+        }
+        if (!threads_.empty())
+            qCInfo(lcWorkers, "%d worker threads burning", int(threads_.size()));
+    } else {
+        stop_.store(true, std::memory_order_relaxed);
+        for (std::thread& thread : threads_)
+            thread.join();
+        threads_.clear();
+        qCInfo(lcWorkers, "worker threads stopped");
+    }
+}
+
+}  // namespace platform
