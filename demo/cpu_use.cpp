@@ -43,7 +43,7 @@ void CpuUse::Sample()
         readings_.pop_front();
 }
 
-double CpuUse::Share() const
+double CpuUse::Processors(int processors) const
 {
     if (readings_.size() < 2)
         return 0.0;
@@ -51,12 +51,13 @@ double CpuUse::Share() const
     const qint64 cpu = readings_.back().cpuMs - readings_.front().cpuMs;
     if (wall <= 0)
         return 0.0;
-    return std::clamp(static_cast<double>(cpu) / static_cast<double>(wall), 0.0, 1.0);
+    return std::clamp(static_cast<double>(cpu) / static_cast<double>(wall), 0.0, double(std::max(1, processors)));
 }
 
-double DrawForCpuShare(double share)
+double DrawForCpuUse(double busy, int processors)
 {
-    return kIdleDrawW + kBusyProcessorDrawW * std::clamp(share, 0.0, 1.0);
+    const double others = processors > 1 ? std::clamp((busy - 1.0) / (processors - 1), 0.0, 1.0) : 0.0;
+    return kIdleDrawW + kBusyProcessorDrawW * std::clamp(busy, 0.0, 1.0) + kOtherProcessorsDrawW * others;
 }
 
 }  // namespace demo

@@ -10,15 +10,15 @@ namespace demo {
 // Processor time this process has used, user and system, in milliseconds.
 qint64 ProcessCpuMs();
 
-// The share of one processor that the process used over the last few
+// How many processors' worth of time the process used over the last few
 // seconds, from samples that the caller takes regularly.
 class CpuUse {
 public:
     CpuUse(std::function<qint64()> wallMs, std::function<qint64()> cpuMs, qint64 windowMs = 3000);
 
     void Sample();
-    // 0 (idle) to 1 (one processor busy all the time).
-    double Share() const;
+    // 0 (idle) to `processors` (every processor busy all the time).
+    double Processors(int processors) const;
 
 private:
     struct Reading {
@@ -31,9 +31,12 @@ private:
     std::deque<Reading> readings_;
 };
 
-// A notebook's draw: the idle machine's, plus what a busy processor adds.
+// A notebook's draw: the idle machine's, plus what one busy processor adds,
+// plus as much again when all the others are busy too (the first core
+// wakes the package, the others only add their own share).
 inline constexpr double kIdleDrawW = 6.0;
 inline constexpr double kBusyProcessorDrawW = 24.0;
-double DrawForCpuShare(double share);
+inline constexpr double kOtherProcessorsDrawW = 24.0;
+double DrawForCpuUse(double busy, int processors);
 
 }  // namespace demo

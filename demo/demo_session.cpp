@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QThread>
 #include <cstdlib>
 
 namespace demo {
@@ -23,7 +24,10 @@ DemoSession::DemoSession(QString resultLogPath, QString runRecordDirectory, std:
 {
     battery_.SetCapacityWh(kCapacityWh);
     battery_.SetChargeRateW(kChargeRateW);
-    battery_.SetDrawHook([this] { return DrawForCpuShare(cpu_.Share()); });
+    battery_.SetDrawHook([this] {
+        const int processors = QThread::idealThreadCount();
+        return DrawForCpuUse(cpu_.Processors(processors), processors);
+    });
     cpu_.Sample();
     QObject::connect(&simulator_, &BatterySimulatorWindow::closed, [this] { platform_.RequestEnd(); });
     // A timer, so that the machine also dies while the calibration run pumps.

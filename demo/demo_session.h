@@ -32,7 +32,8 @@ public:
     power::SimulatedBattery& Battery() { return battery_; }
     platform::QtPlatform& Platform() { return platform_; }
 
-    // 90 Wh last three real minutes at 60x under a busy processor; 45 W
+    // 90 Wh last three real minutes at 60x under one busy processor (and
+    // less than two with every processor busy); 45 W
     // fill it from 60 % in under a minute.
     static constexpr double kCapacityWh = 90.0;
     static constexpr double kChargeRateW = 45.0;
