@@ -23,6 +23,7 @@ public:
     std::optional<CommandLine> PowerOptionsPanel() override;
     QDateTime Now() override;
     qint64 SleptMs() override;
+    qint64 AwakeMs() override;
     void HoldAwake() override;
     void ReleaseAwake() override;
     QStringList AwakeReport() override;
