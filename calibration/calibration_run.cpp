@@ -3,7 +3,9 @@
 
 #include <QLoggingCategory>
 #include <QStringList>
+#include <algorithm>
 
+#include "calibration/minute_keeper.h"
 #include "platform/date_text.h"
 #include "report/run_record.h"
 
@@ -112,11 +114,22 @@ bool CalibrationRun::StartDespiteChargeBlockers()
     return p_.MsgBox(text, platform::vbYesNo + platform::vbExclamation) == platform::vbYes;
 }
 
-// The wall clock less the time the machine slept since the discharge
-// started: a run that was suspended counts only its awake minutes.
-QDateTime CalibrationRun::AwakeNow()
+// Awake time since the discharge started, from one read of a clock that
+// stops during suspend and never steps with the wall clock: a suspend or a
+// clock set back cannot make it jump, shrink or go negative.
+qint64 CalibrationRun::AwakeMsSinceStart()
 {
-    return p_.Now().addMSecs(-(p_.SleptMs() - sleptAtStart_));
+    return std::max<qint64>(0, p_.AwakeMs() - awakeAtStart_);
+}
+
+// The minute boundaries crossed from the start to now, less the time asleep:
+// the wall clock's boundaries as they fall after the start time's own
+// second, counted on the awake clock. With no sleep and no clock change this
+// is the count between the start and now; as the start is known only to the
+// second, a boundary may count up to a second after the wall clock shows it.
+qint64 CalibrationRun::AwakeMinutes()
+{
+    return platform::MinutesBetween(start_, start_.addMSecs(AwakeMsSinceStart()));
 }
 
 CalibrationRun::Phase CalibrationRun::AdaptorWait()
@@ -199,11 +212,13 @@ void CalibrationRun::Discharge()
 {
     w_.ResetTicks();
     start_ = p_.Now();
-    sleptAtStart_ = p_.SleptMs();
+    awakeAtStart_ = p_.AwakeMs();
     WriteLog();
     StartRecord();
+    MinuteKeeper keeper(p_, [this] { KeepMinute(); });
     workers_.Follow(w_.FastDischarge());
     for (;;) {
+        keeper.LoopPassed();
         if (w_.Ticks() % kLogIntervalTicks != 0) {
             if (StatusPassFoundAdaptor())
                 return;
@@ -211,6 +226,7 @@ void CalibrationRun::Discharge()
             WriteLog();
             if (w_.Ticks() != sampledAtSeconds_)
                 RecordSample();
+            keeper.WorkDone();
             p_.Sleep(kPollMs);
             p_.DoEvents();
             workers_.Follow(w_.FastDischarge());
@@ -225,7 +241,7 @@ bool CalibrationRun::StatusPassFoundAdaptor()
     workers_.Follow(w_.FastDischarge());
     if (!w_.FastDischarge())
         p_.Sleep(kSlowPassMs);
-    w_.SetStatusText(DischargeStatusText(platform::MinutesBetween(start_, AwakeNow())));
+    w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
     if (status_.ACLineStatus != power::kAcOnline)
         return false;
     workers_.Stop();  // on mains they would drain nothing; a blip restarts them at the next pass
@@ -254,9 +270,19 @@ QString CalibrationRun::DischargeStatusText(qint64 minutes) const
 
 void CalibrationRun::WriteLog()
 {
-    const qint64 minutes = platform::MinutesBetween(start_, AwakeNow());
+    const qint64 minutes = AwakeMinutes();
     w_.WriteLogText(QString::number(minutes) + kCrLf + platform::DateText(start_) + kCrLf
                       + platform::DateText(p_.Now()));
+}
+
+// The loop's minute, done for it while a nested handler's box holds it:
+// a fresh read, the status text, the log and a sample.
+void CalibrationRun::KeepMinute()
+{
+    Read();
+    w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
+    WriteLog();
+    RecordSample();
 }
 
 // The run record is an addition to the log: when it cannot be written the
@@ -294,7 +320,7 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
         return;
     const report::RunSample sample{
         .time = p_.Now(),
-        .awakeSeconds = start_.secsTo(AwakeNow()),
+        .awakeSeconds = AwakeMsSinceStart() / 1000,
         .acLineStatus = status_.ACLineStatus,
         .percent = status_.BatteryLifePercent,
         .batteryStatus = details.status,

@@ -45,7 +45,8 @@ private:
 
     int Read();
     bool StartDespiteChargeBlockers();
-    QDateTime AwakeNow();
+    qint64 AwakeMsSinceStart();
+    qint64 AwakeMinutes();
     Phase AdaptorWait();
     Phase ChargeWait();
     Phase PowerSchemeSetup();
@@ -57,6 +58,7 @@ private:
     void StartRecord();
     void RecordSample();
     void RecordSample(const power::BatteryDetails& details);
+    void KeepMinute();
 
     RunWindow& w_;
     platform::Platform& p_;
@@ -64,7 +66,7 @@ private:
     const QString recordDirectory_;
     SYSTEM_POWER_STATUS status_{};
     QDateTime start_;
-    qint64 sleptAtStart_ = 0;
+    qint64 awakeAtStart_ = 0;
     std::unique_ptr<report::RunRecordWriter> record_;
     qint64 sampledAtSeconds_ = -1;
     DischargeWorkers workers_{p_.Workers()};

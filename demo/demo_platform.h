@@ -17,6 +17,7 @@ public:
     DemoPlatform(ScaledClock& clock, std::function<void()> quit);
 
     QDateTime Now() override;
+    qint64 AwakeMs() override;
     void Sleep(int milliseconds) override;
     std::unique_ptr<platform::IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
 

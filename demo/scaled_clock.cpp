@@ -1,19 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "demo/scaled_clock.h"
 
-#include <QElapsedTimer>
 #include <algorithm>
+
+#include "platform/sleep_clock.h"
 
 namespace demo {
 
 qint64 MonotonicMs()
 {
-    static const QElapsedTimer started = [] {
-        QElapsedTimer timer;
-        timer.start();
-        return timer;
-    }();
-    return started.elapsed();
+    static const qint64 started = platform::AwakeMsSinceBoot();
+    return platform::AwakeMsSinceBoot() - started;
 }
 
 ScaledClock::ScaledClock(std::function<qint64()> realMs)

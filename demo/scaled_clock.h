@@ -6,7 +6,8 @@
 
 namespace demo {
 
-// Milliseconds of a monotonic clock that started with the process.
+// Milliseconds of the machine's awake clock since the process started: it
+// stops while the machine sleeps.
 qint64 MonotonicMs();
 
 // The simulated battery's clock: it runs `factor` times as fast as the real

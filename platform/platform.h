@@ -98,6 +98,9 @@ public:
     // Milliseconds the machine has spent in system sleep since it booted;
     // it grows only while the machine sleeps.
     virtual qint64 SleptMs() = 0;
+    // Milliseconds of a clock that stops while the machine sleeps and that
+    // no change of the wall clock moves: only its differences mean anything.
+    virtual qint64 AwakeMs() = 0;
 
     // Keeps the machine from sleeping (idle, suspend, lid) until
     // ReleaseAwake, End or the death of the process. Never waits for the

@@ -91,6 +91,11 @@ qint64 QtPlatform::SleptMs()
     return SleptMsSinceBoot();
 }
 
+qint64 QtPlatform::AwakeMs()
+{
+    return AwakeMsSinceBoot();
+}
+
 void QtPlatform::HoldAwake()
 {
     keepAwake_.Hold();

@@ -25,6 +25,7 @@ public:
     BurnWorkers& Workers() override { return workers_; }
     QDateTime Now() override;
     qint64 SleptMs() override;
+    qint64 AwakeMs() override;
     void HoldAwake() override;
     void ReleaseAwake() override;
     QStringList AwakeReport() override;

@@ -65,4 +65,15 @@ qint64 SleptMsSinceBoot()
     return largest;
 }
 
+qint64 AwakeMsSinceBoot()
+{
+#ifdef Q_OS_WIN
+    ULONGLONG unbiased = 0;  // 100 ns units, without the time spent asleep
+    QueryUnbiasedInterruptTime(&unbiased);
+    return static_cast<qint64>(unbiased / 10000);
+#else
+    return Nanoseconds(CLOCK_MONOTONIC) / 1'000'000;
+#endif
+}
+
 }  // namespace platform

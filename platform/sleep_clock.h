@@ -9,4 +9,8 @@ namespace platform {
 // never decreases and grows only while the machine sleeps.
 qint64 SleptMsSinceBoot();
 
+// Milliseconds this machine has been awake since it booted: the clock stops
+// during system sleep and never steps with the wall clock.
+qint64 AwakeMsSinceBoot();
+
 }  // namespace platform

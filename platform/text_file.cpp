@@ -14,6 +14,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <windows.h>
 #endif
 
 namespace platform {
@@ -147,7 +149,16 @@ FileLookup LookUpOrdinaryFile(const QString& path)
         return errno == ENOENT || errno == ENOTDIR ? FileLookup::Missing : FileLookup::Failed;
     return S_ISREG(status.st_mode) ? FileLookup::Found : FileLookup::Missing;
 #else
-    return info.isFile() ? FileLookup::Found : FileLookup::Missing;
+    // A system file, like a hidden one, is no ordinary file there.
+    const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileLookup::Missing
+                                                                              : FileLookup::Failed;
+    }
+    constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM
+        | FILE_ATTRIBUTE_DEVICE;
+    return attributes & kNotOrdinary ? FileLookup::Missing : FileLookup::Found;
 #endif
 }
 

@@ -17,7 +17,8 @@ namespace platform {
 void ReplaceFileDurably(const QString& path, const QByteArray& bytes);
 
 // What a look-up among ordinary files found. Directories, FIFOs, devices,
-// sockets and hidden files are not ordinary files: they count as missing.
+// sockets, hidden files and, on Windows, system files are not ordinary
+// files: they count as missing.
 enum class FileLookup { Found, Missing, Failed };
 FileLookup LookUpOrdinaryFile(const QString& path);
 

@@ -56,13 +56,23 @@ std::optional<QString> BehaviourBlocker(const ChargeSettings& battery)
 }
 
 // Not charging on mains well short of full, and no charge limit explains it.
+// Without a limit below 100 a gauge may stop short of 100 for good: one
+// cut-off, whether the limit file says 100 or is not there.
 std::optional<QString> HeldBackBlocker(const ChargeSettings& battery, bool heldBackUnexplained)
 {
     if (!heldBackUnexplained || !battery.notCharging || !battery.percent)
         return std::nullopt;
-    const double fullEnough = battery.endThreshold ? *battery.endThreshold - 2 : 97;
+    const bool limited = battery.endThreshold && *battery.endThreshold < 100;
+    const double fullEnough = limited ? *battery.endThreshold - 2 : 97;
     if (*battery.percent >= fullEnough)
         return std::nullopt;
+    if (battery.startThreshold && *battery.startThreshold > 0 && *battery.percent >= *battery.startThreshold)
+        return QStringLiteral("%1 is not charging on mains at %2 % because it starts charging only below %3 % (its "
+                              "charge start limit), so it does not charge to full from here. Raise the start limit "
+                              "above the present charge in your vendor tool or firmware settings for the run, and "
+                              "set it back afterwards.")
+            .arg(battery.name, QString::number(std::lround(*battery.percent)),
+                 QString::number(*battery.startThreshold));
     return QStringLiteral("%1 is not charging on mains at %2 %, so the firmware is holding the charge back. Look "
                           "for a charge limit or battery care setting in your vendor tool or firmware settings, "
                           "turn it off for the run, and back on afterwards.")
@@ -74,8 +84,15 @@ std::optional<QString> HeldBackBlocker(const ChargeSettings& battery, bool heldB
 ChargeSettings ReadChargeSettings(const char* name, const Supply& supply, const Battery& battery)
 {
     const auto status = supply.Text("status");
+    // Older ThinkPad kernels name the limits without "control".
+    const auto limit = [&](const char* attribute, const char* olderName) {
+        const auto value = supply.Magnitude(attribute);
+        return value ? value : supply.Magnitude(olderName);
+    };
     return {QString::fromUtf8(name), battery.percent, status && EqualsIgnoringCase(*status, "Not charging"),
-            supply.Magnitude("charge_control_end_threshold"), ActiveChoice(supply.Text("charge_behaviour"))};
+            limit("charge_control_start_threshold", "charge_start_threshold"),
+            limit("charge_control_end_threshold", "charge_stop_threshold"),
+            ActiveChoice(supply.Text("charge_behaviour"))};
 }
 
 QStringList BlockersOf(std::vector<ChargeSettings> batteries, bool heldBackUnexplained)

@@ -18,6 +18,7 @@ struct ChargeSettings {
     QString name;
     std::optional<double> percent;
     bool notCharging = false;
+    std::optional<double> startThreshold;
     std::optional<double> endThreshold;
     std::optional<std::string> behaviour;  // the active choice
 };

@@ -380,23 +380,117 @@ private slots:
         QVERIFY(!changes[1].burning && changes[1].ms >= 30000 && changes[1].ms <= 30100);
     }
 
+    void dischargeCountsOnlyAwakeTime_data()
+    {
+        QTest::addColumn<bool>("fromTheStart");  // armed at the discharge start, else ten minutes in
+        QTest::addColumn<int>("read");           // the clock read (1 the first after arming) that sleeps before it reads
+        QTest::addColumn<qint64>("sleepMs");
+        QTest::addColumn<qint64>("wallShiftMs");
+        QTest::addColumn<int>("minutes");        // awake minutes at the replug
+        QTest::newRow("suspended two hours") << false << 0 << 120 * kMinute << qint64(0) << 30;
+        // A suspend between any two clock reads, the discharge start's own included.
+        for (const bool fromTheStart : {true, false}) {
+            for (int read = 1; read <= 6; ++read)
+                QTest::addRow("suspended before read %d %s", read, fromTheStart ? "at the start" : "ten minutes in")
+                    << fromTheStart << read << 120 * kMinute << qint64(0) << 30;
+        }
+        QTest::newRow("wall clock set back an hour") << false << 1 << qint64(0) << -60 * kMinute << 150;
+        QTest::newRow("wall clock set forward an hour") << false << 1 << qint64(0) << 60 * kMinute << 150;
+    }
     void dischargeCountsOnlyAwakeTime()
     {
+        QFETCH(bool, fromTheStart);
+        QFETCH(int, read);
+        QFETCH(qint64, sleepMs);
+        QFETCH(qint64, wallShiftMs);
+        QFETCH(int, minutes);
         Run r;
         r.ReadyOnMains(vbYes, true);
         r.platform.pumpCostMs = 1000;  // a pass a second keeps hours of simulated time quick
-        // Suspended for two hours ten minutes into the discharge.
-        r.platform.At(10 * kMinute, [&] { r.platform.SystemSleep(120 * kMinute); });
+        int reads = -1;  // counting once armed
+        const auto arm = [&] {
+            if (reads < 0)
+                reads = 0;
+        };
+        if (fromTheStart)
+            QObject::connect(r.form.TxtStatus, &QPlainTextEdit::textChanged, [&] {
+                if (r.form.StatusText() == S5)
+                    arm();
+            });
+        else
+            r.platform.At(10 * kMinute, arm);
+        r.platform.onClockRead = [&] {
+            if (reads < 0 || ++reads != std::max(read, 1))
+                return;
+            r.platform.SystemSleep(sleepMs);
+            r.platform.wallShiftMs = wallShiftMs;
+        };
         r.At(150 * kMinute + 30 * 1000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
         r.Click();
+        QVERIFY(reads > 0);
         const QStringList log = r.Log();
-        const QDateTime start = *platform::ParseDateText(log[1]);
+        // The texts keep the wall clock, sleep and step included.
         const QDateTime written = *platform::ParseDateText(log[2]);
-        QVERIFY(start.secsTo(written) > 149 * 60);  // the wall-clock times stay real
-        QVERIFY2(log[0].toInt() >= 29 && log[0].toInt() <= 30, qPrintable(log[0]));
-        QVERIFY(r.form.StatusText().contains(QStringLiteral("Elapsed time=30 min.")));
+        QVERIFY(qAbs(written.secsTo(r.platform.Now())) <= 62);
+        QVERIFY2(log[0].toInt() >= minutes - 1 && log[0].toInt() <= minutes, qPrintable(log[0]));
+        QVERIFY2(r.form.StatusText().contains(QStringLiteral("Elapsed time=%1 min.").arg(minutes)),
+                 qPrintable(r.form.StatusText()));
+        // Not for one pass either: the minutes shown never go back nor jump.
+        const QRegularExpression elapsed(QStringLiteral("Elapsed time=(-?\\d+) min\\."));
+        int shown = 0;
+        for (const QString& text : r.texts) {
+            if (const auto match = elapsed.match(text); match.hasMatch()) {
+                const int now = match.captured(1).toInt();
+                QVERIFY2(now >= shown && now <= shown + 1, qPrintable(text));
+                shown = now;
+            }
+        }
         const auto samples = report::ReadRunRecords(QFileInfo(r.f.LogPath()).path() + "/runs").runs.value(0).samples;
-        QVERIFY(!samples.isEmpty() && samples.last().awakeSeconds < 31 * 60);
+        QVERIFY(samples.size() >= minutes);  // none dropped as negative
+        for (qsizetype i = 1; i < samples.size(); ++i)
+            QVERIFY(samples[i].awakeSeconds >= samples[i - 1].awakeSeconds && samples[i].awakeSeconds - samples[i - 1].awakeSeconds <= 90);
+        QVERIFY(samples.first().awakeSeconds >= 0 && samples.last().awakeSeconds <= minutes * 60 + 31);
+    }
+
+    // A status box left open does not stop the minute: the log and the
+    // record move on meanwhile, with the battery as it is now.
+    void boxLeftOpenKeepsLogAndRecordGoing()
+    {
+        Run r;
+        r.ReadyOnMains(vbYes, true);
+        r.platform.pumpCostMs = 50;
+        const QString runs = QFileInfo(r.f.LogPath()).path() + "/runs";
+        const auto sampleCount = [&] { return report::ReadRunRecords(runs).runs.value(0).samples.size(); };
+        QStringList logBefore, logAfterOne, logAfterTwo;
+        qsizetype samplesBefore = 0, samplesDuring = 0;
+        std::uint8_t lastPercent = 0;
+        r.At(4 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 80; });
+        r.platform.At(3 * kMinute, [&] {
+            r.platform.Answer([&](const FakePlatform::Box&) {
+                logBefore = r.Log();
+                samplesBefore = sampleCount();
+                r.platform.RunIdle(kMinute + 5000);
+                logAfterOne = r.Log();
+                r.platform.RunIdle(kMinute);
+                logAfterTwo = r.Log();
+                const auto samples = report::ReadRunRecords(runs).runs.value(0).samples;
+                samplesDuring = samples.size();
+                lastPercent = samples.isEmpty() ? 0 : samples.last().percent;
+                return int(vbOK);
+            });
+            r.form.cmdGP->click();
+        });
+        r.At(7 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
+        r.Click();
+        QVERIFY(r.BoxTexts().size() >= 2 && logBefore.size() == 4 && logAfterTwo.size() == 4);
+        const auto writtenAt = [](const QStringList& log) { return *platform::ParseDateText(log[2]); };
+        QVERIFY2(writtenAt(logAfterOne) > writtenAt(logBefore), qPrintable(logAfterOne.join('|')));
+        QVERIFY2(writtenAt(logAfterTwo) > writtenAt(logAfterOne), qPrintable(logAfterTwo.join('|')));
+        QVERIFY(logAfterTwo[0].toInt() > logBefore[0].toInt());
+        // The last write is at most a minute behind the box's end.
+        QVERIFY(writtenAt(logAfterTwo).secsTo(r.platform.StartTime().addSecs(5 * 60 + 5)) <= 60);
+        QVERIFY2(samplesDuring >= samplesBefore + 2, qPrintable(QStringLiteral("%1 %2").arg(samplesBefore).arg(samplesDuring)));
+        QCOMPARE(int(lastPercent), 80);
     }
 
     void dischargeLastsTenHours()

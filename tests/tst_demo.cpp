@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "demo/demo_platform.h"
 #include "demo/demo_session.h"
 #include "platform/date_text.h"
 #include "platform/text_file.h"
@@ -16,6 +17,21 @@ class DemoTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The run's minutes come from the awake clock, its texts from the wall
+    // clock: on the lapse both must run at the simulated pace.
+    void awakeClockRunsOnTheLapse()
+    {
+        qint64 real = 0;
+        demo::ScaledClock clock([&] { return real; });
+        clock.SetFactor(60);
+        demo::DemoPlatform platform(clock, [] {});
+        const qint64 awake = platform.AwakeMs();
+        const QDateTime now = platform.Now();
+        real += 2000;
+        QCOMPARE(platform.AwakeMs() - awake, 120'000);
+        QCOMPARE(now.secsTo(platform.Now()), 120);
+    }
+
     void fastDischargeUntilTheSimulatedMachineDies()
     {
         QTemporaryDir dir;

@@ -139,6 +139,17 @@ private slots:
         row("not charging at 97, no limit", "status=Not charging; capacity=97", "", 0, {});
         row("not charging at 79, limit 80", "status=Not charging; capacity=79" + limit80, "", 1, {"80"});
         row("not charging at 60, limit 80", "status=Not charging; capacity=60" + limit80, "", 2, {"80", "60"});
+        // No limit below 100, whether the file says 100 or is not there: one cut-off at 97.
+        row("not charging at 97, limit 100", "status=Not charging; capacity=97; charge_control_end_threshold=100", "", 0, {});
+        row("not charging at 96, limit 100", "status=Not charging; capacity=96; charge_control_end_threshold=100", "", 1, {"96"});
+        row("not charging at 96, no limit", "status=Not charging; capacity=96", "", 1, {"96"});
+        // Older ThinkPad kernels: the same limits without "control" in their names.
+        row("older stop limit 80", "status=Charging; capacity=50; charge_stop_threshold=80", "", 1, {"BAT0", "80"});
+        row("older stop limit 100, full", "status=Full; capacity=100; charge_stop_threshold=100", "", 0, {});
+        row("newer limit wins over older", "status=Charging; capacity=50; charge_stop_threshold=80; charge_control_end_threshold=100", "", 0, {});
+        row("waiting above the start limit", "status=Not charging; capacity=85; charge_control_start_threshold=75", "", 1, {"75", "85", "start limit"});
+        row("waiting above the older start limit", "status=Not charging; capacity=85; charge_start_threshold=75; charge_stop_threshold=100", "", 1, {"75", "start limit"});
+        row("below the start limit, still not charging", "status=Not charging; capacity=60; charge_start_threshold=75", "", 1, {"60", "charge limit or battery care"});
     }
     void blockersNameWhatStopsAFullCharge()
     {

@@ -20,6 +20,28 @@ std::unique_ptr<platform::IntervalTimer> FakePlatform::CreateTimer(int intervalM
     return std::make_unique<TimerHandle>(elapsedMs_, timers_.back());
 }
 
+QDateTime FakePlatform::Now()
+{
+    if (onClockRead)
+        onClockRead();
+    const qint64 wallMs = elapsedMs_ + wallShiftMs;
+    return start_.addMSecs(wallMs - (wallMs % 1000 + 1000) % 1000);
+}
+
+qint64 FakePlatform::SleptMs()
+{
+    if (onClockRead)
+        onClockRead();
+    return sleptMs;
+}
+
+qint64 FakePlatform::AwakeMs()
+{
+    if (onClockRead)
+        onClockRead();
+    return elapsedMs_ - sleptMs;
+}
+
 int FakePlatform::ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton)
 {
     Box box{text, style, title, platform::vbCancel, extraButton};

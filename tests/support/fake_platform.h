@@ -35,7 +35,8 @@ public:
     void Advance(qint64 milliseconds) { elapsedMs_ += milliseconds; }
     // The idle event loop for a while: ticks and actions as they fall due.
     void RunIdle(qint64 milliseconds);
-    // The machine sleeps: the wall clock moves on, nothing runs.
+    // The machine sleeps: the wall clock moves on, the awake clock does
+    // not, nothing runs.
     void SystemSleep(qint64 milliseconds) { elapsedMs_ += milliseconds, sleptMs += milliseconds; }
     // Script: an action runs inside the first pump at or after the time.
     void At(qint64 elapsedMs, std::function<void()> action) { actions_.emplace(elapsedMs, std::move(action)); }
@@ -46,6 +47,8 @@ public:
 
     qint64 pumpCostMs = 1;  // simulated cost of one pump, keeps busy loops moving
     std::function<void()> onPump;  // runs inside every pump, after ticks and actions
+    std::function<void()> onClockRead;  // runs inside every clock read, before it reads
+    qint64 wallShiftMs = 0;  // the wall clock set forward (or back, below 0) by the user
     std::optional<platform::CommandLine> panel = platform::CommandLine{QStringLiteral("power-panel"), {}};
     QStringList awakeReport{QStringLiteral("logind idle: taken")};
     // Records.
@@ -63,8 +66,9 @@ public:
     void Launch(const QString& program, const QStringList& arguments) override { launches.append({program, arguments}); }
     std::optional<platform::CommandLine> PowerOptionsPanel() override { return panel; }
     platform::BurnWorkers& Workers() override { return workers; }
-    QDateTime Now() override { return start_.addMSecs(elapsedMs_ - elapsedMs_ % 1000); }
-    qint64 SleptMs() override { return sleptMs; }
+    QDateTime Now() override;
+    qint64 SleptMs() override;
+    qint64 AwakeMs() override;
     void HoldAwake() override { awakeHeld = true, ++awakeHolds; }
     void ReleaseAwake() override { awakeHeld = false; }
     QStringList AwakeReport() override { return awakeReport; }
