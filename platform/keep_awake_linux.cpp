@@ -50,8 +50,8 @@ namespace {
 constexpr int kAnswerTimeoutMs = 2000;
 constexpr int kNoCallTimeout = std::numeric_limits<int>::max();  // libdbus: no timeout
 // A service that has just taken its name may not have its objects yet.
-constexpr int kRetryMs = 250;
-constexpr int kRetries = 4;
+constexpr int kRetryMs = 100;
+constexpr int kRetries = 20;
 // GNOME and portal inhibit flags: suspend | idle.
 constexpr uint kSuspendAndIdle = 4 | 8;
 const QString kAppId = QStringLiteral("io.github.dorvik.Dorvik");
@@ -88,6 +88,7 @@ struct Lock {
     quint64 generation = 0;
     bool pending = false;  // the current ask's answer is still on its way
     bool late = false;     // taken after the summary stopped waiting
+    bool kept = false;     // the service brought it back itself
     QString after;         // why it was asked again: "logind restarted"
     int restarts = 0;
     int retries = 0;
@@ -100,6 +101,8 @@ using LockPtr = std::shared_ptr<Lock>;
 
 QString Taken(const Lock& lock)
 {
+    if (lock.kept)
+        return QStringLiteral("kept through a restart of ") + lock.serviceLabel;
     QString text = QStringLiteral("taken");
     if (!lock.after.isEmpty())
         text += (lock.restarts > 0 ? QStringLiteral(" again after ") : QStringLiteral(" after ")) + lock.after;
@@ -136,6 +139,12 @@ bool IsError(const QDBusMessage& reply, std::initializer_list<const char*> names
 {
     return std::any_of(names.begin(), names.end(),
                        [&](const char* name) { return reply.errorName() == QLatin1String(name); });
+}
+
+bool NotReadyYet(const QDBusMessage& reply)
+{
+    return IsError(reply, {"org.freedesktop.DBus.Error.UnknownObject", "org.freedesktop.DBus.Error.UnknownMethod",
+                           "org.freedesktop.DBus.Error.UnknownInterface"});
 }
 
 void RecordFailure(Lock& lock, const QDBusMessage& reply)
@@ -315,10 +324,7 @@ struct KeepAwake::Impl {
         const bool late = lock->state == LockState::NoAnswer;
         if (!answered) {
             // The service's objects may not be there yet just after it started.
-            if (!lock->after.isEmpty() && lock->retries < kRetries
-                && IsError(reply, {"org.freedesktop.DBus.Error.UnknownObject",
-                                   "org.freedesktop.DBus.Error.UnknownMethod",
-                                   "org.freedesktop.DBus.Error.UnknownInterface"})) {
+            if (!lock->after.isEmpty() && lock->retries < kRetries && NotReadyYet(reply)) {
                 ++lock->retries;
                 QTimer::singleShot(kRetryMs, &context, [this, lock, generation] {
                     if (held && lock->generation == generation)
@@ -497,17 +503,28 @@ struct KeepAwake::Impl {
             return lock->state == LockState::Lost || lock->state == LockState::Absent;
         });
         const bool orphans = std::any_of(back.begin(), back.end(), [](const LockPtr& l) { return bool(l->orphan); });
-        if (!orphans)
-            return TakeAgain(back, {});
-        // logind brings back the inhibitors it kept across its restart: keep
-        // those rather than hold each twice.
+        if (orphans)
+            AskWhatLogindKept(back, 0);
+        else
+            TakeAgain(back, {});
+    }
+
+    // logind brings back the inhibitors it stored across its restart: keep
+    // those rather than hold each twice.
+    void AskWhatLogindKept(const std::vector<LockPtr>& back, int attempt)
+    {
         auto* watcher = new QDBusPendingCallWatcher(
             QDBusConnection::systemBus().asyncCall(LogindCall(QStringLiteral("ListInhibitors"), {}), kAnswerTimeoutMs),
             &context);
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &context,
-                         [this, back](QDBusPendingCallWatcher* finished) {
+                         [this, back, attempt](QDBusPendingCallWatcher* finished) {
                              finished->deleteLater();
-                             TakeAgain(back, OurInhibitors(finished->reply()));
+                             const QDBusMessage reply = finished->reply();
+                             if (held && attempt < kRetries && NotReadyYet(reply))
+                                 QTimer::singleShot(kRetryMs, &context,
+                                                    [this, back, attempt] { AskWhatLogindKept(back, attempt + 1); });
+                             else
+                                 TakeAgain(back, OurInhibitors(reply));
                          });
     }
 
@@ -537,14 +554,14 @@ struct KeepAwake::Impl {
             lock->after = lock->serviceLabel + (restarted ? QStringLiteral(" restarted") : QStringLiteral(" started"));
             lock->retries = 0;
             lock->late = false;
-            if (lock->orphan && kept.contains(lock->what)) {
+            lock->kept = lock->orphan && kept.contains(lock->what);
+            if (lock->kept) {
                 lock->giveBack = std::exchange(lock->orphan, {});
                 lock->state = LockState::Taken;
-                qCInfo(lcKeepAwake, "%s: kept through the restart of logind", qUtf8Printable(lock->label));
+                qCInfo(lcKeepAwake, "%s", qUtf8Printable(LineOf(*lock)));
                 continue;
             }
             lock->orphan = {};  // closes the old descriptor
-            qCInfo(lcKeepAwake, "%s: asked again after %s", qUtf8Printable(lock->label), qUtf8Printable(lock->after));
             Ask(lock);
         }
     }

@@ -40,6 +40,15 @@ REFUSE_LID = '''if args[0] == "handle-lid-switch":
 from dbusmock.templates.logind import Inhibit
 ret = Inhibit(self, *args)
 '''
+# logind back from a restart with the inhibitors it had stored, as systemd's does.
+RESTORING_LOGIND = '''from dbusmock.templates.logind import *
+from dbusmock.templates import logind
+
+
+def load(mock, parameters):
+    logind.load(mock, parameters)
+    mockobject.inhibitors = [tuple(inhibitor) for inhibitor in parameters['inhibitors']]
+'''
 # The portal answers with a request object, closed to give the lock back.
 PORTAL_INHIBIT = '''path = "/org/freedesktop/portal/desktop/request/1_1/t%d" % len(self.GetCalls())
 self.AddObject(path, "org.freedesktop.portal.Request", {}, [("Close", "", "", "")])
@@ -123,6 +132,8 @@ class KeepAwakeServices(dbusmock.DBusTestCase):
     def setUp(self):
         self.servers = []
         self.helpers = []
+        self.template_dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.template_dir.cleanup)
 
     def tearDown(self):
         for helper in self.helpers:
@@ -149,8 +160,16 @@ class KeepAwakeServices(dbusmock.DBusTestCase):
         mock.server = server
         return mock
 
-    def serve_logind(self, refuse_lid=False):
-        server, obj = self.spawn_server_template('logind', stdout=subprocess.DEVNULL)
+    def serve_logind(self, refuse_lid=False, restoring=None):
+        template, parameters = 'logind', None
+        if restoring:
+            template = os.path.join(self.template_dir.name, 'restoring_logind.py')
+            with open(template, 'w', encoding='utf-8') as source:
+                source.write(RESTORING_LOGIND)
+            parameters = {'inhibitors': dbus.Array([dbus.Struct((what, 'Dorvik', '', 'block', dbus.UInt32(0),
+                                                                 dbus.UInt32(restoring))) for what in LOCKS],
+                                                   signature='(ssssuu)')}
+        server, obj = self.spawn_server_template(template, parameters, stdout=subprocess.DEVNULL)
         self.servers.append((server, LOGIND[0], True))
         if refuse_lid:
             obj.AddMethod(LOGIND[2], 'Inhibit', 'ssss', 'h', REFUSE_LID, dbus_interface=dbusmock.MOCK_IFACE)
@@ -298,9 +317,15 @@ class KeepAwakeServices(dbusmock.DBusTestCase):
         self.assertEqual([report[1], report[3]], again)
         self.assertIn('dorvik.keepawake: ' + again[0], helper.log())
 
+        # One that brings our inhibitors back itself: kept, not held twice.
+        self.stop(next(server for server, name, _ in self.servers if name == LOGIND[0]))
+        _, logind = self.serve_logind(restoring=helper.process.pid)
+        kept = 'logind sleep: kept through a restart of logind'
+        self.assertEqual(helper.await_report(lambda report: report[1] == kept)[1], kept)
+        self.assert_blocks(logind, LOCKS)
+
         helper.command('release')
         helper.report()
-        self.assert_blocks(logind, [])
         self.assertTrue(wait_until(lambda: self.calls(session_manager, 'Uninhibit') == [[41]]))
 
     def test_portal_without_session_services(self):
