@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QVariantMap>
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <utility>
 #include <vector>
