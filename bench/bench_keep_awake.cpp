@@ -1,16 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of keeping the machine awake, against mocked services: run it with
 // `cmake --build build --target run_bench_keep_awake`. Prints the time from Hold to the last answer, the time
-// from Release until logind's list of inhibitors is empty, and the longest
-// the event loop went without a pass while the locks were being taken.
+// from Release until logind's list of inhibitors is empty, the longest
+// the event loop went without a pass while the locks were being taken, and
+// the time from a new logind taking its name (a restart) until it lists our
+// locks again.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "platform/keep_awake.h"
@@ -18,6 +23,7 @@
 namespace {
 
 constexpr int kRounds = 20;
+constexpr int kRestarts = 5;
 
 struct Round {
     double holdMs = 0;      // Hold until every answer is in
@@ -77,6 +83,36 @@ Round Measure()
     return round;
 }
 
+// A fresh logind mock takes over the name, as after a restart; returns the
+// milliseconds from its taking the name until it lists every lock, or -1.
+double MeasureRestart(platform::KeepAwake& awake, int locks, std::vector<std::unique_ptr<QProcess>>& mocks)
+{
+    QElapsedTimer timer;
+    QDBusServiceWatcher watcher(QStringLiteral("org.freedesktop.login1"), QDBusConnection::systemBus(),
+                                QDBusServiceWatcher::WatchForOwnerChange);
+    QObject::connect(&watcher, &QDBusServiceWatcher::serviceOwnerChanged,
+                     [&](const QString&, const QString&, const QString& newOwner) {
+                         if (!newOwner.isEmpty())
+                             timer.start();
+                     });
+    auto mock = std::make_unique<QProcess>();
+    mock->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    mock->setStandardOutputFile(QProcess::nullDevice());
+    mock->start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-m"), QStringLiteral("dbusmock"), QStringLiteral("--system"),
+                 QStringLiteral("--template"), QStringLiteral("logind")});
+    mocks.push_back(std::move(mock));
+    QElapsedTimer limit;
+    limit.start();
+    while (limit.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (timer.isValid() && LogindInhibitors() == locks)
+            return Ms(timer);
+    }
+    std::printf("no restart within 10 s: %s\n", qPrintable(awake.Report().join(QStringLiteral("; "))));
+    return -1;
+}
+
 void Print(const char* label, std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -110,5 +146,28 @@ int main(int argc, char* argv[])
     Print("release (logind holds nothing)", release);
     Print("take and release", total);
     Print("longest event loop stall while taking", stall);
+
+    // Each mock replaces the last on the bus, which then holds no name.
+    std::vector<std::unique_ptr<QProcess>> mocks;
+    std::vector<double> restarts;
+    {
+        QEventLoop loop;
+        platform::KeepAwake awake([&] { loop.quit(); });
+        awake.Hold();
+        if (!awake.Settled())
+            loop.exec();
+        const int locks = LogindInhibitors();
+        for (int i = 0; i < kRestarts; ++i)
+            if (const double ms = MeasureRestart(awake, locks, mocks); ms >= 0)
+                restarts.push_back(ms);
+    }
+    for (const auto& mock : mocks) {
+        mock->terminate();
+        mock->waitForFinished();
+    }
+    if (restarts.empty())
+        return 1;
+    std::printf("over %zu restarts of logind:\n", restarts.size());
+    Print("locks back after logind restarted", restarts);
     return 0;
 }

@@ -26,7 +26,8 @@ public:
     // as it arrives. Safe to call at any time, any number of times.
     void Release();
     // One line per lock: taken, refused (with the reason), not present, or
-    // waiting for an answer.
+    // waiting for an answer; lost or taken again when its service restarted
+    // during the hold. It follows the locks for as long as they are held.
     QStringList Report() const;
     // Whether every answer to the last Hold is in.
     bool Settled() const;

@@ -40,6 +40,15 @@ REFUSE_LID = '''if args[0] == "handle-lid-switch":
 from dbusmock.templates.logind import Inhibit
 ret = Inhibit(self, *args)
 '''
+# logind back from a restart with the inhibitors it had stored, as systemd's does.
+RESTORING_LOGIND = '''from dbusmock.templates.logind import *
+from dbusmock.templates import logind
+
+
+def load(mock, parameters):
+    logind.load(mock, parameters)
+    mockobject.inhibitors = [tuple(inhibitor) for inhibitor in parameters['inhibitors']]
+'''
 # The portal answers with a request object, closed to give the lock back.
 PORTAL_INHIBIT = '''path = "/org/freedesktop/portal/desktop/request/1_1/t%d" % len(self.GetCalls())
 self.AddObject(path, "org.freedesktop.portal.Request", {}, [("Close", "", "", "")])
@@ -87,9 +96,22 @@ class Helper:
         self.command('quit')
         return self.process.wait(timeout=10)
 
-    def summaries(self):
+    def log(self):
         self.stderr.seek(0)
-        return [line for line in self.stderr.read().splitlines() if line.startswith(SUMMARY)]
+        return self.stderr.read().splitlines()
+
+    def summaries(self):
+        return [line for line in self.log() if line.startswith(SUMMARY)]
+
+    def await_report(self, predicate, timeout=5.0):
+        '''Asks for reports until one satisfies predicate; returns it.'''
+        deadline = time.monotonic() + timeout
+        while True:
+            self.command('report')
+            report = self.report()
+            if predicate(report) or time.monotonic() > deadline:
+                return report
+            time.sleep(0.05)
 
     def close(self):
         if self.process.poll() is None:
@@ -110,15 +132,23 @@ class KeepAwakeServices(dbusmock.DBusTestCase):
     def setUp(self):
         self.servers = []
         self.helpers = []
+        self.template_dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.template_dir.cleanup)
 
     def tearDown(self):
         for helper in self.helpers:
             helper.close()
-        for server, name, system_bus in self.servers:
-            server.terminate()
-            server.wait()
-            bus = self.get_dbus(system_bus)
-            wait_until(lambda: not bus.name_has_owner(name))
+        for server, _, _ in list(self.servers):
+            self.stop(server)
+
+    def stop(self, server):
+        entry = next(entry for entry in self.servers if entry[0] is server)
+        self.servers.remove(entry)
+        _, name, system_bus = entry
+        server.terminate()
+        server.wait()
+        bus = self.get_dbus(system_bus)
+        wait_until(lambda: not bus.name_has_owner(name))
 
     def serve(self, service, system_bus=False):
         '''A bare mock for a service; returns the mock's own interface.'''
@@ -126,18 +156,30 @@ class KeepAwakeServices(dbusmock.DBusTestCase):
         server = self.spawn_server(name, path, interface, system_bus=system_bus, stdout=subprocess.DEVNULL)
         self.servers.append((server, name, system_bus))
         obj = self.get_dbus(system_bus).get_object(name, path)
-        return dbus.Interface(obj, dbusmock.MOCK_IFACE)
+        mock = dbus.Interface(obj, dbusmock.MOCK_IFACE)
+        mock.server = server
+        return mock
 
-    def serve_logind(self, refuse_lid=False):
-        server, obj = self.spawn_server_template('logind', stdout=subprocess.DEVNULL)
+    def serve_logind(self, refuse_lid=False, restoring=None):
+        template, parameters = 'logind', None
+        if restoring:
+            template = os.path.join(self.template_dir.name, 'restoring_logind.py')
+            with open(template, 'w', encoding='utf-8') as source:
+                source.write(RESTORING_LOGIND)
+            parameters = {'inhibitors': dbus.Array([dbus.Struct((what, 'Dorvik', '', 'block', dbus.UInt32(0),
+                                                                 dbus.UInt32(restoring))) for what in LOCKS],
+                                                   signature='(ssssuu)')}
+        server, obj = self.spawn_server_template(template, parameters, stdout=subprocess.DEVNULL)
         self.servers.append((server, LOGIND[0], True))
         if refuse_lid:
             obj.AddMethod(LOGIND[2], 'Inhibit', 'ssss', 'h', REFUSE_LID, dbus_interface=dbusmock.MOCK_IFACE)
         return server, obj
 
-    def serve_cookie_services(self, stalled=None):
+    def serve_cookie_services(self, stalled=None, only=None):
         mocks = {}
         for service, signature, release in COOKIE_SERVICES:
+            if only not in (None, service):
+                continue
             mock = self.serve(service)
             answer = 'import time; time.sleep(3); ' if service == stalled else ''
             mock.AddMethod('', 'Inhibit', signature, 'u', answer + 'ret = dbus.UInt32(41)')
@@ -164,8 +206,8 @@ class KeepAwakeServices(dbusmock.DBusTestCase):
     def calls(mock, method):
         return [list(args) for _, args in mock.GetMethodCalls(method)]
 
-    def assert_blocks(self, logind, locks):
-        self.assertTrue(wait_until(lambda: self.inhibitors(logind) == sorted((w, 'block') for w in locks)),
+    def assert_blocks(self, logind, locks, timeout=5.0):
+        self.assertTrue(wait_until(lambda: self.inhibitors(logind) == sorted((w, 'block') for w in locks), timeout),
                         self.inhibitors(logind))
 
     def test_every_service_present(self):
@@ -223,21 +265,68 @@ class KeepAwakeServices(dbusmock.DBusTestCase):
                 flags = int(next(line for line in info if line.startswith('flags:')).split()[1], 8)
             self.assertTrue(flags & os.O_CLOEXEC, target)
 
-    def test_refusals_and_silence(self):
+    def test_refusals_and_late_answers(self):
         _, logind = self.serve_logind(refuse_lid=True)
-        self.serve_cookie_services(stalled=SCREEN_SAVER)
+        session_manager = self.serve_cookie_services(stalled=SESSION_MANAGER)[SESSION_MANAGER]
         helper = self.start_helper()
         helper.command('report')
-        self.assertIn('screen saver: waiting for an answer', helper.report(timeout=1.5))
+        self.assertIn('GNOME session manager: waiting for an answer', helper.report(timeout=1.5))
 
         report = helper.report()
         self.assertEqual(report[:2], ['logind idle: taken', 'logind sleep: taken'])
         self.assertRegex(report[2], r'^logind handle-lid-switch: refused \(org\.freedesktop\.DBus\.Error\.'
                                     r'AccessDenied: Permission denied\)$')
-        self.assertIn('screen saver: no answer within 2 s', report)
+        self.assertIn('GNOME session manager: no answer within 2 s, still waiting', report)
         self.assertIn('desktop portal: not needed', report)
         self.assert_blocks(logind, ['idle', 'sleep'])
         self.assertIn('handle-lid-switch: refused', helper.summaries()[0])
+
+        # Released before the answer came: what it holds is given back at once.
+        helper.command('release')
+        helper.report()
+        self.assertTrue(wait_until(lambda: self.calls(session_manager, 'Uninhibit') == [[41]]))
+        # Still held when it comes: kept, and given back with the rest.
+        helper.command('hold')
+        helper.report()
+        late = 'GNOME session manager: taken, answered late'
+        self.assertIn(late, helper.await_report(lambda report: late in report))
+        helper.command('release')
+        helper.report()
+        self.assertTrue(wait_until(lambda: self.calls(session_manager, 'Uninhibit') == [[41], [41]]))
+
+    def test_services_restarting_mid_hold(self):
+        logind_server, _ = self.serve_logind()
+        session_manager = self.serve_cookie_services(only=SESSION_MANAGER)[SESSION_MANAGER]
+        helper = self.start_helper()
+        self.assertEqual(helper.report()[3], 'GNOME session manager: taken')
+        self.stop(logind_server)
+        self.stop(session_manager.server)
+        lost = ['logind sleep: lost when logind stopped; taken again when it is back',
+                'GNOME session manager: lost when GNOME session manager stopped; taken again when it is back']
+        report = helper.await_report(lambda report: report[1] == lost[0] and report[3] == lost[1])
+        self.assertEqual([report[1], report[3]], lost)
+
+        _, logind = self.serve_logind()
+        self.assert_blocks(logind, LOCKS, timeout=1.0)
+        # Asked the moment it has its name, before it has its methods: asked again.
+        session_manager = self.serve_cookie_services(only=SESSION_MANAGER)[SESSION_MANAGER]
+        self.assertTrue(wait_until(lambda: len(self.calls(session_manager, 'Inhibit')) == 1, timeout=1.5))
+        again = ['logind sleep: taken again after logind restarted',
+                 'GNOME session manager: taken again after GNOME session manager restarted']
+        report = helper.await_report(lambda report: [report[1], report[3]] == again)
+        self.assertEqual([report[1], report[3]], again)
+        self.assertIn('dorvik.keepawake: ' + again[0], helper.log())
+
+        # One that brings our inhibitors back itself: kept, not held twice.
+        self.stop(next(server for server, name, _ in self.servers if name == LOGIND[0]))
+        _, logind = self.serve_logind(restoring=helper.process.pid)
+        kept = 'logind sleep: kept through a restart of logind'
+        self.assertEqual(helper.await_report(lambda report: report[1] == kept)[1], kept)
+        self.assert_blocks(logind, LOCKS)
+
+        helper.command('release')
+        helper.report()
+        self.assertTrue(wait_until(lambda: self.calls(session_manager, 'Uninhibit') == [[41]]))
 
     def test_portal_without_session_services(self):
         _, logind = self.serve_logind()
@@ -254,6 +343,19 @@ class KeepAwakeServices(dbusmock.DBusTestCase):
         request = self.get_dbus().get_object(PORTAL[0], '/org/freedesktop/portal/desktop/request/1_1/t1')
         self.assertTrue(wait_until(lambda: len(request.GetMethodCalls('Close', dbus_interface=dbusmock.MOCK_IFACE))))
         self.assert_blocks(logind, [])
+
+        # A refusal that comes later, through the request's Response signal.
+        for response, words in [(1, 'cancelled by the user'), (2, 'refused or failed')]:
+            helper.command('hold')
+            self.assertEqual(helper.report()[-1], 'desktop portal: taken')
+            request = self.get_dbus().get_object(PORTAL[0], f'{PORTAL[1]}/request/1_1/t{response + 1}')
+            request.EmitSignal('org.freedesktop.portal.Request', 'Response', 'ua{sv}',
+                               [dbus.UInt32(response), dbus.Dictionary({}, signature='sv')],
+                               dbus_interface=dbusmock.MOCK_IFACE)
+            refused = f'desktop portal: refused (the portal answered {response}: {words})'
+            self.assertIn(refused, helper.await_report(lambda report, line=refused: line in report))
+            helper.command('release')
+            helper.report()
 
     def test_nothing_to_ask(self):
         nowhere = 'unix:path=/nonexistent/dorvik-bus'
