@@ -56,6 +56,7 @@ private:
     void StartRecord();
     void RecordSample();
     void RecordSample(const power::BatteryDetails& details);
+    void EndRecord(report::RunEnding ending);
 
     RunWindow& w_;
     platform::Platform& p_;
@@ -66,6 +67,7 @@ private:
     qint64 sleptAtStart_ = 0;
     std::unique_ptr<report::RunRecordWriter> record_;
     qint64 sampledAtSeconds_ = -1;
+    qint64 sleptAtBatterySample_ = 0;  // SleptMs at the last sample on battery
 };
 
 }  // namespace calibration
