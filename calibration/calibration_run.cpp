@@ -5,7 +5,6 @@
 #include <QStringList>
 
 #include "platform/date_text.h"
-#include "platform/run_liveness.h"
 #include "report/run_record.h"
 
 namespace calibration {
@@ -283,7 +282,7 @@ void CalibrationRun::StartRecord()
         .cycleCount = details.cycleCount,
         .fast = w_.FastDischarge(),
         .keptAwake = p_.AwakeReport(),
-        .bootId = platform::BootId(),
+        .bootId = p_.BootId(),
     };
     QString error;
     record_ = report::RunRecordWriter::Create(recordDirectory_, facts, &error);
