@@ -23,7 +23,8 @@ void frmMain::Command2_Click()
     const bool recorded = !runRecordDirectory_.isEmpty() && report::HasRunRecord(runRecordDirectory_);
     const QString showReport = recorded ? QStringLiteral("Show &Report\u2026") : QString();
     if (platform_.MsgBox(*result, platform::vbOKOnly, {}, showReport) == platform::kExtraButtonAnswer)
-        report::ShowRunReport(runRecordDirectory_, power_.Details(), this);
+        report::ShowRunReport(runRecordDirectory_, power_.Details(), this,
+                              calibration::ReadLoggedRun(ResultLogPath()).value_or(report::LoggedRun{}));
 }
 
 void frmMain::WriteResultLog(const QString& path, const QString& text)

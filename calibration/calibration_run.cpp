@@ -23,6 +23,9 @@ constexpr int kSlowPassMs = 1000;
 constexpr std::uint8_t kFullPercent = 100;
 constexpr qint64 kChargeWindowTicks = 1200;
 constexpr qint64 kLogIntervalTicks = 60;
+// The estimate of time asleep may creep by a tick without any sleep; no
+// standby is that short.
+constexpr qint64 kSleptAtLeastMs = 2000;
 
 const QString S1 = QStringLiteral("Please connect the AC Adaptor to begin the calibration run!");
 const QString S4 = QStringLiteral("Please REMOVE THE AC ADAPTER to begin the calibration...");
@@ -67,7 +70,12 @@ CalibrationRun::CalibrationRun(RunWindow& window, platform::Platform& platform, 
 {
 }
 
-CalibrationRun::~CalibrationRun() = default;
+// End unwinds the run through here: a record still open was ended by Exit,
+// a closed window or a fatal path.
+CalibrationRun::~CalibrationRun()
+{
+    EndRecord(report::RunEnding::Exited);
+}
 
 void CalibrationRun::Run()
 {
@@ -94,6 +102,10 @@ void CalibrationRun::Run()
     }
     UnplugWait();
     Discharge();
+    // Woken on mains after the last sample on battery: the machine slept
+    // (an empty battery's last resort), and the adaptor came with the wake.
+    const bool slept = p_.SleptMs() - sleptAtBatterySample_ >= kSleptAtLeastMs;
+    EndRecord(slept ? report::RunEnding::Standby : report::RunEnding::Replugged);
     p_.ReleaseAwake();
     p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
 }
@@ -300,6 +312,7 @@ void CalibrationRun::StartRecord()
         .cycleCount = details.cycleCount,
         .fast = w_.FastDischarge(),
         .keptAwake = p_.AwakeReport(),
+        .bootId = p_.BootId(),
     };
     QString error;
     record_ = report::RunRecordWriter::Create(recordDirectory_, facts, &error);
@@ -316,6 +329,8 @@ void CalibrationRun::RecordSample()
 void CalibrationRun::RecordSample(const power::BatteryDetails& details)
 {
     sampledAtSeconds_ = w_.Ticks();
+    if (status_.ACLineStatus != power::kAcOnline)
+        sleptAtBatterySample_ = p_.SleptMs();
     if (!record_)
         return;
     const report::RunSample sample{
@@ -336,6 +351,17 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
         qCWarning(lcCalibration, "the run record stops here: %s", qUtf8Printable(error));
         record_.reset();
     }
+}
+
+// Writes how the run ended and lets go of the record; once only.
+void CalibrationRun::EndRecord(report::RunEnding ending)
+{
+    if (!record_)
+        return;
+    QString error;
+    if (!record_->End(ending, p_.Now(), &error))
+        qCWarning(lcCalibration, "the run's ending is not recorded: %s", qUtf8Printable(error));
+    record_.reset();
 }
 
 }  // namespace calibration

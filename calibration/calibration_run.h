@@ -59,6 +59,7 @@ private:
     void RecordSample();
     void RecordSample(const power::BatteryDetails& details);
     void KeepMinute();
+    void EndRecord(report::RunEnding ending);
 
     RunWindow& w_;
     platform::Platform& p_;
@@ -70,6 +71,7 @@ private:
     std::unique_ptr<report::RunRecordWriter> record_;
     qint64 sampledAtSeconds_ = -1;
     DischargeWorkers workers_{p_.Workers()};
+    qint64 sleptAtBatterySample_ = 0;  // SleptMs at the last sample on battery
 };
 
 }  // namespace calibration

@@ -61,4 +61,17 @@ std::optional<QString> ReadViewResultReport(const QString& logPath)
     return ViewResultReport(QString::fromLocal8Bit(lines->at(0)), *started, *finished);
 }
 
+std::optional<report::LoggedRun> ReadLoggedRun(const QString& logPath)
+{
+    if (platform::LookUpOrdinaryFile(logPath) != platform::FileLookup::Found)
+        return std::nullopt;
+    const auto lines = platform::ReadFirstLines(logPath, kLogLines);
+    const auto started = lines ? DateFromLine(lines->at(1)) : std::nullopt;
+    if (!started)
+        return std::nullopt;
+    bool number = false;
+    const qint64 minutes = QString::fromLocal8Bit(lines->at(0)).toLongLong(&number);
+    return report::LoggedRun{*started, number ? std::optional<qint64>(minutes) : std::nullopt};
+}
+
 }  // namespace calibration

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "calibration/result_log_location.h"
+#include "report/report_window.h"
 
 namespace calibration {
 
@@ -25,5 +26,9 @@ QString ViewResultReport(const QString& minutesText, const QDateTime& started, c
 // the log cannot be read (View Result then shows kResultLogNotAccessible).
 // A missing log reports zero minutes between zero dates.
 std::optional<QString> ReadViewResultReport(const QString& logPath);
+
+// The run the log tells of, for the run report; nothing when the log is
+// missing or its start does not read.
+std::optional<report::LoggedRun> ReadLoggedRun(const QString& logPath);
 
 }  // namespace calibration

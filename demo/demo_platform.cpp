@@ -2,6 +2,7 @@
 #include "demo/demo_platform.h"
 
 #include <QTimer>
+#include <QUuid>
 #include <algorithm>
 
 #include "platform/date_text.h"
@@ -63,6 +64,12 @@ void DemoPlatform::Sleep(int milliseconds)
 std::unique_ptr<platform::IntervalTimer> DemoPlatform::CreateTimer(int intervalMs, std::function<void()> onTick)
 {
     return std::make_unique<ScaledTimer>(clock_, intervalMs, std::move(onTick));
+}
+
+QString DemoPlatform::BootId()
+{
+    static const QString boot = QStringLiteral("demo-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return boot;
 }
 
 }  // namespace demo

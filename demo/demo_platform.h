@@ -20,6 +20,9 @@ public:
     qint64 AwakeMs() override;
     void Sleep(int milliseconds) override;
     std::unique_ptr<platform::IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
+    // Each start of the demo is a boot of its simulated machine, so that a
+    // run it switched off reads as switched off.
+    QString BootId() override;
 
 private:
     ScaledClock& clock_;

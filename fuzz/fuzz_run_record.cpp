@@ -26,7 +26,7 @@ QByteArray Written(const report::RunRecord& record)
     QByteArray bytes = report::RecordText(record.facts);
     for (const report::RunSample& sample : record.samples)
         bytes += report::SampleLine(sample);
-    return bytes;
+    return bytes + report::EndLine(record.ending, record.facts.start);
 }
 
 void CheckRecord(const report::RunRecord& record, const QByteArray& input)
@@ -43,6 +43,10 @@ void CheckRecord(const report::RunRecord& record, const QByteArray& input)
               && (!energy || std::isfinite(*energy))
               && report::Resampled(report::PercentCurve(record.samples), 10).size() <= 10,
           "figures are finite and resampling keeps its bound");
+    const bool orderly = !report::EndLine(record.ending, record.facts.start).isEmpty();
+    Check(record.endLine ? orderly || record.ending == report::RunEnding::NotRecorded
+                         : record.ending != report::RunEnding::Running && !orderly,
+          "an end line gives an orderly ending or none; a lone file is not held, nor ended in order");
     const auto reread = report::ParseRunRecord(Written(record)).record;
     Check(reread && Written(*reread) == Written(record), "a record written from a read record reads back the same");
 }

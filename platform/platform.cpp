@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/platform.h"
 
+#include "platform/run_liveness.h"
+
 namespace platform {
 
 QString UntrappedError::ReportText() const
@@ -49,6 +51,11 @@ void Platform::ThrowIfEnded() const
 {
     if (ended_)
         throw EndRequested{};
+}
+
+QString Platform::BootId()
+{
+    return platform::BootId();
 }
 
 }  // namespace platform

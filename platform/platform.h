@@ -110,6 +110,9 @@ public:
     // What HoldAwake took and what was refused, with the reason, one line
     // each; a lock still waiting for its answer says so.
     virtual QStringList AwakeReport() = 0;
+    // Names this boot of the machine, kept in a run's record (see BootId in
+    // platform/run_liveness.h).
+    virtual QString BootId();
 
     // Ends the application at once: no further handler code runs.
     [[noreturn]] void End();

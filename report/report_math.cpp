@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/date_text.h"
+
 namespace report {
 namespace {
 
@@ -93,9 +95,19 @@ double RunMinutes(const QList<RunSample>& samples)
     return samples.isEmpty() ? 0.0 : Minutes(samples.last());
 }
 
+qint64 LoggedMinutes(const QDateTime& start, qint64 awakeSeconds)
+{
+    return platform::MinutesBetween(start, start.addSecs(awakeSeconds));
+}
+
+qint64 LoggedMinutes(const RunRecord& run)
+{
+    return run.samples.isEmpty() ? 0 : LoggedMinutes(run.facts.start, run.samples.last().awakeSeconds);
+}
+
 RunSummary Summarise(const RunRecord& run)
 {
-    return {run.facts.start, RunMinutes(run.samples), GaugeAtEnd(run.samples), HealthPercent(run.facts)};
+    return {run.facts.start, double(LoggedMinutes(run)), GaugeAtEnd(run.samples), HealthPercent(run.facts)};
 }
 
 }  // namespace report

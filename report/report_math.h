@@ -41,6 +41,12 @@ std::optional<int> GaugeAtEnd(const QList<RunSample>& samples);
 // Awake minutes from the discharge's start to the last sample.
 double RunMinutes(const QList<RunSample>& samples);
 
+// How long a run lasted in whole minutes, by the result log's rule: the
+// minute boundaries crossed from its start to the end of its awake time.
+qint64 LoggedMinutes(const QDateTime& start, qint64 awakeSeconds);
+// The same for a record, to its last sample.
+qint64 LoggedMinutes(const RunRecord& run);
+
 // One row of the list of runs.
 struct RunSummary {
     QDateTime start;

@@ -13,6 +13,7 @@
 #include <QValueAxis>
 
 #include "report/report_math.h"
+#include "report/run_ending.h"
 
 namespace report {
 namespace {
@@ -109,9 +110,9 @@ QLabel* Value(const QString& text, const QString& name = QString())
     return label;
 }
 
-QString DurationText(const RunRecord& run)
+QString DurationText(const RunRecord& run, qint64 loggedMinutes)
 {
-    const QString minutes = Number(RunMinutes(run.samples), 0) + QStringLiteral(" min awake");
+    const QString minutes = QString::number(loggedMinutes) + QStringLiteral(" min awake");
     if (run.samples.isEmpty())
         return minutes + QStringLiteral(", no sample recorded");
     return minutes + QStringLiteral(", from %1 to %2").arg(WhenText(run.facts.start), WhenText(run.samples.last().time));
@@ -132,13 +133,23 @@ QString CapacityAtStartText(const RunFacts& facts)
         .arg(Wh(facts.fullWh), Wh(facts.designWh), Percent(HealthPercent(facts)));
 }
 
-QFormLayout* Summary(const RunRecord& run, const power::BatteryDetails& now)
+// The last percent is the gauge's error only when the battery ran out.
+QString LastPercentText(const QList<RunSample>& samples)
+{
+    const auto gauge = GaugeAtEnd(samples);
+    return gauge ? QString::number(*gauge) + QStringLiteral(" % at the last sample") : kUnknown;
+}
+
+QFormLayout* Summary(const RunRecord& run, qint64 minutes, const power::BatteryDetails& now)
 {
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Battery:"), Value(run.facts.batteryModels.isEmpty() ? kUnknown : run.facts.batteryModels));
-    form->addRow(QStringLiteral("Run lasted:"), Value(DurationText(run)));
+    form->addRow(QStringLiteral("Run lasted:"), Value(DurationText(run, minutes), QStringLiteral("duration")));
     form->addRow(QStringLiteral("Mode:"), Value(run.facts.fast ? QStringLiteral("fast") : QStringLiteral("slow")));
-    form->addRow(QStringLiteral("Gauge at the end:"), Value(GaugeAtEndText(run.samples), QStringLiteral("gaugeAtEnd")));
+    if (RanOut(run.ending))
+        form->addRow(QStringLiteral("Gauge at the end:"), Value(GaugeAtEndText(run.samples), QStringLiteral("gaugeAtEnd")));
+    else
+        form->addRow(QStringLiteral("Last percent:"), Value(LastPercentText(run.samples), QStringLiteral("gaugeAtEnd")));
     form->addRow(QStringLiteral("Energy delivered:"), Value(Wh(EnergyDeliveredWh(run.samples))));
     form->addRow(QStringLiteral("Full capacity at the start:"), Value(CapacityAtStartText(run.facts)));
     form->addRow(QStringLiteral("Full capacity now:"), Value(Wh(now.energyFullWh)));
@@ -147,7 +158,8 @@ QFormLayout* Summary(const RunRecord& run, const power::BatteryDetails& now)
     return form;
 }
 
-QTreeWidget* RunList(const QList<RunRecord>& runs)
+// `logged` is the run the result log tells of, or -1, shown with the log's minutes.
+QTreeWidget* RunList(const QList<RunRecord>& runs, qsizetype logged, qint64 loggedMinutes)
 {
     auto* list = new QTreeWidget;
     list->setObjectName(QStringLiteral("runs"));
@@ -156,7 +168,9 @@ QTreeWidget* RunList(const QList<RunRecord>& runs)
                            QStringLiteral("Health")});
     // Newest first, where the eye looks for the last run.
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-        const RunSummary summary = Summarise(*run);
+        RunSummary summary = Summarise(*run);
+        if (runs.size() - 1 - (run - runs.rbegin()) == logged)
+            summary.minutes = double(loggedMinutes);
         const auto gauge = summary.gaugeAtEnd ? std::optional<double>(*summary.gaugeAtEnd) : std::nullopt;
         auto* row = new QTreeWidgetItem(list, {WhenText(summary.start), Number(summary.minutes, 0), Percent(gauge),
                                                Percent(summary.healthPercent)});
@@ -182,20 +196,48 @@ QString NewerText(int count)
                       : QStringLiteral("%1 records were written by a newer Dorvik and are not shown.").arg(count);
 }
 
+// The run that started in the second the log's run did, or -1.
+qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const QDateTime& start)
+{
+    if (!start.isValid())
+        return -1;
+    for (qsizetype i = runs.size() - 1; i >= 0; --i) {
+        if (runs[i].facts.start.toSecsSinceEpoch() == start.toSecsSinceEpoch())
+            return i;
+    }
+    return -1;
+}
+
+QString NotLoggedText(const LoggedRun& log)
+{
+    const QString newest = QStringLiteral("This is the newest run recorded, not the run in the result log");
+    if (log.start.isValid() && log.start.date().year() > 1900)
+        return newest + QStringLiteral(" (started %1), which left no readable record.").arg(WhenText(log.start));
+    return newest + QLatin1Char('.');
+}
+
 }  // namespace
 
-QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent)
+QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent,
+                        const std::optional<LoggedRun>& log)
 {
     if (records.runs.isEmpty())
         return nullptr;
-    const RunRecord& latest = records.runs.last();
+    const qsizetype logged = log ? LoggedRunIndex(records.runs, log->start) : -1;
+    const RunRecord& shown = logged >= 0 ? records.runs[logged] : records.runs.last();
+    const qint64 minutes = logged >= 0 && log->minutes ? *log->minutes : LoggedMinutes(shown);
     auto* window = new QWidget(parent, Qt::Window);
     window->setWindowTitle(QStringLiteral("Dorvik Run Report"));
     auto* layout = new QVBoxLayout(window);
-    layout->addWidget(Chart(latest.samples), 1);
-    layout->addLayout(Summary(latest, now));
+    auto* ending = Value(EndingText(shown.ending), QStringLiteral("ending"));
+    ending->setStyleSheet(QStringLiteral("font-weight: bold"));
+    layout->addWidget(ending);
+    if (log && logged < 0)
+        layout->addWidget(Value(NotLoggedText(*log), QStringLiteral("notTheLoggedRun")));
+    layout->addWidget(Chart(shown.samples), 1);
+    layout->addLayout(Summary(shown, minutes, now));
     layout->addWidget(new QLabel(QStringLiteral("Runs kept, newest first:")));
-    layout->addWidget(RunList(records.runs));
+    layout->addWidget(RunList(records.runs, logged, minutes));
     if (records.unreadable > 0)
         layout->addWidget(Value(UnreadableText(records.unreadable), QStringLiteral("unreadable")));
     if (records.newer > 0)
@@ -203,9 +245,10 @@ QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& 
     return window;
 }
 
-QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent)
+QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent,
+                       const std::optional<LoggedRun>& log)
 {
-    QWidget* window = BuildRunReport(ReadRunRecords(directory), now, parent);
+    QWidget* window = BuildRunReport(ReadRunRecords(directory), now, parent, log);
     if (!window)
         return nullptr;
     window->setAttribute(Qt::WA_DeleteOnClose);

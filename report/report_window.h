@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QWidget>
 
@@ -9,14 +10,25 @@
 
 namespace report {
 
-// The "Dorvik Run Report" window on the latest of the records, with the
-// earlier runs listed; `now` gives the full capacity the battery reports
-// today. A top-level window of its own (also with a parent), not yet shown.
-// Nothing when there is no run.
-QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent = nullptr);
+// The run the result log tells of: its start (line 2) and its minutes (line
+// 1, when that is a number).
+struct LoggedRun {
+    QDateTime start;
+    std::optional<qint64> minutes;
+};
+
+// The "Dorvik Run Report" window on one of the records, with the runs listed;
+// `now` gives the full capacity the battery reports today. It shows the run
+// that started when the log's run did, with the log's minutes; without such
+// a run, or without a log, the latest, and with a log a line saying that it
+// is not the log's. A top-level window of its own (also with a parent), not
+// yet shown. Nothing when there is no run.
+QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent = nullptr,
+                        const std::optional<LoggedRun>& log = std::nullopt);
 
 // Reads the records in the folder and shows their report, non-modal, deleted
 // when closed. Nothing, and nothing shown, when the folder holds no run.
-QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent = nullptr);
+QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent = nullptr,
+                       const std::optional<LoggedRun>& log = std::nullopt);
 
 }  // namespace report

@@ -9,6 +9,7 @@
 
 #include "platform/appending_file.h"
 #include "platform/text_file.h"
+#include "report/run_ending.h"
 
 namespace report {
 namespace {
@@ -36,6 +37,21 @@ constexpr double kQuantityLimit = 1e6;
 constexpr qint64 kAwakeLimit = qint64(1) << 40;
 
 const QString kNameFilter = QStringLiteral("run-*.csv");
+
+// The reasons an end line gives; any other reads as not recorded.
+const QByteArray kEndLine = QByteArrayLiteral("end,");
+const std::pair<RunEnding, QLatin1String> kEndReasons[] = {{RunEnding::Replugged, QLatin1String("replugged")},
+                                                           {RunEnding::Exited, QLatin1String("exited")},
+                                                           {RunEnding::Standby, QLatin1String("standby")}};
+
+RunEnding EndingOfReason(const QString& reason)
+{
+    for (const auto& [ending, name] : kEndReasons) {
+        if (reason == name)
+            return ending;
+    }
+    return RunEnding::NotRecorded;
+}
 
 // ---- writing -------------------------------------------------------------
 
@@ -233,6 +249,8 @@ bool ApplyFact(const QStringList& fields, RunFacts& facts)
         facts.batteryModels = value;
     else if (key == QLatin1String("kept_awake"))
         facts.keptAwake.append(value);
+    else if (key == QLatin1String("boot_id"))
+        facts.bootId = value;
     else if (key == QLatin1String("mode")) {
         const auto fast = Mode(value);
         facts.fast = fast.value_or(true);
@@ -364,6 +382,8 @@ QByteArray RecordText(const RunFacts& facts)
     text += Line({QStringLiteral("mode"), ModeField(facts.fast)});
     for (const QString& line : facts.keptAwake)
         text += Line({QStringLiteral("kept_awake"), CsvField(line)});
+    if (!facts.bootId.isEmpty())
+        text += Line({QStringLiteral("boot_id"), CsvField(facts.bootId)});
     return text + kHeader + '\n';
 }
 
@@ -373,6 +393,15 @@ QByteArray SampleLine(const RunSample& sample)
                  QString::number(sample.percent), CsvField(sample.batteryStatus), ModeField(sample.fast),
                  NumberField(sample.energyWh), NumberField(sample.fullWh), NumberField(sample.designWh),
                  NumberField(sample.powerW), NumberField(sample.voltageV)});
+}
+
+QByteArray EndLine(RunEnding ending, const QDateTime& time)
+{
+    for (const auto& [known, name] : kEndReasons) {
+        if (known == ending)
+            return Line({QStringLiteral("end"), name, TimeField(time)});
+    }
+    return {};
 }
 
 ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
@@ -399,6 +428,11 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
         if (lines[i].size() > kRecordLineLimit)
             continue;
         const auto fields = CsvFields(QString::fromUtf8(lines[i]));
+        if (fields && lines[i].startsWith(kEndLine) && !record.endLine) {
+            record.endLine = true;
+            record.ending = EndingOfReason(fields->at(1));
+            continue;
+        }
         if (const auto sample = fields ? Sample(*fields, *columns, record.facts.fast) : std::nullopt)
             record.samples.append(*sample);
     }
@@ -427,6 +461,17 @@ bool RunRecordWriter::Append(const RunSample& sample, QString* error)
     return platform::AppendDurably(path_, SampleLine(sample), error);
 }
 
+bool RunRecordWriter::End(RunEnding ending, const QDateTime& time, QString* error)
+{
+    const QByteArray line = EndLine(ending, time);
+    if (line.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("Only an orderly ending is written.");
+        return false;
+    }
+    return platform::AppendDurably(path_, line, error);
+}
+
 RunRecords ReadRunRecords(const QString& directory)
 {
     RunRecords records;
@@ -440,6 +485,8 @@ RunRecords ReadRunRecords(const QString& directory)
             continue;
         }
         parsed.record->path = path;
+        if (!parsed.record->endLine)
+            parsed.record->ending = UnendedRunEnding(path, parsed.record->facts);
         records.runs.append(std::move(*parsed.record));
     }
     std::stable_sort(records.runs.begin(), records.runs.end(),
@@ -450,9 +497,11 @@ RunRecords ReadRunRecords(const QString& directory)
 bool HasRunRecord(const QString& directory)
 {
     const QDir dir(directory);
-    for (const QString& name : RecordFiles(directory)) {
-        const auto lines = platform::ReadFirstLines(dir.filePath(name), 1, kRecordLineLimit);
-        if (lines && lines->first() == kMarker)
+    const QStringList names = RecordFiles(directory);
+    // Newest first: the latest run's record is the one most likely there.
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+        const auto bytes = ReadBounded(dir.filePath(*name));
+        if (bytes && ParseRunRecord(*bytes).record)
             return true;
     }
     return false;

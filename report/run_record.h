@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "platform/run_liveness.h"
+
 namespace report {
 
 // Every member of these has an initializer, so that designated initializers
@@ -22,6 +24,7 @@ struct RunFacts {
     std::optional<int> cycleCount{};
     bool fast = true;
     QStringList keptAwake{};  // one line per thing kept awake
+    QString bootId{};         // platform::BootId() when the run started; empty in format 1
 };
 
 // One look at the battery during the discharge. Percent and AC state use the
@@ -40,6 +43,8 @@ struct RunSample {
     std::optional<double> voltageV{};
 };
 
+enum class RunEnding;  // below
+
 // Runs kept in a record folder; creating one deletes the oldest beyond these.
 inline constexpr int kKeptRuns = 20;
 
@@ -53,11 +58,15 @@ public:
                                                    QString* error = nullptr);
     // False, with the reason in `error`, when the sample could not be written.
     bool Append(const RunSample& sample, QString* error = nullptr);
+    // Writes the end line of an orderly ending (Replugged, Exited, Standby)
+    // like a sample; false for any other ending.
+    bool End(RunEnding ending, const QDateTime& time, QString* error = nullptr);
     QString Path() const { return path_; }
 
 private:
-    explicit RunRecordWriter(QString path) : path_(std::move(path)) {}
+    explicit RunRecordWriter(QString path) : path_(std::move(path)), hold_(path_) {}
     QString path_;
+    platform::FileHold hold_;  // tells readers that the run is live
 };
 
 // How a run ended. Records of the first format, and end lines with a reason
@@ -83,6 +92,7 @@ struct RunRecord {
     RunFacts facts;
     QList<RunSample> samples;
     RunEnding ending = RunEnding::NotRecorded;
+    bool endLine = false;  // the record has an end line, of a known reason or not
 };
 
 struct RunRecords {
@@ -106,14 +116,19 @@ inline constexpr qsizetype kRecordLineLimit = 4 * 1024;
 // columns this version does not know are ignored, as are unknown facts. So
 // adding a column or a fact keeps major 1; only a change that older readers
 // would misread raises it, and such records count as newer, not unreadable.
+// An orderly ending adds a line "end,<reason>,<time>" after the samples; the
+// fact boot_id names the boot the run started in, which tells a run the
+// machine took down from one that was killed.
 RunRecords ReadRunRecords(const QString& directory);
 
-// Whether the folder holds at least one file that starts like a record.
+// Whether the folder holds at least one record that reads.
 bool HasRunRecord(const QString& directory);
 
 // The lines a record file holds, and its reading (exposed for the fuzzer).
 QByteArray RecordText(const RunFacts& facts);
 QByteArray SampleLine(const RunSample& sample);
+// "end,<reason>,<time>"; empty for an ending that no run writes.
+QByteArray EndLine(RunEnding ending, const QDateTime& time);
 struct ParsedRunRecord {
     std::optional<RunRecord> record{};  // nothing when the bytes do not read as a record
     bool newer = false;                 // nothing because a newer Dorvik wrote them in a later format

@@ -8,7 +8,10 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <QLabel>
+
 #include "platform/date_text.h"
+#include "platform/run_liveness.h"
 #include "report/run_record.h"
 #include "support/scripted_power.h"
 #include "support/window_fixture.h"
@@ -540,6 +543,74 @@ private slots:
         QCOMPARE(r.texts.size(), textsAtEnd);
         QCOMPARE(r.Log(), logAtEnd);
         QVERIFY(r.platform.ElapsedMs() < 67 * 1000);
+    }
+
+    void recordTellsHowTheRunEnded_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::addColumn<report::RunEnding>("ending");
+        QTest::newRow("adaptor back") << 0 << report::RunEnding::Replugged;
+        QTest::newRow("slept, woke on mains") << 1 << report::RunEnding::Standby;
+        QTest::newRow("slept, woke on battery, adaptor back later") << 2 << report::RunEnding::Replugged;
+        QTest::newRow("Exit") << 3 << report::RunEnding::Exited;
+        QTest::newRow("window closed") << 4 << report::RunEnding::Exited;
+    }
+
+    void recordTellsHowTheRunEnded()
+    {
+        QFETCH(int, way);
+        QFETCH(report::RunEnding, ending);
+        Run r;
+        r.ReadyOnMains(vbYes, true);
+        r.platform.pumpCostMs = 1000;
+        const QString runs = QFileInfo(r.f.LogPath()).path() + QStringLiteral("/runs");
+        report::RunEnding whileLive{};
+        r.platform.At(5 * kMinute, [&] {
+            whileLive = report::ReadRunRecords(runs).runs.value(0).ending;
+            if (way == 1 || way == 2)
+                r.platform.SystemSleep(60 * kMinute);
+            r.battery.status.ACLineStatus = way == 1 ? 1 : 0;
+            if (way == 3)
+                r.form.cmdExit->click();
+            if (way == 4)
+                r.form.close();
+        });
+        r.platform.At(way == 0 ? 6 * kMinute : 70 * kMinute, [&] { r.battery.status.ACLineStatus = 1; });
+        r.Click();
+        QCOMPARE(whileLive, report::RunEnding::Running);
+        const report::RunRecord record = report::ReadRunRecords(runs).runs.value(0);
+        QCOMPARE(record.ending, ending);
+        QCOMPARE(record.facts.bootId, platform::BootId());
+    }
+
+    // Show Report opens on the run View Result told of, with its minutes,
+    // though a newer record exists; without that run's record, on the newest.
+    void showReportOpensTheLoggedRunWithItsMinutes()
+    {
+        Run r;
+        r.ReadyOnMains(vbYes, true);
+        r.platform.pumpCostMs = 1000;
+        r.platform.At(20 * kMinute + 30 * 1000, [&] { r.battery.status.ACLineStatus = 1; });
+        r.Click();
+        const QString runs = QFileInfo(r.f.LogPath()).path() + QStringLiteral("/runs");
+        const QString logged = report::ReadRunRecords(runs).runs.value(0).path;
+        QVERIFY(report::RunRecordWriter::Create(runs, {.start = r.platform.Now().addSecs(3600)}));
+        for (const bool kept : {true, false}) {
+            if (!kept)
+                QVERIFY(QFile::remove(logged));
+            r.platform.Answer(platform::kExtraButtonAnswer);
+            r.form.Command2->click();
+            QVERIFY(r.platform.boxes.last().text.contains(QStringLiteral(" lasted for ") + r.Log()[0] + QStringLiteral(" minutes")));
+            QWidget* report = nullptr;
+            for (QWidget* child : r.form.findChildren<QWidget*>()) {
+                if (child->windowTitle() == QStringLiteral("Dorvik Run Report"))
+                    report = child;
+            }
+            QVERIFY(report);
+            QCOMPARE(report->findChild<QLabel*>(QStringLiteral("duration"))->text().startsWith(r.Log()[0] + " min"), kept);
+            QCOMPARE(report->findChild<QLabel*>(QStringLiteral("notTheLoggedRun")) == nullptr, kept);
+            delete report;
+        }
     }
 
     void unwritableLogIsReportedAndEnds()

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QFile>
 #include <QLabel>
+#include <QLayout>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <ctime>
 #include <memory>
 
+#include "platform/run_liveness.h"
 #include "report/report_math.h"
 #include "report/report_window.h"
 #include "report/run_record.h"
@@ -106,7 +109,9 @@ private slots:
             QFile file(directory.filePath(QString::fromLatin1(name)));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         }
+        QVERIFY(!HasRunRecord(directory.path()));  // files that start like records are not enough
         WriteRun(directory.path(), HandMadeRun(), kStart.addDays(1));
+        QVERIFY(HasRunRecord(directory.path()));
         const RunRecords records = ReadRunRecords(directory.path());
         QCOMPARE(records.runs.size(), 1);
         QCOMPARE(records.unreadable, 4);
@@ -164,6 +169,74 @@ private slots:
             const QList<QPointF> resampled = Resampled(curve, maxPoints);
             QCOMPARE(resampled.size(), kept);
             QVERIFY(resampled.first() == curve.first() && resampled.last() == curve.last());
+        }
+    }
+
+    // The ending from the end line, or from the writer's hold and the boot;
+    // the report's first line names it, and only a run that ran out calls
+    // the last percent the gauge's error.
+    void tellsHowEachRunEnded()
+    {
+        const QString thisBoot = platform::BootId();
+        QVERIFY(!thisBoot.isEmpty());
+        const struct {
+            QString bootId;
+            QByteArray endLine;
+            bool live;
+            RunEnding ending;
+            QString words;
+        } cases[] = {
+            {thisBoot, EndLine(RunEnding::Replugged, kStart), false, RunEnding::Replugged,
+             QStringLiteral("ended when the adaptor was reconnected")},
+            {thisBoot, "end,melted,2026-12-06T12:00:00+01:00\n", false, RunEnding::NotRecorded,
+             QStringLiteral("ending not recorded")},
+            {thisBoot, {}, false, RunEnding::Killed, QStringLiteral("stopped without a word: Dorvik was killed or crashed")},
+            {QStringLiteral("another boot"), {}, false, RunEnding::SwitchedOff,
+             QStringLiteral("ran until the machine switched off")},
+            {thisBoot, {}, true, RunEnding::Running, QStringLiteral("still running")},
+            {{}, {}, false, RunEnding::NotRecorded, QStringLiteral("ending not recorded")},  // as format 1
+        };
+        for (const auto& c : cases) {
+            QTemporaryDir directory;
+            RunFacts facts = Facts();
+            facts.bootId = c.bootId;
+            auto writer = RunRecordWriter::Create(directory.path(), facts);
+            for (const RunSample& sample : HandMadeRun())
+                writer->Append(sample);
+            QFile file(writer->Path());
+            QVERIFY(file.open(QIODevice::Append) && file.write(c.endLine) == c.endLine.size());
+            file.close();
+            if (!c.live)
+                writer.reset();
+            const RunRecords records = ReadRunRecords(directory.path());
+            QCOMPARE(records.runs.value(0).ending, c.ending);
+            std::unique_ptr<QWidget> window(BuildRunReport(records, {}));
+            QCOMPARE(qobject_cast<QLabel*>(window->layout()->itemAt(0)->widget())->text(), c.words);
+            const QString gauge = window->findChild<QLabel*>(QStringLiteral("gaugeAtEnd"))->text();
+            QCOMPARE(gauge.contains(QStringLiteral("the gauge's error")), c.ending == RunEnding::SwitchedOff);
+        }
+    }
+
+    // The run the log tells of, with the log's minutes or else by the log's
+    // rule; without it the newest, saying so.
+    void opensOnTheLoggedRun()
+    {
+        QTemporaryDir directory;
+        QList<RunSample> logged = HandMadeRun();
+        logged.last().awakeSeconds = 7150;  // 10:00:50 to 12:00:00: 120 minutes by the log, 119.2 awake
+        WriteRun(directory.path(), logged, kStart.addSecs(50));
+        WriteRun(directory.path(), HandMadeRun(), kStart.addDays(1));
+        const RunRecords records = ReadRunRecords(directory.path());
+        for (const auto& [log, minutes, shownStart] :
+             {std::tuple{LoggedRun{kStart.addSecs(50), 37}, "37 min", kStart.addSecs(50)},
+              {LoggedRun{kStart.addSecs(50), std::nullopt}, "120 min", kStart.addSecs(50)},
+              {LoggedRun{kStart.addDays(2), 37}, "120 min", kStart.addDays(1)}}) {
+            std::unique_ptr<QWidget> window(BuildRunReport(records, {}, nullptr, log));
+            const QString duration = window->findChild<QLabel*>(QStringLiteral("duration"))->text();
+            QVERIFY2(duration.startsWith(QLatin1String(minutes)), qPrintable(duration));
+            QVERIFY(duration.contains(QLocale().toString(shownStart, QLocale::ShortFormat)));
+            QCOMPARE(window->findChild<QLabel*>(QStringLiteral("notTheLoggedRun")) != nullptr,
+                     shownStart != log.start);
         }
     }
 

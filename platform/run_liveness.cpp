@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/run_liveness.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <cstdlib>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace platform {
+namespace {
+
+#ifdef Q_OS_WIN
+// Windows byte-range locks are mandatory: the hold takes one byte far past
+// any end a record reaches, so that appends through other handles go on.
+constexpr DWORD kHeldOffsetHigh = 0x40000000;
+
+HANDLE OpenShared(const QString& path)
+{
+    return CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool LockHeldByte(HANDLE file, DWORD flags)
+{
+    OVERLAPPED at{};
+    at.OffsetHigh = kHeldOffsetHigh;
+    return LockFileEx(file, flags | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+
+void UnlockHeldByte(HANDLE file)
+{
+    OVERLAPPED at{};
+    at.OffsetHigh = kHeldOffsetHigh;
+    UnlockFileEx(file, 0, 1, 0, &at);
+}
+#else
+// flock locks belong to the open file description, so a second open in
+// the same process conflicts with the first as another process would.
+int FlockRetrying(int fd, int operation)
+{
+    int result;
+    do
+        result = ::flock(fd, operation);
+    while (result != 0 && errno == EINTR);
+    return result;
+}
+#endif
+
+}  // namespace
+
+FileHold::FileHold(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const HANDLE file = OpenShared(path);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    if (!LockHeldByte(file, LOCKFILE_EXCLUSIVE_LOCK)) {
+        CloseHandle(file);
+        return;
+    }
+    handle_ = reinterpret_cast<long long>(file);
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (FlockRetrying(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return;
+    }
+    handle_ = fd;
+#endif
+}
+
+FileHold::~FileHold()
+{
+    if (handle_ == kNone)
+        return;
+#ifdef Q_OS_WIN
+    UnlockHeldByte(reinterpret_cast<HANDLE>(handle_));
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+#else
+    ::close(int(handle_));  // drops the lock with the description
+#endif
+}
+
+bool IsHeld(const QString& path)
+{
+#ifdef Q_OS_WIN
+    const HANDLE file = OpenShared(path);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool free = LockHeldByte(file, 0);
+    if (free)
+        UnlockHeldByte(file);
+    CloseHandle(file);
+    return !free;
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = FlockRetrying(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+#endif
+}
+
+QString BootId()
+{
+#ifdef Q_OS_WIN
+    const qint64 sinceBootMs = static_cast<qint64>(GetTickCount64());
+    return QString::number((QDateTime::currentMSecsSinceEpoch() - sinceBootMs) / 1000);
+#else
+    QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(file.read(64).trimmed());
+#endif
+}
+
+bool SameBoot(const QString& a, const QString& b)
+{
+#ifdef Q_OS_WIN
+    bool aNumber = false, bNumber = false;
+    const qint64 aSeconds = a.toLongLong(&aNumber), bSeconds = b.toLongLong(&bNumber);
+    if (aNumber && bNumber)
+        return std::llabs(aSeconds - bSeconds) <= 60;
+#endif
+    return a == b;
+}
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "report/run_ending.h"
+
+#include "platform/run_liveness.h"
+
+namespace report {
+
+RunEnding UnendedRunEnding(const QString& path, const RunFacts& facts)
+{
+    if (platform::IsHeld(path))
+        return RunEnding::Running;
+    const QString now = platform::BootId();
+    if (facts.bootId.isEmpty() || now.isEmpty())
+        return RunEnding::NotRecorded;
+    return platform::SameBoot(facts.bootId, now) ? RunEnding::Killed : RunEnding::SwitchedOff;
+}
+
+QString EndingText(RunEnding ending)
+{
+    switch (ending) {
+    case RunEnding::Running: return QStringLiteral("still running");
+    case RunEnding::Replugged: return QStringLiteral("ended when the adaptor was reconnected");
+    case RunEnding::Exited: return QStringLiteral("ended when Dorvik was closed");
+    case RunEnding::Standby: return QStringLiteral("ended when the machine went to standby");
+    case RunEnding::SwitchedOff: return QStringLiteral("ran until the machine switched off");
+    case RunEnding::Killed: return QStringLiteral("stopped without a word: Dorvik was killed or crashed");
+    case RunEnding::NotRecorded: break;
+    }
+    return QStringLiteral("ending not recorded");
+}
+
+}  // namespace report
