@@ -15,8 +15,12 @@ namespace report {
 // Nothing when there is no run.
 QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent = nullptr);
 
+// The figures of a window BuildRunReport made, as plain text (Copy Text's).
+QString RunReportText(QWidget* report);
+
 // Reads the records in the folder and shows their report, non-modal, deleted
 // when closed. Nothing, and nothing shown, when the folder holds no run.
+// While one is open, it is raised instead and returned.
 QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent = nullptr);
 
 }  // namespace report
