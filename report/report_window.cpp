@@ -262,8 +262,8 @@ QChartView* History(const QList<RunRecord>& runs, const QPalette& palette, const
     dates->setFormat(platform::DateTextFormat(QLocale()));
     dates->setTickCount(2);
     dates->setRange(runs.first().facts.start, runs.last().facts.start);
-    auto* minutes = Axis(QStringLiteral("Minutes"), 1);
-    auto* health = Axis(QStringLiteral("Health (%)"), 100);
+    auto* minutes = Axis(QStringLiteral("min"), 1);  // the legend names the lines
+    auto* health = Axis(QStringLiteral("%"), 100);
     minutes->setTickCount(3);
     health->setTickCount(3);
     health->setGridLineVisible(false);

@@ -40,20 +40,18 @@ std::optional<QList<double>> EnergyStillDeliveredWh(const QList<RunSample>& samp
 {
     if (samples.size() < 2)
         return std::nullopt;
-    bool allPower = true, allEnergy = true;
+    // A gauge may correct its energy upwards during the run: that spoils only
+    // the energy reading as a yardstick, not the draw.
+    bool allPower = true, energyUsable = true;
     for (qsizetype i = 0; i < samples.size(); ++i) {
         const RunSample& sample = samples[i];
         if (i > 0 && sample.awakeSeconds < samples[i - 1].awakeSeconds)
             return std::nullopt;
         if (sample.powerW && !PlausibleDraw(sample.powerW))
             return std::nullopt;
-        if (sample.energyWh && (!std::isfinite(*sample.energyWh) || *sample.energyWh < 0))
-            return std::nullopt;
-        if (i > 0 && sample.energyWh && samples[i - 1].energyWh
-            && *sample.energyWh > *samples[i - 1].energyWh + kEnergyNoiseWh)
-            return std::nullopt;
         allPower = allPower && sample.powerW;
-        allEnergy = allEnergy && sample.energyWh;
+        energyUsable = energyUsable && sample.energyWh && std::isfinite(*sample.energyWh) && *sample.energyWh >= 0
+                       && (i == 0 || *sample.energyWh <= *samples[i - 1].energyWh + kEnergyNoiseWh);
     }
     QList<double> left(samples.size(), 0.0);
     const qsizetype last = samples.size() - 1;
@@ -62,7 +60,7 @@ std::optional<QList<double>> EnergyStillDeliveredWh(const QList<RunSample>& samp
             const double hours = double(samples[i + 1].awakeSeconds - samples[i].awakeSeconds) / 3600.0;
             left[i] = left[i + 1] + (*samples[i].powerW + *samples[i + 1].powerW) / 2 * hours;
         }
-    } else if (allEnergy) {
+    } else if (energyUsable) {
         for (qsizetype i = last - 1; i >= 0; --i)
             left[i] = std::max(left[i + 1], *samples[i].energyWh - *samples[last].energyWh);
     } else {

@@ -19,9 +19,9 @@ inline constexpr double kMostPlausibleDrawW = 300.0;
 
 // The energy, in Wh, the battery still delivered after each sample: the
 // draw integrated over awake time (trapezoids) when every sample knows it,
-// otherwise the fall of the energy reading when every sample knows that.
-// Nothing when neither holds, when a reading is absurd or when nothing was
-// delivered at all.
+// otherwise the fall of the energy reading when every sample knows it and
+// it never rises. Nothing when neither holds, when a draw is absurd or when
+// nothing was delivered at all.
 std::optional<QList<double>> EnergyStillDeliveredWh(const QList<RunSample>& samples);
 
 // What the gauge should have shown at each sample, against awake minutes:

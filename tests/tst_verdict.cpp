@@ -76,6 +76,8 @@ private slots:
             {"power over 300 W", Run({{0, 100, 10.0}, {60, 50, 301.0}, {120, 0, 10.0}}), QStringLiteral("unknown"), -1},
             {"energy rising", Run({{0, 100, {}, 50.0}, {60, 50, {}, 52.0}, {120, 0, {}, 5.0}}),
              QStringLiteral("unknown"), -1},
+            {"energy rising, every draw known", Run({{0, 100, 10.0, 50.0}, {60, 50, 10.0, 52.0}, {120, 0, 10.0, 5.0}}),
+             QStringLiteral("0 points, 0 min into the run"), 50},
             {"nothing delivered", Run({{0, 100, 0.0}, {60, 100, 0.0}}), QStringLiteral("unknown"), -1},
             {"adaptor plugged in", Run({{0, 50, 10.0}, {60, 45, 10.0}}, RunEnding::Replugged),
              QStringLiteral("unknown"), -1},
