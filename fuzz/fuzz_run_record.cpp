@@ -9,6 +9,7 @@
 
 #include "report/report_math.h"
 #include "report/run_record.h"
+#include "report/verdict.h"
 #include "scratch_directory.h"
 
 namespace {
@@ -43,6 +44,13 @@ void CheckRecord(const report::RunRecord& record, const QByteArray& input)
               && (!energy || std::isfinite(*energy))
               && report::Resampled(report::PercentCurve(record.samples), 10).size() <= 10,
           "figures are finite and resampling keeps its bound");
+    // Judged as a run that ran out, whatever it holds: the truth stays within the gauge's range.
+    report::RunRecord judged = record;
+    judged.ending = report::RunEnding::SwitchedOff;
+    for (const QPointF& point : report::TrueCurve(judged))
+        Check(std::isfinite(point.y()) && point.y() >= 0 && point.y() <= 100, "the true curve is a percent");
+    Check(!report::Judge(judged, 50.0).sentence.isEmpty() && report::EstimateChecks(judged).size() <= 3,
+          "every run gets a verdict sentence");
     const auto reread = report::ParseRunRecord(Written(record)).record;
     Check(reread && Written(*reread) == Written(record), "a record written from a read record reads back the same");
 }
