@@ -29,7 +29,7 @@ report::RunSample Sample(int minute, int minutes)
 {
     const double left = 1.0 - double(minute) / minutes;
     return {kStart.addSecs(minute * 60), minute * 60, 0, int(100 * left), QStringLiteral("Discharging"), true,
-            50.11 * left, 50.11, 57.02, 11.5 + minute % 7 * 0.25, 11.1 + left * 1.5};
+            50.11 * left, 50.11, 57.02, 11.5 + minute % 7 * 0.25, 11.1 + left * 1.5, (minutes - minute) * 55};
 }
 
 // Writes a run straight to its file: the syncs would only slow the set-up.
@@ -73,14 +73,21 @@ void OpenReportCost(const QString& directory)
     for (int round = 0; round < 5; ++round) {
         QElapsedTimer timer;
         timer.start();
-        QWidget* window = report::ShowRunReport(directory, {});
-        QApplication::processEvents();  // lays out and paints the chart once
+        // Every run judged as one that ran out: the most the report works out.
+        report::RunRecords records = report::ReadRunRecords(directory);
+        for (report::RunRecord& run : records.runs)
+            run.ending = report::RunEnding::SwitchedOff;
+        QWidget* window = report::BuildRunReport(records, {});
+        window->show();
+        QApplication::processEvents();  // lays out and paints the charts once
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
         delete window;
     }
     QElapsedTimer parts;
     parts.start();
-    const report::RunRecords records = report::ReadRunRecords(directory);
+    report::RunRecords records = report::ReadRunRecords(directory);
+    for (report::RunRecord& run : records.runs)
+        run.ending = report::RunEnding::SwitchedOff;
     const double readMs = double(parts.nsecsElapsed()) / 1e6;
     parts.restart();
     QWidget* window = report::BuildRunReport(records, {});

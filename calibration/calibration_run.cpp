@@ -345,6 +345,7 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
         .designWh = details.energyDesignWh,
         .powerW = details.powerW,
         .voltageV = details.voltageV,
+        .remainingSeconds = status_.BatteryLifeTime < 0 ? -1 : qint64(status_.BatteryLifeTime),
     };
     QString error;
     if (!record_->Append(sample, &error)) {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -19,6 +20,8 @@ namespace {
 
 constexpr double kStartPercent = 60.0;
 constexpr int kStartLapseIndex = 2;  // 60x: a whole calibration in minutes
+// Enough drift that a demo run's report asks for another cycle.
+constexpr int kStartGaugeError = 8;
 
 }  // namespace
 
@@ -64,7 +67,15 @@ BatterySimulatorWindow::BatterySimulatorWindow(power::SimulatedBattery& battery,
     connect(lapse_, &QComboBox::currentIndexChanged, this,
             [this](int index) { clock_.SetFactor(lapse_->itemData(index).toInt()); });
     lapse_->setCurrentIndex(kStartLapseIndex);
+    auto* gaugeError = new QSpinBox;
+    gaugeError->setAccessibleName(QStringLiteral("Gauge error at empty"));
+    gaugeError->setRange(0, 30);
+    gaugeError->setSuffix(QStringLiteral(" %"));
+    gaugeError->setToolTip(QStringLiteral("How much too high the gauge reads when the battery is empty"));
+    connect(gaugeError, &QSpinBox::valueChanged, this, [this](int points) { battery_.SetGaugeErrorAtEmpty(points); });
+    gaugeError->setValue(kStartGaugeError);
     auto* lapseForm = new QFormLayout;
+    lapseForm->addRow(QStringLiteral("Gauge error at empty"), gaugeError);
     lapseForm->addRow(QStringLiteral("Time lapse"), lapse_);
     layout->addLayout(lapseForm);
 

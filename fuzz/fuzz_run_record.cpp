@@ -9,6 +9,7 @@
 
 #include "report/report_math.h"
 #include "report/run_record.h"
+#include "report/verdict.h"
 #include "scratch_directory.h"
 
 namespace {
@@ -47,6 +48,13 @@ void CheckRecord(const report::RunRecord& record, const QByteArray& input)
     Check(record.endLine ? orderly || record.ending == report::RunEnding::NotRecorded
                          : record.ending != report::RunEnding::Running && !orderly,
           "an end line gives an orderly ending or none; a lone file is not held, nor ended in order");
+    // Judged as a run that ran out, whatever it holds: the truth stays within the gauge's range.
+    report::RunRecord judged = record;
+    judged.ending = report::RunEnding::SwitchedOff;
+    for (const QPointF& point : report::TrueCurve(judged))
+        Check(std::isfinite(point.y()) && point.y() >= 0 && point.y() <= 100, "the true curve is a percent");
+    Check(!report::Judge(judged, 50.0).sentence.isEmpty() && report::EstimateChecks(judged).size() <= 3,
+          "every run gets a verdict sentence");
     const auto reread = report::ParseRunRecord(Written(record)).record;
     Check(reread && Written(*reread) == Written(record), "a record written from a read record reads back the same");
 }

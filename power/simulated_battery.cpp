@@ -69,6 +69,12 @@ void SimulatedBattery::SetChargeRateW(double chargeRateW)
 }
 
 void SimulatedBattery::SetCycleCount(int cycles) { cycleCount_ = cycles; }
+void SimulatedBattery::SetGaugeErrorAtEmpty(double points) { gaugeErrorAtEmpty_ = std::clamp(points, 0.0, 100.0); }
+
+double SimulatedBattery::ShownPercent() const
+{
+    return percent_ + gaugeErrorAtEmpty_ * (100.0 - percent_) / 100.0;
+}
 
 double SimulatedBattery::ChargePercent()
 {
@@ -135,10 +141,11 @@ int SimulatedBattery::Query(SYSTEM_POWER_STATUS& status)
         status.BatteryFlag = power::kUnknownByte;
         status.BatteryLifePercent = power::kUnknownByte;
     } else {
-        status.BatteryLifePercent = power::RoundedPercent(percent_);
+        status.BatteryLifePercent = power::RoundedPercent(ShownPercent());
         status.BatteryFlag = power::BatteryFlagFor(status.BatteryLifePercent, charging);
         if (!acPlugged_) {
-            const power::BatteryTimes times = power::TimesOnBattery(capacityWh_ * percent_ / 100.0, capacityWh_, DrawW());
+            const power::BatteryTimes times =
+                power::TimesOnBattery(capacityWh_ * ShownPercent() / 100.0, capacityWh_, DrawW());
             status.BatteryLifeTime = times.remaining;
             status.BatteryFullLifeTime = times.full;
         }
@@ -164,7 +171,7 @@ BatteryDetails SimulatedBattery::Details()
         return details;
     }
     details.energyFullWh = capacityWh_;
-    details.energyNowWh = capacityWh_ * percent_ / 100.0;
+    details.energyNowWh = capacityWh_ * ShownPercent() / 100.0;
     details.powerW = !acPlugged_ ? DrawW() : charging ? std::max(0.0, chargeRateW_) : 0.0;
     details.status = charging      ? QStringLiteral("Charging")
                      : !acPlugged_ ? QStringLiteral("Discharging")

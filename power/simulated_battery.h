@@ -30,6 +30,9 @@ public:
     void SetDrawHook(std::function<double()> drawW);
     void SetChargeRateW(double chargeRateW);
     void SetCycleCount(int cycles);
+    // A drifted gauge: it reads high by this many points at empty, linearly
+    // less above, and right at full. The time left follows what it reads.
+    void SetGaugeErrorAtEmpty(double points);
 
     double ChargePercent();
     bool Charging();
@@ -48,6 +51,7 @@ public:
 private:
     void CatchUp();
     double DrawW() const;
+    double ShownPercent() const;
     bool ChargerRuns() const { return acPlugged_ && !stalled_ && present_; }
 
     std::function<qint64()> clockMs_;
@@ -59,6 +63,7 @@ private:
     std::function<double()> drawHook_;
     double chargeRateW_ = 30.0;
     int cycleCount_ = 312;
+    double gaugeErrorAtEmpty_ = 0.0;
     bool acPlugged_ = true;
     bool stalled_ = false;
     bool readingUnknown_ = false;

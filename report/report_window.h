@@ -26,8 +26,12 @@ struct LoggedRun {
 QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent = nullptr,
                         const std::optional<LoggedRun>& log = std::nullopt);
 
+// The figures of a window BuildRunReport made, as plain text (Copy Text's).
+QString RunReportText(QWidget* report);
+
 // Reads the records in the folder and shows their report, non-modal, deleted
 // when closed. Nothing, and nothing shown, when the folder holds no run.
+// While one is open, it is raised instead (on the run asked for) and returned.
 QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent = nullptr,
                        const std::optional<LoggedRun>& log = std::nullopt);
 

@@ -18,13 +18,13 @@ const QByteArray kMarkerName = QByteArrayLiteral("dorvik-run-record,");
 const QByteArray kMarker = kMarkerName + '1';
 
 // The columns this version knows, in the order its writer writes them.
-enum Column { kTime, kAwake, kAc, kPercent, kStatus, kMode, kEnergy, kFull, kDesign, kPower, kVoltage, kColumns };
+enum Column { kTime, kAwake, kAc, kPercent, kStatus, kMode, kEnergy, kFull, kDesign, kPower, kVoltage, kRemaining, kColumns };
 const QLatin1String kColumnNames[kColumns] = {QLatin1String("time"),      QLatin1String("awake_s"),
                                               QLatin1String("ac"),        QLatin1String("percent"),
                                               QLatin1String("status"),    QLatin1String("mode"),
                                               QLatin1String("energy_wh"), QLatin1String("full_wh"),
                                               QLatin1String("design_wh"), QLatin1String("power_w"),
-                                              QLatin1String("voltage_v")};
+                                              QLatin1String("voltage_v"), QLatin1String("remaining_s")};
 const QByteArray kHeader = [] {
     QStringList names;
     for (const QLatin1String& name : kColumnNames)
@@ -307,15 +307,18 @@ std::optional<RunSample> Sample(const QStringList& fields, const Columns& column
     const auto ac = columns.at[kAc] < 0 ? std::optional<qint64>(255) : Whole(field(kAc), 0, 255);
     const auto percent = Whole(field(kPercent), 0, 255);
     const auto fast = columns.at[kMode] < 0 ? std::optional<bool>(runFast) : Mode(field(kMode));
+    const auto remaining =
+        field(kRemaining).isEmpty() ? std::optional<qint64>(-1) : Whole(field(kRemaining), -1, kAwakeLimit);
     if (!time || !awake || !ac || (*ac > 1 && *ac != 255) || !percent || (*percent > 100 && *percent != 255)
-        || !fast)
+        || !fast || !remaining)
         return std::nullopt;
     RunSample sample{.time = *time,
                      .awakeSeconds = *awake,
                      .acLineStatus = int(*ac),
                      .percent = int(*percent),
                      .batteryStatus = field(kStatus),
-                     .fast = *fast};
+                     .fast = *fast,
+                     .remainingSeconds = *remaining};
     const std::pair<Column, std::optional<double>*> quantities[] = {{kEnergy, &sample.energyWh},
                                                                     {kFull, &sample.fullWh},
                                                                     {kDesign, &sample.designWh},
@@ -392,7 +395,8 @@ QByteArray SampleLine(const RunSample& sample)
     return Line({TimeField(sample.time), QString::number(sample.awakeSeconds), QString::number(sample.acLineStatus),
                  QString::number(sample.percent), CsvField(sample.batteryStatus), ModeField(sample.fast),
                  NumberField(sample.energyWh), NumberField(sample.fullWh), NumberField(sample.designWh),
-                 NumberField(sample.powerW), NumberField(sample.voltageV)});
+                 NumberField(sample.powerW), NumberField(sample.voltageV),
+                 sample.remainingSeconds < 0 ? QString() : QString::number(sample.remainingSeconds)});
 }
 
 QByteArray EndLine(RunEnding ending, const QDateTime& time)

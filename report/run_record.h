@@ -41,6 +41,7 @@ struct RunSample {
     std::optional<double> designWh{};
     std::optional<double> powerW{};
     std::optional<double> voltageV{};
+    qint64 remainingSeconds = -1;  // the system's own estimate of the time left, -1 unknown
 };
 
 enum class RunEnding;  // below

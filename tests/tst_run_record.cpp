@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -37,7 +38,7 @@ QList<RunSample> HandMadeRun()
         samples.append({.time = kStart.addSecs(i * 3600), .awakeSeconds = i * 3600, .acLineStatus = 0,
                         .percent = percents[i], .batteryStatus = QStringLiteral("Discharging"), .fast = false,
                         .energyWh = energies[i], .fullWh = 50.0, .designWh = 62.5, .powerW = 10.0 * (i + 1),
-                        .voltageV = 12.25});
+                        .voltageV = 12.25, .remainingSeconds = i == 0 ? 7200 : -1});
     return samples;
 }
 
@@ -79,6 +80,7 @@ private slots:
         const RunSample& full = run.samples[2];
         QCOMPARE(full.time.offsetFromUtc(), 3600);
         QCOMPARE(full.energyWh, 5.0);
+        QCOMPARE(std::pair(run.samples[0].remainingSeconds, full.remainingSeconds), std::pair(qint64(7200), qint64(-1)));
         const RunSample& unknown = run.samples[1];
         QCOMPARE(unknown.acLineStatus, 255);
         QCOMPARE(unknown.batteryStatus, samples[1].batteryStatus);
@@ -127,8 +129,15 @@ private slots:
         const QByteArray later = "dorvik-run-record,1\nstart,2026-12-06T10:00:00+01:00\nmode,slow\nfw,\"1, b\",x\n"
                                  "time,percent,temp_c,awake_s,status\n2026-12-06T12:00:00+01:00,30,31.5,7200,Low\n";
         const QByteArray laterAsWritten =
-            RecordText({.start = kStart, .fast = false}) + "2026-12-06T12:00:00+01:00,7200,255,30,Low,slow,,,,,\n";
-        for (const auto& [read, rewritten] : {std::pair{format1Bytes, format1Bytes}, {later, laterAsWritten}}) {
+            RecordText({.start = kStart, .fast = false}) + "2026-12-06T12:00:00+01:00,7200,255,30,Low,slow,,,,,,\n";
+        // The first format had no remaining time: an empty last column now.
+        const QByteArray format1AsWritten =
+            QString::fromUtf8(format1Bytes)
+                .replace(QRegularExpression(QStringLiteral("^(time,.*|2026-.*)$"), QRegularExpression::MultilineOption),
+                         QStringLiteral("\\1,"))
+                .replace(QStringLiteral("voltage_v,\n"), QStringLiteral("voltage_v,remaining_s\n"))
+                .toUtf8();
+        for (const auto& [read, rewritten] : {std::pair{format1Bytes, format1AsWritten}, {later, laterAsWritten}}) {
             const auto record = ParseRunRecord(read).record;
             QVERIFY(record);
             QByteArray written = RecordText(record->facts);
