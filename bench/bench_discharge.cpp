@@ -334,8 +334,9 @@ void RunOnce(const QString& logPath, bool exitRun)
     Driver driver(window, battery, counter, exitRun);
     window.Command1->click();
     if (exitRun) {
+        const double stopMs = driver.ExitStopMs();  // its watcher gone first
         std::printf("workers gone after Exit: %.1f ms; threads: %d before the discharge, %d after the run\n",
-                    driver.ExitStopMs(), driver.threadsBefore, ThreadCount());
+                    stopMs, driver.threadsBefore, ThreadCount());
     } else {
         std::printf("run ended after %lld status reads; threads: %d before the discharge, %d after the run\n",
                     static_cast<long long>(counter.queries), driver.threadsBefore, ThreadCount());
