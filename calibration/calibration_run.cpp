@@ -92,6 +92,7 @@ void CalibrationRun::Run()
     }
     UnplugWait();
     Discharge();
+    notices_.Ended(platform::MinutesBetween(start_, AwakeNow()));
     p_.ReleaseAwake();
     p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
 }
@@ -121,6 +122,7 @@ QDateTime CalibrationRun::AwakeNow()
 
 CalibrationRun::Phase CalibrationRun::AdaptorWait()
 {
+    notices_.AdaptorWait();
     while (status_.ACLineStatus != power::kAcOnline) {
         w_.SetStatusText(S1);
         p_.DoEvents();
@@ -150,6 +152,7 @@ CalibrationRun::Phase CalibrationRun::ChargeWait()
             }
         } else {
             w_.SetStatusText(S2(status_.BatteryLifePercent));
+            notices_.Charging(status_);
             if (status_.ACLineStatus == power::kAcOffline)
                 stopWaiting = true;
         }
@@ -171,6 +174,7 @@ CalibrationRun::Phase CalibrationRun::ChargeWait()
 
 CalibrationRun::Phase CalibrationRun::PowerSchemeSetup()
 {
+    notices_.Full();
     w_.SetStatusText(S3());
     if (const auto panel = p_.PowerOptionsPanel())
         p_.Launch(panel->program, panel->arguments);
@@ -185,6 +189,7 @@ CalibrationRun::Phase CalibrationRun::PowerSchemeSetup()
 void CalibrationRun::UnplugWait()
 {
     w_.SetStatusText(S4);
+    notices_.Unplug();
     do {
         p_.DoEvents();
         p_.Sleep(kPollMs);
@@ -223,6 +228,7 @@ bool CalibrationRun::StatusPassFoundAdaptor()
     if (!w_.FastDischarge())
         p_.Sleep(kSlowPassMs);
     w_.SetStatusText(DischargeStatusText(platform::MinutesBetween(start_, AwakeNow())));
+    notices_.Discharging(status_, w_.FastDischarge());
     if (status_.ACLineStatus != power::kAcOnline)
         return false;
     p_.Sleep(kPollMs);
@@ -273,8 +279,10 @@ void CalibrationRun::StartRecord()
     };
     QString error;
     record_ = report::RunRecordWriter::Create(recordDirectory_, facts, &error);
-    if (!record_)
+    if (!record_) {
         qCWarning(lcCalibration, "no run record: %s", qUtf8Printable(error));
+        notices_.RecordFailed(error);
+    }
     RecordSample(details);
 }
 
@@ -304,6 +312,7 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
     QString error;
     if (!record_->Append(sample, &error)) {
         qCWarning(lcCalibration, "the run record stops here: %s", qUtf8Printable(error));
+        notices_.RecordFailed(error);
         record_.reset();
     }
 }

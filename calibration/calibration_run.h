@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "power/power_status_source.h"
+#include "calibration/stage_notices.h"
 #include "report/run_record.h"
 
 namespace calibration {
@@ -66,6 +67,7 @@ private:
     qint64 sleptAtStart_ = 0;
     std::unique_ptr<report::RunRecordWriter> record_;
     qint64 sampledAtSeconds_ = -1;
+    StageNotices notices_{p_, power_};
 };
 
 }  // namespace calibration
