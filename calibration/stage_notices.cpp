@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace calibration {
 namespace {
@@ -40,9 +41,10 @@ QString UnplugNoticeText()
     return QStringLiteral("Unplug the adaptor to start the discharge");
 }
 
-QString DischargeNoticeText(bool fast, int percent, std::optional<qint64> minutesLeft, bool keptAwake)
+QString DischargeNoticeText(bool started, bool fast, int percent, std::optional<qint64> minutesLeft, bool keptAwake)
 {
-    QString text = QStringLiteral("Discharge started (%1): %2 %.")
+    QString text = QStringLiteral("%1 (%2 discharge): %3 %.")
+                       .arg(started ? QStringLiteral("Discharge started") : QStringLiteral("Discharging"))
                        .arg(fast ? QStringLiteral("fast") : QStringLiteral("slow"))
                        .arg(percent);
     if (minutesLeft)
@@ -135,9 +137,8 @@ void StageNotices::Discharging(const SYSTEM_POWER_STATUS& status, bool fast)
     const auto step = TenPercentStep(status.BatteryLifePercent);
     if (discharging_ && (!step || step == shownStep_))
         return;
-    discharging_ = true;
     shownStep_ = step;
-    QString text = DischargeNoticeText(fast, status.BatteryLifePercent, MinutesLeft(status), KeptAwake(p_.AwakeReport()));
+    QString text = DischargeNoticeText(!std::exchange(discharging_, true), fast, status.BatteryLifePercent, MinutesLeft(status), KeptAwake(p_.AwakeReport()));
     if (!recordWarning_.isEmpty())
         text += QLatin1Char('\n') + recordWarning_;
     p_.Notify(kTitle, text);

@@ -14,7 +14,7 @@ namespace calibration {
 QString ChargeNoticeText(int percent, std::optional<double> minutesToFull);
 QString FullNoticeText(bool keptAwake);
 QString UnplugNoticeText();
-QString DischargeNoticeText(bool fast, int percent, std::optional<qint64> minutesLeft, bool keptAwake);
+QString DischargeNoticeText(bool started, bool fast, int percent, std::optional<qint64> minutesLeft, bool keptAwake);
 QString RunEndedNoticeText(qint64 minutes);
 QString RecordFailedNoticeText(const QString& error);
 

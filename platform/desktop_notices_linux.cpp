@@ -26,8 +26,8 @@ const QString kDefaultAction = QStringLiteral("default");
 
 bool Absent(const QDBusError& error)
 {
-    return error.type() == QDBusError::ServiceUnknown
-           || error.type() == QDBusError::Disconnected;
+    return error.type() == QDBusError::ServiceUnknown || error.type() == QDBusError::Disconnected
+           || error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
 }
 
 // What every variant shares: the LauncherEntry signal, the log lines, and

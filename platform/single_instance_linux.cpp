@@ -54,8 +54,8 @@ bool AskToActivate(QDBusConnection bus)
         loop.exec();
     if (!watcher.isError())
         return true;
-    const QDBusError::ErrorType error = watcher.error().type();
-    if (error == QDBusError::ServiceUnknown)
+    if (watcher.error().type() == QDBusError::ServiceUnknown
+        || watcher.error().name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
         return false;
     qCInfo(lcInstance, "the running window did not answer: %s", qUtf8Printable(watcher.error().message()));
     return true;
