@@ -17,6 +17,11 @@
 #include "report/run_record.h"
 #include "report/run_record_location.h"
 
+// Set by the build; a compile outside it (the Windows syntax check) has none.
+#ifndef DORVIK_VERSION
+#define DORVIK_VERSION "unknown"
+#endif
+
 namespace app {
 namespace {
 
