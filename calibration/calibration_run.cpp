@@ -106,6 +106,7 @@ void CalibrationRun::Run()
     // (an empty battery's last resort), and the adaptor came with the wake.
     const bool slept = p_.SleptMs() - sleptAtBatterySample_ >= kSleptAtLeastMs;
     EndRecord(slept ? report::RunEnding::Standby : report::RunEnding::Replugged);
+    notices_.Ended(AwakeMinutes());
     p_.ReleaseAwake();
     p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
 }
@@ -146,6 +147,7 @@ qint64 CalibrationRun::AwakeMinutes()
 
 CalibrationRun::Phase CalibrationRun::AdaptorWait()
 {
+    notices_.AdaptorWait();
     while (status_.ACLineStatus != power::kAcOnline) {
         w_.SetStatusText(S1);
         p_.DoEvents();
@@ -175,6 +177,7 @@ CalibrationRun::Phase CalibrationRun::ChargeWait()
             }
         } else {
             w_.SetStatusText(S2(status_.BatteryLifePercent));
+            notices_.Charging(status_);
             if (status_.ACLineStatus == power::kAcOffline)
                 stopWaiting = true;
         }
@@ -196,6 +199,7 @@ CalibrationRun::Phase CalibrationRun::ChargeWait()
 
 CalibrationRun::Phase CalibrationRun::PowerSchemeSetup()
 {
+    notices_.Full();
     w_.SetStatusText(S3());
     if (const auto panel = p_.PowerOptionsPanel())
         p_.Launch(panel->program, panel->arguments);
@@ -210,6 +214,7 @@ CalibrationRun::Phase CalibrationRun::PowerSchemeSetup()
 void CalibrationRun::UnplugWait()
 {
     w_.SetStatusText(S4);
+    notices_.Unplug();
     do {
         p_.DoEvents();
         p_.Sleep(kPollMs);
@@ -254,6 +259,7 @@ bool CalibrationRun::StatusPassFoundAdaptor()
     if (!w_.FastDischarge())
         p_.Sleep(kSlowPassMs);
     w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
+    notices_.Discharging(status_, w_.FastDischarge());
     if (status_.ACLineStatus != power::kAcOnline)
         return false;
     workers_.Stop();  // on mains they would drain nothing; a blip restarts them at the next pass
@@ -316,8 +322,10 @@ void CalibrationRun::StartRecord()
     };
     QString error;
     record_ = report::RunRecordWriter::Create(recordDirectory_, facts, &error);
-    if (!record_)
+    if (!record_) {
         qCWarning(lcCalibration, "no run record: %s", qUtf8Printable(error));
+        notices_.RecordFailed(error);
+    }
     RecordSample(details);
 }
 
@@ -350,6 +358,7 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
     QString error;
     if (!record_->Append(sample, &error)) {
         qCWarning(lcCalibration, "the run record stops here: %s", qUtf8Printable(error));
+        notices_.RecordFailed(error);
         record_.reset();
     }
 }

@@ -8,6 +8,7 @@
 #include "calibration/discharge_workers.h"
 #include "platform/platform.h"
 #include "power/power_status_source.h"
+#include "calibration/stage_notices.h"
 #include "report/run_record.h"
 
 namespace calibration {
@@ -72,6 +73,7 @@ private:
     qint64 sampledAtSeconds_ = -1;
     DischargeWorkers workers_{p_.Workers()};
     qint64 sleptAtBatterySample_ = 0;  // SleptMs at the last sample on battery
+    StageNotices notices_{p_, power_};
 };
 
 }  // namespace calibration

@@ -13,6 +13,8 @@ QString UntrappedError::ReportText() const
 int Platform::MsgBox(const QString& text, int style, const QString& title, const QString& extraButton)
 {
     ThrowIfEnded();
+    BoxWaiting(true);
+    const std::unique_ptr<Platform, void (*)(Platform*)> closed(this, [](Platform* self) { self->BoxWaiting(false); });
     const int answer = ShowMessageBox(text, style, title.isEmpty() ? kAppTitle : title, extraButton);
     ThrowIfEnded();  // the window may have been closed while the box was open
     return answer;
@@ -23,6 +25,45 @@ void Platform::DoEvents()
     ThrowIfEnded();
     PumpEvents();
     ThrowIfEnded();
+}
+
+void Platform::Notify(const QString& title, const QString& body)
+{
+    notice_ = DesktopNotice{title, body, boxesOpen_ > 0};
+    SendNotice(*notice_);
+}
+
+void Platform::ShowProgress(std::optional<int> percent)
+{
+    const TaskbarProgress next{percent.has_value(), percent.value_or(0) / 100.0, boxesOpen_ > 0};
+    if (next.visible != progress_.visible || (next.visible && next.value != progress_.value))
+        SendProgress(progress_ = next);
+}
+
+void Platform::ForgetNotices()
+{
+    notice_.reset();
+    ShowProgress(std::nullopt);
+}
+
+// A box nobody answers stalls the run for hours: the notice and the taskbar
+// entry say so while one is open. Nested boxes count as one. The notice is
+// not sent again once the box is answered: the user is there, and the next
+// stage's notice replaces it.
+void Platform::BoxWaiting(bool waiting)
+{
+    boxesOpen_ += waiting ? 1 : -1;
+    const bool urgent = boxesOpen_ > 0;
+    if (notice_ && notice_->urgent != urgent) {
+        notice_->urgent = urgent;
+        if (urgent)
+            SendNotice(*notice_);
+    }
+    if (progress_.urgent != urgent) {
+        progress_.urgent = urgent;
+        if (notice_ || progress_.visible)
+            SendProgress(progress_);
+    }
 }
 
 void Platform::End()

@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "platform/desktop_notices.h"
 #include "platform/power_panel.h"
 
 namespace platform {
@@ -114,6 +115,16 @@ public:
     // platform/run_liveness.h).
     virtual QString BootId();
 
+    // A desktop notification that replaces the last one; while a box waits
+    // for the user it is shown again as urgent.
+    void Notify(const QString& title, const QString& body);
+    // The battery percent on the taskbar entry, nothing to hide it. Sent
+    // only when the whole percent changes.
+    void ShowProgress(std::optional<int> percent);
+    // The notices are over: no box makes them urgent again, and the taskbar
+    // entry shows no progress.
+    void ForgetNotices();
+
     // Ends the application at once: no further handler code runs.
     [[noreturn]] void End();
     // Asks for the end without unwinding, from a close of the window: the
@@ -128,10 +139,16 @@ protected:
     virtual void PumpEvents() = 0;
     // Hides the windows and stops the event loop.
     virtual void OnEnd() = 0;
+    virtual void SendNotice(const DesktopNotice&) {}
+    virtual void SendProgress(const TaskbarProgress&) {}
 
 private:
     void ThrowIfEnded() const;
+    void BoxWaiting(bool waiting);
     bool ended_ = false;
+    int boxesOpen_ = 0;
+    std::optional<DesktopNotice> notice_;
+    TaskbarProgress progress_;
 };
 
 }  // namespace platform

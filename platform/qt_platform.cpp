@@ -167,4 +167,28 @@ void QtPlatform::OnEnd()
     quit_();
 }
 
+// Created at the first notice, so a window that never runs a calibration
+// never talks to the notification service.
+DesktopNotices& QtPlatform::Notices()
+{
+    if (!notices_) {
+        notices_ = CreateDesktopNotices();
+        notices_->onActivated = [this] {
+            if (activateWindow_)
+                activateWindow_();
+        };
+    }
+    return *notices_;
+}
+
+void QtPlatform::SendNotice(const DesktopNotice& notice)
+{
+    Notices().Show(notice);
+}
+
+void QtPlatform::SendProgress(const TaskbarProgress& progress)
+{
+    Notices().SetProgress(progress);
+}
+
 }  // namespace platform

@@ -29,6 +29,8 @@ public:
     void HoldAwake() override;
     void ReleaseAwake() override;
     QStringList AwakeReport() override;
+    // What a click on a desktop notice does: raise the window.
+    void OnNoticeActivated(std::function<void()> activate) { activateWindow_ = std::move(activate); }
 
     // Builds the box for a style; exposed so tests can inspect it.
     static void ConfigureMessageBox(QMessageBox& box, const QString& text, int style, const QString& title);
@@ -39,9 +41,15 @@ protected:
     int ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton) override;
     void PumpEvents() override;
     void OnEnd() override;
+    void SendNotice(const DesktopNotice& notice) override;
+    void SendProgress(const TaskbarProgress& progress) override;
 
 private:
+    DesktopNotices& Notices();
+
     std::function<void()> quit_;
+    std::function<void()> activateWindow_;
+    std::unique_ptr<DesktopNotices> notices_;
     KeepAwake keepAwake_;
     ThreadBurnWorkers workers_;
 };

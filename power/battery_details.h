@@ -15,6 +15,7 @@ struct BatteryDetails {
     std::optional<double> powerW;    // the draw, always 0 or more
     std::optional<double> voltageV;
     std::optional<int> cycleCount;
+    std::optional<double> timeToFullMinutes;  // the firmware's own estimate
     QString model;       // every system battery's model, joined by ", "
     QString technology;  // "Li-ion", "Li-poly", ...
     QString status;      // "Charging", "Discharging", "Full", "Not charging", "Unknown"

@@ -71,7 +71,8 @@ DetailedBattery ReadDetails(const char* name, const Supply& supply, const Batter
             supply.Text("model_name"),
             supply.Text("technology"),
             Scaled(voltage, 1e-6),
-            supply.Number("cycle_count")};
+            supply.Number("cycle_count"),
+            PositiveOrNothing(supply.Magnitude("time_to_full_now"))};
 }
 
 BatteryDetails DetailsOf(std::vector<DetailedBattery> batteries)
@@ -91,6 +92,11 @@ BatteryDetails DetailsOf(std::vector<DetailedBattery> batteries)
     const auto cycles = batteries.front().cycleCount;
     if (cycles && *cycles > 0 && *cycles < 1e9)
         details.cycleCount = static_cast<int>(*cycles);
+    // Batteries that charge one after the other are full when the last is.
+    for (const DetailedBattery& detailed : batteries) {
+        if (detailed.timeToFullS)
+            details.timeToFullMinutes = std::max(details.timeToFullMinutes.value_or(0), *detailed.timeToFullS / 60);
+    }
     QStringList models;
     for (const DetailedBattery& detailed : batteries) {
         if (detailed.model)

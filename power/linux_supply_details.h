@@ -20,6 +20,7 @@ struct DetailedBattery {
     std::optional<std::string> technology;
     std::optional<double> voltageNowV;
     std::optional<double> cycleCount;
+    std::optional<double> timeToFullS;
 };
 
 // Reads what the details want beyond battery from the open supply.

@@ -76,6 +76,7 @@ if [ -f "$png" ]; then
 else
     fail "32x32 icon is missing"
 fi
+grep -q '^\.TH DORVIK 1 ' "$root/share/man/man1/dorvik.1" 2>/dev/null || fail "man page share/man/man1/dorvik.1 is missing"
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "installed tree is complete"

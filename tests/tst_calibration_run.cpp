@@ -10,6 +10,7 @@
 
 #include <QLabel>
 
+#include "calibration/stage_notices.h"
 #include "platform/date_text.h"
 #include "platform/run_liveness.h"
 #include "report/run_record.h"
@@ -626,6 +627,39 @@ private slots:
         QCOMPARE(r.form.StatusText(), S5);
         QCOMPARE(r.platform.boxes.last().style, 16);
         QVERIFY(r.platform.boxes.last().text.contains(blocker.fileName()));
+    }
+
+    // A box makes the notice urgent; a record that cannot be written stays
+    // in the discharge's notices; the taskbar entry is clear at the end.
+    void noticesAtEachStage()
+    {
+        Run r;
+        QVERIFY(QDir().mkpath(QFileInfo(r.f.LogPath()).path()));
+        QFile blocker(QFileInfo(r.f.LogPath()).path() + QStringLiteral("/runs"));  // a file where the records belong
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        r.ReadyOnMains(vbYes, true);
+        r.form.cmdFast->click();
+        r.platform.At(2 * kMinute, [&] { r.battery.status.ACLineStatus = 1; });
+        r.Click();
+        QStringList bodies;
+        for (const auto& notice : r.platform.notices)
+            bodies << (notice.urgent ? QStringLiteral("!") : QString()) + notice.body.section(QLatin1Char(' '), 0, 2);
+        QCOMPARE(bodies, QStringList({"The battery is", "!The battery is", "!The battery is", "Unplug the adaptor",
+                                      "Warning: the run", "Discharge started (slow", "The adaptor was", "!The adaptor was"}));
+        QCOMPARE(r.platform.notices[0].body, calibration::FullNoticeText(true));
+        QVERIFY(r.platform.notices[5].body.endsWith(r.platform.notices[4].body));
+        QVERIFY(!r.platform.progress.last().visible && !r.platform.progress.last().urgent);
+        QVERIFY(std::any_of(r.platform.progress.begin(), r.platform.progress.end(),
+                            [](const platform::TaskbarProgress& shown) { return shown.visible && shown.value == 1.0; }));
+
+        power::BatteryDetails charging{.energyNowWh = 30, .energyFullWh = 50, .powerW = 10};
+        QCOMPARE(calibration::MinutesToFull(charging), 120.0);
+        charging.timeToFullMinutes = 42;
+        QCOMPARE(calibration::MinutesToFull(charging), 42.0);
+        QCOMPARE(calibration::MinutesToFull({.energyNowWh = 30, .energyFullWh = 50, .powerW = 0}), std::nullopt);
+        QVERIFY(calibration::ChargeNoticeText(97, 90).endsWith(QStringLiteral("About 1 h 30 min to full.")));
+        QVERIFY(!calibration::KeptAwake({QStringLiteral("logind idle: not present"), QStringLiteral("nothing was taken")}));
     }
 };
 

@@ -29,7 +29,8 @@ QString Describe(const power::BatteryDetails& d)
     const auto Value = [](std::optional<double> v) { return v ? QString::number(*v, 'f', 2) : QStringLiteral("-"); };
     return QStringLiteral("now %1 full %2 design %3 power %4 volts %5 cycles %6 model '%7' technology '%8' status '%9'")
         .arg(Value(d.energyNowWh), Value(d.energyFullWh), Value(d.energyDesignWh), Value(d.powerW), Value(d.voltageV),
-             d.cycleCount ? QString::number(*d.cycleCount) : QStringLiteral("-"), d.model, d.technology, d.status);
+             d.cycleCount ? QString::number(*d.cycleCount) : QStringLiteral("-"), d.model, d.technology, d.status)
+        + (d.timeToFullMinutes ? QStringLiteral(" to full %1 min").arg(*d.timeToFullMinutes) : QString());
 }
 
 }  // namespace
@@ -103,10 +104,10 @@ private slots:
             << "now 53.84 full 54.77 design 56.00 power 8.62 volts 12.60 cycles - model '' technology 'Li-poly' status 'Discharging'";
         QStringList named = tree::TwoBatteriesSecondDrained();
         named[0] += "; model_name=5B10W13975; cycle_count=-1; status=discharging";
-        named[1] += "; model_name=01AV430; cycle_count=40; technology=Li-ion";
+        named[1] += "; model_name=01AV430; cycle_count=40; technology=Li-ion; time_to_full_now=5400";
         QTest::newRow("F4 two batteries summed, models joined, the first one's cycle count") << named
             << "now 48.00 full 90.38 design 111.32 power 12.00 volts 11.27 cycles - model '5B10W13975, 01AV430' "
-               "technology 'Li-ion' status 'Discharging'";
+               "technology 'Li-ion' status 'Discharging' to full 90 min";
         QTest::newRow("F5 peripherals only") << tree::PeripheralBatteriesOnly()
             << "now - full - design - power - volts - cycles - model '' technology '' status ''";
         QTest::newRow("zero full reported as is, no draw known")

@@ -55,6 +55,8 @@ public:
     QList<Box> boxes;
     QList<LaunchRecord> launches;
     QList<int> sleeps;
+    QList<platform::DesktopNotice> notices;
+    QList<platform::TaskbarProgress> progress;
     int unexpectedBoxes = 0;
     qint64 pumps = 0, sleptMs = 0;
     bool endCalled = false, awakeHeld = false;
@@ -77,6 +79,8 @@ protected:
     int ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton) override;
     void PumpEvents() override;
     void OnEnd() override { endCalled = true; }
+    void SendNotice(const platform::DesktopNotice& notice) override { notices.append(notice); }
+    void SendProgress(const platform::TaskbarProgress& shown) override { progress.append(shown); }
 
 private:
     struct Timer {

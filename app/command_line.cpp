@@ -1,0 +1,195 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <QTextStream>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "power/power_summary.h"
+#include "power/system_power_source.h"
+#include "report/report_math.h"
+#include "report/run_record.h"
+#include "report/run_record_location.h"
+
+// Set by the build; a compile outside it (the Windows syntax check) has none.
+#ifndef DORVIK_VERSION
+#define DORVIK_VERSION "unknown"
+#endif
+
+namespace app {
+namespace {
+
+// Qt's own window options take a value; the window understands them, so the
+// parser must not call them unknown.
+const QStringList kQtValueOptions = {
+    QStringLiteral("-platform"), QStringLiteral("-platformpluginpath"), QStringLiteral("-platformtheme"),
+    QStringLiteral("-plugin"), QStringLiteral("-qwindowgeometry"), QStringLiteral("-qwindowicon"),
+    QStringLiteral("-qwindowtitle"), QStringLiteral("-display"), QStringLiteral("-style"),
+    QStringLiteral("-stylesheet"), QStringLiteral("-session"), QStringLiteral("-name")};
+const QStringList kQtFlags = {QStringLiteral("-reverse"), QStringLiteral("-widgetcount")};
+
+QStringList WithoutQtOptions(const QStringList& arguments)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (i > 0 && kQtValueOptions.contains(arguments[i]))
+            ++i;
+        else if (i == 0 || !kQtFlags.contains(arguments[i]))
+            kept << arguments[i];
+    }
+    return kept;
+}
+
+void Print(FILE* stream, const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+int Status()
+{
+    const auto source = power::CreateSystemPowerSource();
+    SYSTEM_POWER_STATUS status{};
+    if (source->Query(status) == 0) {
+        Print(stderr, QStringLiteral("Battery information couldn't be obtained!\n"));
+        return 1;
+    }
+    const QStringList lines = power::StatusBoxLines(power::SummaryOf(status));
+    for (const QString& line : lines)
+        Print(stdout, line + QLatin1Char('\n'));
+    return 0;
+}
+
+QString EndingName(report::RunEnding ending)
+{
+    switch (ending) {
+    case report::RunEnding::NotRecorded: return QStringLiteral("not_recorded");
+    case report::RunEnding::Running: return QStringLiteral("running");
+    case report::RunEnding::Replugged: return QStringLiteral("replugged");
+    case report::RunEnding::Exited: return QStringLiteral("exited");
+    case report::RunEnding::Standby: return QStringLiteral("standby");
+    case report::RunEnding::SwitchedOff: return QStringLiteral("switched_off");
+    case report::RunEnding::Killed: return QStringLiteral("killed");
+    }
+    return QStringLiteral("not_recorded");
+}
+
+QJsonValue Rounded(std::optional<double> value, int decimals)
+{
+    if (!value)
+        return QJsonValue::Null;
+    const double scale = std::pow(10.0, decimals);
+    return std::round(*value * scale) / scale;
+}
+
+// The figures of the newest readable run, keyed as the JSON output names them.
+QJsonObject RunFigures(const report::RunRecord& run, const power::BatteryDetails& now)
+{
+    const auto gauge = report::GaugeAtEnd(run.samples);
+    return {
+        {QStringLiteral("start"), run.facts.start.toString(Qt::ISODate)},
+        {QStringLiteral("ending"), EndingName(run.ending)},
+        {QStringLiteral("awake_minutes"), qint64(std::floor(report::RunMinutes(run.samples)))},
+        {QStringLiteral("gauge_at_end_percent"), gauge ? QJsonValue(*gauge) : QJsonValue()},
+        // Worked out where the report knows how the run ended.
+        {QStringLiteral("largest_error_points"), QJsonValue()},
+        {QStringLiteral("energy_delivered_wh"), Rounded(report::EnergyDeliveredWh(run.samples), 2)},
+        {QStringLiteral("full_wh_start"), Rounded(run.facts.fullWh, 2)},
+        {QStringLiteral("full_wh_now"), Rounded(now.energyFullWh, 2)},
+        {QStringLiteral("design_wh"), Rounded(run.facts.designWh, 2)},
+        {QStringLiteral("health_percent"), Rounded(report::HealthPercent(run.facts), 1)},
+    };
+}
+
+QString ReportText(const QJsonObject& figures)
+{
+    const auto text = [&](const char* key, const QString& unit = {}) {
+        const QJsonValue value = figures.value(QLatin1String(key));
+        if (value.isNull())
+            return QStringLiteral("unknown");
+        return (value.isString() ? value.toString() : QString::number(value.toDouble())) + unit;
+    };
+    return QStringList{
+        QStringLiteral("Start: ") + text("start"),
+        QStringLiteral("Ending: ") + text("ending"),
+        QStringLiteral("Awake minutes: ") + text("awake_minutes"),
+        QStringLiteral("Gauge at the end: ") + text("gauge_at_end_percent", QStringLiteral(" %")),
+        QStringLiteral("Largest gauge error: ") + text("largest_error_points", QStringLiteral(" points")),
+        QStringLiteral("Energy delivered: ") + text("energy_delivered_wh", QStringLiteral(" Wh")),
+        QStringLiteral("Full capacity then: ") + text("full_wh_start", QStringLiteral(" Wh")),
+        QStringLiteral("Full capacity now: ") + text("full_wh_now", QStringLiteral(" Wh")),
+        QStringLiteral("Design capacity: ") + text("design_wh", QStringLiteral(" Wh")),
+        QStringLiteral("Health: ") + text("health_percent", QStringLiteral(" %")),
+    }.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+int Report(bool json)
+{
+    const QString directory = report::RunRecordDirectory();
+    const report::RunRecords records = report::ReadRunRecords(directory);
+    if (records.runs.isEmpty()) {
+        Print(stderr, QStringLiteral("No readable run record in %1.\n").arg(directory));
+        return 1;
+    }
+    const QJsonObject figures = RunFigures(records.runs.last(), power::CreateSystemPowerSource()->Details());
+    Print(stdout, json ? QString::fromUtf8(QJsonDocument(figures).toJson(QJsonDocument::Compact)) + QLatin1Char('\n')
+                       : ReportText(figures));
+    return 0;
+}
+
+}  // namespace
+
+std::optional<int> RunCommandLine(int argc, char* argv[])
+{
+    if (argc <= 1)
+        return std::nullopt;
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dorvik"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DORVIK_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Recalibrates a laptop battery's charge gauge. "
+                                                    "Without options, the window starts."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption status(QStringLiteral("status"), QStringLiteral("Print the battery status and exit."));
+    const QCommandLineOption report(QStringLiteral("report"),
+                                    QStringLiteral("Print the figures of the newest recorded run and exit."));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --report: print them as one JSON object."));
+    parser.addOptions({status, report, json});
+
+    if (!parser.parse(WithoutQtOptions(QCoreApplication::arguments()))) {
+        Print(stderr, parser.errorText() + QStringLiteral("\n\n") + parser.helpText());
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        Print(stdout, parser.helpText());
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        Print(stdout, QStringLiteral("dorvik %1\n").arg(QCoreApplication::applicationVersion()));
+        return 0;
+    }
+    const auto misuse = [&](const QString& why) {
+        Print(stderr, why + QStringLiteral("\n\n") + parser.helpText());
+        return 2;
+    };
+    if (!parser.positionalArguments().isEmpty())
+        return misuse(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().constFirst());
+    if (parser.isSet(status) && parser.isSet(report))
+        return misuse(QStringLiteral("--status and --report cannot be combined."));
+    if (parser.isSet(json) && !parser.isSet(report))
+        return misuse(QStringLiteral("--json goes with --report."));
+    if (parser.isSet(status))
+        return Status();
+    if (parser.isSet(report))
+        return Report(parser.isSet(json));
+    return std::nullopt;
+}
+
+}  // namespace app

@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "calibration/stage_notices.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace calibration {
+namespace {
+
+const QString kTitle = QStringLiteral("Battery calibration");
+
+QString MinutesText(double minutes)
+{
+    const qint64 whole = std::llround(minutes);
+    if (whole < 60)
+        return QStringLiteral("%1 min").arg(whole);
+    return QStringLiteral("%1 h %2 min").arg(whole / 60).arg(whole % 60);
+}
+
+}  // namespace
+
+QString ChargeNoticeText(int percent, std::optional<double> minutesToFull)
+{
+    QString text = QStringLiteral("Charging: %1 %.").arg(percent);
+    if (minutesToFull)
+        text += QStringLiteral(" About %1 to full.").arg(MinutesText(*minutesToFull));
+    return text;
+}
+
+QString FullNoticeText(bool keptAwake)
+{
+    return keptAwake ? QStringLiteral("The battery is full. Dorvik keeps this machine awake by itself: "
+                                      "answer OK and Yes in its window to go on.")
+                     : QStringLiteral("The battery is full. Nothing keeps this machine awake: turn off automatic "
+                                      "suspend and screen blanking in the power settings, then answer OK and Yes.");
+}
+
+QString UnplugNoticeText()
+{
+    return QStringLiteral("Unplug the adaptor to start the discharge");
+}
+
+QString DischargeNoticeText(bool started, bool fast, int percent, std::optional<qint64> minutesLeft, bool keptAwake)
+{
+    QString text = QStringLiteral("%1 (%2 discharge): %3 %.")
+                       .arg(started ? QStringLiteral("Discharge started") : QStringLiteral("Discharging"))
+                       .arg(fast ? QStringLiteral("fast") : QStringLiteral("slow"))
+                       .arg(percent);
+    if (minutesLeft)
+        text += QStringLiteral(" The system estimates %1 left.").arg(MinutesText(double(*minutesLeft)));
+    if (!keptAwake)
+        text += QStringLiteral("\nWarning: nothing keeps this machine awake; it may sleep before the battery is empty.");
+    return text;
+}
+
+QString RunEndedNoticeText(qint64 minutes)
+{
+    return QStringLiteral("The adaptor was reconnected: the run ended after %1 min.").arg(minutes);
+}
+
+QString RecordFailedNoticeText(const QString& error)
+{
+    return QStringLiteral("Warning: the run record cannot be written (%1). The run goes on.").arg(error);
+}
+
+bool KeptAwake(const QStringList& awakeReport)
+{
+    for (const QString& line : awakeReport) {
+        if (line.endsWith(QLatin1String(": taken")) || line.endsWith(QLatin1String(": held off")))
+            return true;
+    }
+    return false;
+}
+
+std::optional<double> MinutesToFull(const power::BatteryDetails& details)
+{
+    if (details.timeToFullMinutes)
+        return details.timeToFullMinutes;
+    if (!details.energyNowWh || !details.energyFullWh || !details.powerW || *details.powerW <= 0)
+        return std::nullopt;
+    return std::max(0.0, *details.energyFullWh - *details.energyNowWh) / *details.powerW * 60;
+}
+
+std::optional<qint64> MinutesLeft(const SYSTEM_POWER_STATUS& status)
+{
+    if (status.BatteryLifeTime < 0)
+        return std::nullopt;
+    return status.BatteryLifeTime / 60;
+}
+
+std::optional<int> TenPercentStep(std::uint8_t percent)
+{
+    if (percent > 100)
+        return std::nullopt;
+    return percent / 10;
+}
+
+StageNotices::~StageNotices()
+{
+    p_.ForgetNotices();
+}
+
+void StageNotices::AdaptorWait()
+{
+    p_.ShowProgress(std::nullopt);
+    shownStep_.reset();
+}
+
+void StageNotices::Charging(const SYSTEM_POWER_STATUS& status)
+{
+    Progress(status);
+    const auto step = TenPercentStep(status.BatteryLifePercent);
+    if (!step || step == shownStep_)
+        return;
+    shownStep_ = step;
+    p_.Notify(kTitle, ChargeNoticeText(status.BatteryLifePercent, MinutesToFull(power_.Details())));
+}
+
+void StageNotices::Full()
+{
+    p_.ShowProgress(std::nullopt);
+    shownStep_.reset();
+    p_.Notify(kTitle, FullNoticeText(KeptAwake(p_.AwakeReport())));
+}
+
+void StageNotices::Unplug()
+{
+    p_.Notify(kTitle, UnplugNoticeText());
+}
+
+// The first call announces the discharge; later ones refresh it at each
+// tenth of the battery.
+void StageNotices::Discharging(const SYSTEM_POWER_STATUS& status, bool fast)
+{
+    Progress(status);
+    const auto step = TenPercentStep(status.BatteryLifePercent);
+    if (discharging_ && (!step || step == shownStep_))
+        return;
+    shownStep_ = step;
+    QString text = DischargeNoticeText(!std::exchange(discharging_, true), fast, status.BatteryLifePercent, MinutesLeft(status), KeptAwake(p_.AwakeReport()));
+    if (!recordWarning_.isEmpty())
+        text += QLatin1Char('\n') + recordWarning_;
+    p_.Notify(kTitle, text);
+}
+
+void StageNotices::Ended(qint64 minutes)
+{
+    p_.ShowProgress(std::nullopt);
+    p_.Notify(kTitle, RunEndedNoticeText(minutes));
+}
+
+void StageNotices::RecordFailed(const QString& error)
+{
+    recordWarning_ = RecordFailedNoticeText(error);
+    p_.Notify(kTitle, recordWarning_);
+}
+
+void StageNotices::Progress(const SYSTEM_POWER_STATUS& status)
+{
+    if (status.BatteryLifePercent <= 100)
+        p_.ShowProgress(status.BatteryLifePercent);
+}
+
+}  // namespace calibration

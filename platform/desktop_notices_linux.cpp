@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Desktop notifications and taskbar progress over the session bus. Every
+// call is asynchronous and never starts a service: without a notification
+// service there is one log line and no notification.
+#include "platform/desktop_notices.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QObject>
+#include <QVariantMap>
+#include <optional>
+
+namespace platform {
+namespace {
+
+Q_LOGGING_CATEGORY(lcNotices, "dorvik.notices")
+
+const QString kAppId = QStringLiteral("io.github.dorvik.Dorvik");
+const QString kAppUri = QStringLiteral("application://io.github.dorvik.Dorvik.desktop");
+const QString kDefaultAction = QStringLiteral("default");
+
+bool Absent(const QDBusError& error)
+{
+    return error.type() == QDBusError::ServiceUnknown || error.type() == QDBusError::Disconnected
+           || error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+}
+
+// What every variant shares: the LauncherEntry signal, the log lines, and
+// sending one notice at a time so the next knows what it replaces.
+class SessionBusNotices : public QObject, public DesktopNotices {
+    Q_OBJECT
+
+public:
+    SessionBusNotices() : bus_(QDBusConnection::sessionBus()) {}
+
+    void Show(const DesktopNotice& notice) override
+    {
+        if (!bus_.isConnected()) {
+            LogOnce(QStringLiteral("no session bus"));
+            return;
+        }
+        ListenOnce();
+        if (waiting_) {
+            queued_ = notice;  // only the newest matters
+            return;
+        }
+        Send(notice);
+    }
+
+    void SetProgress(const TaskbarProgress& progress) override
+    {
+        if (!bus_.isConnected())
+            return;
+        QDBusMessage update = QDBusMessage::createSignal(QStringLiteral("/io/github/dorvik/Dorvik/LauncherEntry"),
+                                                         QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                                                         QStringLiteral("Update"));
+        update << kAppUri
+               << QVariantMap{{QStringLiteral("progress"), progress.value},
+                              {QStringLiteral("progress-visible"), progress.visible},
+                              {QStringLiteral("urgent"), progress.urgent}};
+        bus_.send(update);
+    }
+
+protected:
+    virtual QDBusMessage NoticeCall(const DesktopNotice& notice) = 0;
+    virtual void Listen() = 0;
+    virtual void Replied(const QDBusMessage&) {}
+
+    void Activated()
+    {
+        if (onActivated)
+            onActivated();
+    }
+
+    QDBusConnection bus_;
+
+private:
+    void Send(const DesktopNotice& notice)
+    {
+        QDBusMessage call = NoticeCall(notice);
+        call.setAutoStartService(false);
+        waiting_ = true;
+        auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+            watcher->deleteLater();
+            waiting_ = false;
+            const QDBusMessage reply = watcher->reply();
+            if (reply.type() == QDBusMessage::ErrorMessage)
+                LogOnce(Absent(watcher->error()) ? QStringLiteral("no notification service")
+                                                 : watcher->error().name() + QStringLiteral(": ") + watcher->error().message());
+            else
+                Replied(reply);
+            if (queued_) {
+                const DesktopNotice next = *std::exchange(queued_, std::nullopt);
+                Send(next);
+            }
+        });
+    }
+
+    void ListenOnce()
+    {
+        if (!listening_)
+            Listen();
+        listening_ = true;
+    }
+
+    void LogOnce(const QString& why)
+    {
+        if (!logged_)
+            qCInfo(lcNotices, "desktop notifications are off: %s", qUtf8Printable(why));
+        logged_ = true;
+    }
+
+    bool waiting_ = false, listening_ = false, logged_ = false;
+    std::optional<DesktopNotice> queued_;
+};
+
+// org.freedesktop.Notifications: the server hands back an id, which the next
+// notice names as the one it replaces.
+class FreedesktopNotices final : public SessionBusNotices {
+    Q_OBJECT
+
+protected:
+    QDBusMessage NoticeCall(const DesktopNotice& notice) override
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+        const QVariantMap hints{{QStringLiteral("desktop-entry"), kAppId},
+                                {QStringLiteral("urgency"), QVariant::fromValue<uchar>(notice.urgent ? 2 : 1)}};
+        call << QStringLiteral("Dorvik") << id_ << kAppId << notice.title << notice.body
+             << QStringList{kDefaultAction, QStringLiteral("Show Dorvik")} << hints << -1;
+        return call;
+    }
+
+    void Listen() override
+    {
+        bus_.connect(QString(), kPath, kService, QStringLiteral("ActionInvoked"), this,
+                     SLOT(OnActionInvoked(uint, QString)));
+    }
+
+    void Replied(const QDBusMessage& reply) override
+    {
+        if (!reply.arguments().isEmpty())
+            id_ = reply.arguments().constFirst().toUInt();
+    }
+
+private slots:
+    void OnActionInvoked(uint id, const QString& action)
+    {
+        if (id == id_ && id_ != 0 && action == kDefaultAction)
+            Activated();
+    }
+
+private:
+    inline static const QString kService = QStringLiteral("org.freedesktop.Notifications");
+    inline static const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+    uint id_ = 0;
+};
+
+// Inside a sandbox: the portal, where one fixed id makes each notice
+// replace the last.
+class PortalNotices final : public SessionBusNotices {
+    Q_OBJECT
+
+protected:
+    QDBusMessage NoticeCall(const DesktopNotice& notice) override
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("AddNotification"));
+        call << kId
+             << QVariantMap{{QStringLiteral("title"), notice.title},
+                            {QStringLiteral("body"), notice.body},
+                            {QStringLiteral("priority"), notice.urgent ? QStringLiteral("urgent") : QStringLiteral("normal")},
+                            {QStringLiteral("default-action"), kDefaultAction}};
+        return call;
+    }
+
+    void Listen() override
+    {
+        bus_.connect(QString(), kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+                     SLOT(OnActionInvoked(QString, QString, QVariantList)));
+    }
+
+private slots:
+    void OnActionInvoked(const QString& id, const QString& action, const QVariantList&)
+    {
+        if (id == kId && action == kDefaultAction)
+            Activated();
+    }
+
+private:
+    inline static const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
+    inline static const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
+    inline static const QString kInterface = QStringLiteral("org.freedesktop.portal.Notification");
+    inline static const QString kId = QStringLiteral("run");
+};
+
+}  // namespace
+
+std::unique_ptr<DesktopNotices> CreateDesktopNotices()
+{
+    if (QFileInfo::exists(QStringLiteral("/.flatpak-info")))
+        return std::make_unique<PortalNotices>();
+    return std::make_unique<FreedesktopNotices>();
+}
+
+}  // namespace platform
+
+#include "desktop_notices_linux.moc"

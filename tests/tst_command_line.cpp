@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The real dorvik binary on sysfs and record fixtures, as a script runs it:
+// no display, no Qt platform.
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "power/linux_power_source.h"
+#include "power/power_summary.h"
+#include "support/power_supply_tree.h"
+
+namespace {
+
+struct Result {
+    int code;
+    QString out, err;
+};
+
+class TstCommandLine : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString tree_;
+
+    Result Dorvik(const QStringList& arguments, const QString& tree, const QString& stateHome = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("DORVIK_POWER_SUPPLY_DIR"), tree);
+        env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome.isEmpty() ? dir_.filePath(QStringLiteral("empty")) : stateHome);
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(DORVIK_PROGRAM), arguments);
+        process.waitForFinished(20000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        tree_ = power_supply_tree::Build(dir_.filePath(QStringLiteral("sys")),
+                                         power_supply_tree::TwoBatteriesSecondDrained());
+    }
+
+    void status()
+    {
+        SYSTEM_POWER_STATUS status{};
+        QVERIFY(power::LinuxPowerSource(tree_).Query(status));
+        const QStringList lines = power::StatusBoxLines(power::SummaryOf(status));
+        QVERIFY(lines.size() >= 3);
+        const Result shown = Dorvik({QStringLiteral("--status")}, tree_);
+        QCOMPARE(shown.code, 0);
+        QCOMPARE(shown.out, lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+
+        const Result failed = Dorvik({QStringLiteral("--status")}, dir_.filePath(QStringLiteral("no-such-tree")));
+        QCOMPARE(failed.code, 1);
+        QCOMPARE(failed.out, QString());
+        QCOMPARE(failed.err, QStringLiteral("Battery information couldn't be obtained!\n"));
+    }
+
+    // The newest readable record: a damaged newer one is passed over, a
+    // first-format one read with an unknown ending.
+    void report()
+    {
+        const QString state = dir_.filePath(QStringLiteral("state"));
+        QVERIFY(QDir().mkpath(state + QStringLiteral("/dorvik/runs")));
+        QVERIFY(QFile::copy(QStringLiteral(TEST_DATA_DIR "/run-format1.csv"),
+                            state + QStringLiteral("/dorvik/runs/run-20261114-091205.csv")));
+        QFile damaged(state + QStringLiteral("/dorvik/runs/run-20261201-080000.csv"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write("dorvik-run-record,1\nno start\n") > 0);
+        damaged.close();
+
+        const Result text = Dorvik({QStringLiteral("--report")}, tree_, state);
+        QCOMPARE(text.code, 0);
+        const QStringList lines = text.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 10);
+        QCOMPARE(lines.first(), QStringLiteral("Start: 2026-11-14T09:12:05+01:00"));
+        QVERIFY(lines.contains(QStringLiteral("Largest gauge error: unknown")));
+        QVERIFY(lines.contains(QStringLiteral("Full capacity now: 90.38 Wh")));
+
+        const Result json = Dorvik({QStringLiteral("--report"), QStringLiteral("--json")}, tree_, state);
+        QCOMPARE(json.code, 0);
+        QJsonParseError error;
+        const QJsonObject figures = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(figures.keys(), QStringList({"awake_minutes", "design_wh", "ending", "energy_delivered_wh",
+                                              "full_wh_now", "full_wh_start", "gauge_at_end_percent",
+                                              "health_percent", "largest_error_points", "start"}));
+        QCOMPARE(figures.value("start").toString(), QStringLiteral("2026-11-14T09:12:05+01:00"));
+        QCOMPARE(figures.value("ending").toString(), QStringLiteral("not_recorded"));
+        QCOMPARE(figures.value("health_percent").toDouble(), 87.9);
+        QCOMPARE(figures.value("full_wh_start").toDouble(), 50.11);
+        QVERIFY(figures.value("largest_error_points").isNull());
+
+        const Result none = Dorvik({QStringLiteral("--report")}, tree_);
+        QCOMPARE(none.code, 1);
+        QVERIFY(none.out.isEmpty() && !none.err.isEmpty());
+    }
+
+    void misuse()
+    {
+        for (const QStringList& arguments : {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--json")},
+                                             QStringList{QStringLiteral("--status"), QStringLiteral("stray")}}) {
+            const Result result = Dorvik(arguments, tree_);
+            QVERIFY2(result.code != 0, qPrintable(arguments.join(' ')));
+            QVERIFY(result.out.isEmpty() && result.err.contains(QStringLiteral("Usage: ")));
+        }
+        const Result help = Dorvik({QStringLiteral("--help")}, tree_);
+        QVERIFY(help.code == 0 && help.out.contains(QStringLiteral("--report")));
+    }
+};
+
+}  // namespace
+
+QTEST_GUILESS_MAIN(TstCommandLine)
+#include "tst_command_line.moc"
