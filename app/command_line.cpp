@@ -14,6 +14,7 @@
 #include "power/power_summary.h"
 #include "power/system_power_source.h"
 #include "report/report_math.h"
+#include "report/verdict.h"
 #include "report/run_record.h"
 #include "report/run_record_location.h"
 
@@ -91,13 +92,14 @@ QJsonValue Rounded(std::optional<double> value, int decimals)
 QJsonObject RunFigures(const report::RunRecord& run, const power::BatteryDetails& now)
 {
     const auto gauge = report::GaugeAtEnd(run.samples);
+    const auto error = report::RanOut(run.ending) ? report::LargestGaugeError(run) : std::nullopt;
     return {
         {QStringLiteral("start"), run.facts.start.toString(Qt::ISODate)},
         {QStringLiteral("ending"), EndingName(run.ending)},
-        {QStringLiteral("awake_minutes"), qint64(std::floor(report::RunMinutes(run.samples)))},
+        {QStringLiteral("awake_minutes"), report::LoggedMinutes(run)},
         {QStringLiteral("gauge_at_end_percent"), gauge ? QJsonValue(*gauge) : QJsonValue()},
-        // Worked out where the report knows how the run ended.
-        {QStringLiteral("largest_error_points"), QJsonValue()},
+        // Only a run that ran out shows how far the gauge strayed.
+        {QStringLiteral("largest_error_points"), error ? QJsonValue(error->points) : QJsonValue()},
         {QStringLiteral("energy_delivered_wh"), Rounded(report::EnergyDeliveredWh(run.samples), 2)},
         {QStringLiteral("full_wh_start"), Rounded(run.facts.fullWh, 2)},
         {QStringLiteral("full_wh_now"), Rounded(now.energyFullWh, 2)},
