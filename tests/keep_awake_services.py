@@ -14,6 +14,8 @@ import tempfile
 import time
 import unittest
 
+from dbus_support import wait_until
+
 try:
     import dbus
     import dbusmock
@@ -54,15 +56,6 @@ PORTAL_INHIBIT = '''path = "/org/freedesktop/portal/desktop/request/1_1/t%d" % l
 self.AddObject(path, "org.freedesktop.portal.Request", {}, [("Close", "", "", "")])
 ret = dbus.ObjectPath(path)
 '''
-
-
-def wait_until(predicate, timeout=5.0):
-    deadline = time.monotonic() + timeout
-    while not predicate():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.02)
-    return True
 
 
 class Helper:

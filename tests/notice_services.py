@@ -13,6 +13,8 @@ import tempfile
 import time
 import unittest
 
+from dbus_support import wait_until
+
 try:
     import dbus
     import dbusmock
@@ -22,15 +24,6 @@ except ImportError:
 
 NOTIFICATIONS = ('org.freedesktop.Notifications', '/org/freedesktop/Notifications')
 APP_ID = 'io.github.dorvik.Dorvik'
-
-
-def wait_until(predicate, timeout=5.0):
-    deadline = time.monotonic() + timeout
-    while not predicate():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.02)
-    return True
 
 
 class NoticeServices(dbusmock.DBusTestCase):
