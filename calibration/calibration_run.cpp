@@ -356,7 +356,7 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
         .remainingSeconds = status_.BatteryLifeTime < 0 ? -1 : qint64(status_.BatteryLifeTime),
     };
     QString error;
-    if (!record_->Append(sample, &error)) {
+    if (!record_->UpdateKeptAwake(p_.AwakeReport(), &error) || !record_->Append(sample, &error)) {
         qCWarning(lcCalibration, "the run record stops here: %s", qUtf8Printable(error));
         notices_.RecordFailed(error);
         record_.reset();

@@ -347,6 +347,19 @@ bool NewerMarker(const QByteArray& line)
     return digits > 0 && version[0] != '0' && ended && version.left(digits) != "1";
 }
 
+// A later line about a lock stands in for the earlier one of the same lock.
+void UpdateKeptAwakeFact(QStringList& keptAwake, const QString& line)
+{
+    const QString name = line.section(QStringLiteral(": "), 0, 0) + QStringLiteral(": ");
+    for (QString& earlier : keptAwake) {
+        if (earlier.startsWith(name)) {
+            earlier = line;
+            return;
+        }
+    }
+    keptAwake.append(line);
+}
+
 // The complete lines: a last line without its line end was torn by a cut.
 QList<QByteArray> CompleteLines(const QByteArray& bytes)
 {
@@ -432,6 +445,10 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
         if (lines[i].size() > kRecordLineLimit)
             continue;
         const auto fields = CsvFields(QString::fromUtf8(lines[i]));
+        if (fields && fields->size() == 2 && fields->first() == QLatin1String("kept_awake")) {
+            UpdateKeptAwakeFact(record.facts.keptAwake, fields->at(1));
+            continue;
+        }
         if (fields && lines[i].startsWith(kEndLine) && !record.endLine) {
             record.endLine = true;
             record.ending = EndingOfReason(fields->at(1));
@@ -457,7 +474,7 @@ std::unique_ptr<RunRecordWriter> RunRecordWriter::Create(const QString& director
     if (!platform::CreateFileDurably(path, RecordText(facts), error))
         return nullptr;
     DeleteOldest(directory, path);
-    return std::unique_ptr<RunRecordWriter>(new RunRecordWriter(path));
+    return std::unique_ptr<RunRecordWriter>(new RunRecordWriter(path, facts.keptAwake));
 }
 
 bool RunRecordWriter::Append(const RunSample& sample, QString* error)
@@ -474,6 +491,21 @@ bool RunRecordWriter::End(RunEnding ending, const QDateTime& time, QString* erro
         return false;
     }
     return platform::AppendDurably(path_, line, error);
+}
+
+bool RunRecordWriter::UpdateKeptAwake(const QStringList& lines, QString* error)
+{
+    QByteArray changed;
+    for (const QString& line : lines) {
+        if (!keptAwake_.contains(line))
+            changed += Line({QStringLiteral("kept_awake"), CsvField(line)});
+    }
+    if (changed.isEmpty())
+        return true;
+    if (!platform::AppendDurably(path_, changed, error))
+        return false;
+    keptAwake_ = lines;
+    return true;
 }
 
 RunRecords ReadRunRecords(const QString& directory)

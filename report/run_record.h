@@ -62,11 +62,16 @@ public:
     // Writes the end line of an orderly ending (Replugged, Exited, Standby)
     // like a sample; false for any other ending.
     bool End(RunEnding ending, const QDateTime& time, QString* error = nullptr);
+    // Writes, like a sample, each kept-awake line that changed since the
+    // facts or the last call: a lock lost or taken again during the run.
+    bool UpdateKeptAwake(const QStringList& lines, QString* error = nullptr);
     QString Path() const { return path_; }
 
 private:
-    explicit RunRecordWriter(QString path) : path_(std::move(path)), hold_(path_) {}
+    RunRecordWriter(QString path, QStringList keptAwake)
+        : path_(std::move(path)), keptAwake_(std::move(keptAwake)), hold_(path_) {}
     QString path_;
+    QStringList keptAwake_;
     platform::FileHold hold_;  // tells readers that the run is live
 };
 

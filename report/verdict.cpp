@@ -264,7 +264,9 @@ QString KeptAwakeLine(const QStringList& lines)
         if (state == QLatin1String("not present") || state == QLatin1String("not needed"))
             continue;
         ++there;
-        (state == QLatin1String("taken") ? taken : notTaken).append(name);
+        // "taken", "taken, answered late", "taken again after …", "kept through …"
+        const bool held = state.startsWith(QLatin1String("taken")) || state.startsWith(QLatin1String("kept"));
+        (held ? taken : notTaken).append(name);
     }
     if (there == 0)
         return QStringLiteral("no service was there to ask");
