@@ -20,14 +20,15 @@ constexpr int kStepsPerLook = 1 << 12;
 void Burn(const std::atomic<bool>& stop, std::uint64_t seed)
 {
     std::uint64_t x = seed | 1;
-    volatile std::uint64_t sink = 0;  // keeps the arithmetic from being dead code
     while (!stop.load(std::memory_order_relaxed)) {
         for (int i = 0; i < kStepsPerLook; ++i) {
             x ^= x << 13;  // xorshift: cheap, and nothing a compiler can fold away
             x ^= x >> 7;
             x ^= x << 17;
         }
-        sink = x;
+        // Hands the result to the compiler as if it were used, so the
+        // arithmetic is not dead code.
+        asm volatile("" : : "r"(x));
     }
 }
 

@@ -426,8 +426,10 @@ struct KeepAwake::Impl {
                           QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"),
                           {QString(), kSuspendAndIdle, options}, true);
         lock->take = PortalTake;
-        lock->onTaken = [this, lock](const QDBusMessage& reply) {
-            FollowRequest(lock, reply.arguments().value(0).value<QDBusObjectPath>().path());
+        // Weakly: the lock owns this function, and must not own itself.
+        lock->onTaken = [this, weak = std::weak_ptr<Lock>(lock)](const QDBusMessage& reply) {
+            if (const LockPtr taken = weak.lock())
+                FollowRequest(taken, reply.arguments().value(0).value<QDBusObjectPath>().path());
         };
         if (lock->bus.isConnected()) {
             QString sender = lock->bus.baseService().mid(1);
