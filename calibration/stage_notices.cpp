@@ -5,17 +5,17 @@
 #include <cmath>
 #include <utility>
 
+#include "report/verdict.h"
+
 namespace calibration {
 namespace {
 
 const QString kTitle = QStringLiteral("Battery calibration");
 
+// The report's "2 h 10 min", rounded to the minute.
 QString MinutesText(double minutes)
 {
-    const qint64 whole = std::llround(minutes);
-    if (whole < 60)
-        return QStringLiteral("%1 min").arg(whole);
-    return QStringLiteral("%1 h %2 min").arg(whole / 60).arg(whole % 60);
+    return report::DurationText(std::llround(minutes * 60));
 }
 
 }  // namespace
