@@ -24,7 +24,7 @@ void frmMain::Command2_Click()
     const QString showReport = recorded ? QStringLiteral("Show &Report\u2026") : QString();
     if (platform_.MsgBox(*result, platform::vbOKOnly, {}, showReport) == platform::kExtraButtonAnswer)
         report::ShowRunReport(runRecordDirectory_, power_.Details(), this,
-                              calibration::ReadLoggedRun(ResultLogPath()).value_or(report::LoggedRun{}));
+                              storage::ReadLoggedRun(ResultLogPath()).value_or(storage::LoggedRun{}));
 }
 
 void frmMain::WriteResultLog(const QString& path, const QString& text)

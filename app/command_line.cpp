@@ -16,7 +16,7 @@
 #include "report/report_math.h"
 #include "report/verdict.h"
 #include "report/run_record.h"
-#include "report/run_record_location.h"
+#include "storage/paths.h"
 
 // Set by the build; a compile outside it (the Windows syntax check) has none.
 #ifndef DORVIK_VERSION
@@ -132,7 +132,7 @@ QString ReportText(const QJsonObject& figures)
 
 int Report(bool json)
 {
-    const QString directory = report::RunRecordDirectory();
+    const QString directory = storage::RunRecordDirectory();
     const report::RunRecords records = report::ReadRunRecords(directory);
     if (records.runs.isEmpty()) {
         Print(stderr, QStringLiteral("No readable run record in %1.\n").arg(directory));

@@ -1,19 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QApplication>
-#include <QDir>
 
 #include "app/command_line.h"
 #include "app/frmMain.h"
-#include "calibration/result_log_location.h"
-#include "platform/log_output.h"
+#include "storage/paths.h"
+#include "app/log_output.h"
 #include "platform/qt_platform.h"
-#include "platform/single_instance.h"
+#include "app/single_instance.h"
 #include "power/system_power_source.h"
-#include "report/run_record_location.h"
+#include "storage/paths.h"
 
 int main(int argc, char* argv[])
 {
-    platform::LogToStandardError();
+    app::LogToStandardError();
     if (const auto exitCode = app::RunCommandLine(argc, argv))
         return *exitCode;
     QApplication application(argc, argv);
@@ -30,16 +29,16 @@ int main(int argc, char* argv[])
             shown->activateWindow();
         }
     };
-    platform::SingleInstance instance(QDir(report::StateDirectory()).filePath(QStringLiteral("dorvik.lock")), raise);
+    app::SingleInstance instance(storage::InstanceLockPath(), raise);
     switch (instance.Claim()) {
-    case platform::InstanceClaim::First: break;
-    case platform::InstanceClaim::OtherActivated: return 0;
-    case platform::InstanceClaim::OtherRunning:
+    case app::InstanceClaim::First: break;
+    case app::InstanceClaim::OtherActivated: return 0;
+    case app::InstanceClaim::OtherRunning:
         platform.MsgBox(QStringLiteral("Dorvik is already running."), platform::vbOKOnly + platform::vbExclamation);
         return 0;
     }
     platform.OnNoticeActivated(raise);
-    frmMain window(platform, *power, calibration::ResultLogPath(), report::RunRecordDirectory());
+    frmMain window(platform, *power, storage::ResultLogPath(), storage::RunRecordDirectory());
     shown = &window;
     window.Load();
     if (platform.HasEnded())

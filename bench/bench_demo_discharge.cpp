@@ -16,7 +16,7 @@
 
 #include "demo/cpu_use.h"
 #include "demo/demo_session.h"
-#include "platform/text_file.h"
+#include "storage/text_file.h"
 
 int main(int argc, char* argv[])
 {
@@ -28,7 +28,7 @@ int main(int argc, char* argv[])
     qint64 cpuAtUnplug = 0;
     demo::DemoSession session(logPath, {}, [] {}, [&] {
         const double realS = sinceUnplug.elapsed() / 1000.0;
-        const QByteArray minutes = platform::ReadFirstLines(logPath, 1).value_or(QList<QByteArray>{"?"}).value(0);
+        const QByteArray minutes = storage::ReadFirstLines(logPath, 1).value_or(QList<QByteArray>{"?"}).value(0);
         std::printf("demo fast discharge from full, %d hardware threads: %.0f s real, %s minutes counted, %.2f processors busy\n",
                     QThread::idealThreadCount(), realS, minutes.constData(),
                     (demo::ProcessCpuMs() - cpuAtUnplug) / 1000.0 / realS);

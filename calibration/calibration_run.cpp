@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "calibration/minute_keeper.h"
-#include "platform/date_text.h"
+#include "storage/date_text.h"
 #include "report/run_record.h"
 
 namespace calibration {
@@ -142,7 +142,7 @@ qint64 CalibrationRun::AwakeMsSinceStart()
 // second, a boundary may count up to a second after the wall clock shows it.
 qint64 CalibrationRun::AwakeMinutes()
 {
-    return platform::MinutesBetween(start_, start_.addMSecs(AwakeMsSinceStart()));
+    return storage::MinutesBetween(start_, start_.addMSecs(AwakeMsSinceStart()));
 }
 
 CalibrationRun::Phase CalibrationRun::AdaptorWait()
@@ -272,8 +272,8 @@ QString CalibrationRun::DischargeStatusText(qint64 minutes) const
 {
     const QString suffix = w_.FastDischarge() ? QStringLiteral(" (Fast Discharge)") : QStringLiteral(" (Slow Discharge)");
     return QStringList{
-        QStringLiteral("Start=") + platform::DateText(start_),
-        QStringLiteral("Now=") + platform::DateText(p_.Now()),
+        QStringLiteral("Start=") + storage::DateText(start_),
+        QStringLiteral("Now=") + storage::DateText(p_.Now()),
         QStringLiteral("Elapsed time=%1 min.  (%2% charged)").arg(minutes).arg(status_.BatteryLifePercent),
         QString(),
         QStringLiteral("CALIBRATION STARTED ") + suffix,
@@ -289,8 +289,8 @@ QString CalibrationRun::DischargeStatusText(qint64 minutes) const
 void CalibrationRun::WriteLog()
 {
     const qint64 minutes = AwakeMinutes();
-    w_.WriteLogText(QString::number(minutes) + kCrLf + platform::DateText(start_) + kCrLf
-                      + platform::DateText(p_.Now()));
+    w_.WriteLogText(QString::number(minutes) + kCrLf + storage::DateText(start_) + kCrLf
+                      + storage::DateText(p_.Now()));
 }
 
 // The loop's minute, done for it while a nested handler's box holds it:

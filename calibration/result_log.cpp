@@ -2,27 +2,30 @@
 // The result log and View Result.
 #include "calibration/result_log.h"
 
+#include <QDir>
 #include <QStringList>
 
-#include "platform/date_text.h"
+#include "storage/date_text.h"
 #include "platform/platform.h"
-#include "platform/text_file.h"
+#include "storage/durable_file.h"
+#include "storage/result_log_file.h"
+#include "storage/text_file.h"
 
 namespace calibration {
 namespace {
 
-constexpr int kLogLines = 3;
-
 std::optional<QDateTime> DateFromLine(const QByteArray& line)
 {
-    return platform::ParseDateText(QString::fromLocal8Bit(line));
+    return storage::ParseDateText(QString::fromLocal8Bit(line));
 }
 
 }  // namespace
 
 void WriteResultLogFile(const QString& path, const QString& text)
 {
-    platform::ReplaceFileDurably(path, (text + platform::kCrLf).toLocal8Bit());
+    QString error;
+    if (!storage::ReplaceFileDurably(path, (text + platform::kCrLf).toLocal8Bit(), &error))
+        throw platform::UntrappedError(QStringLiteral("Cannot write %1.").arg(QDir::toNativeSeparators(path)), error);
 }
 
 QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished)
@@ -34,24 +37,24 @@ QString ViewResultReport(const QString& minutesText, const QDateTime& started, c
         QStringLiteral("Note: This time is not an accurate measure of battery life,"),
         QStringLiteral("to do this, you need to run a BatteryMark test after calibrating the battery."),
         QString(),
-        QStringLiteral("Started=") + platform::DateText(started),
-        QStringLiteral("Finished=") + platform::DateText(finished),
+        QStringLiteral("Started=") + storage::DateText(started),
+        QStringLiteral("Finished=") + storage::DateText(finished),
     };
     return lines.join(platform::kCrLf);
 }
 
 std::optional<QString> ReadViewResultReport(const QString& logPath)
 {
-    switch (platform::LookUpOrdinaryFile(logPath)) {
-    case platform::FileLookup::Missing:
+    switch (storage::LookUpOrdinaryFile(logPath)) {
+    case storage::FileLookup::Missing:
         // A missing log is no error: never-read lines stand for the zero date-time.
-        return ViewResultReport(QString::number(0), platform::ZeroDateTime(), platform::ZeroDateTime());
-    case platform::FileLookup::Failed:
+        return ViewResultReport(QString::number(0), storage::ZeroDateTime(), storage::ZeroDateTime());
+    case storage::FileLookup::Failed:
         return std::nullopt;
-    case platform::FileLookup::Found:
+    case storage::FileLookup::Found:
         break;
     }
-    const auto lines = platform::ReadFirstLines(logPath, kLogLines);
+    const auto lines = storage::ReadFirstLines(logPath, storage::kResultLogLines);
     if (!lines)
         return std::nullopt;
     const auto started = DateFromLine(lines->at(1));
@@ -59,19 +62,6 @@ std::optional<QString> ReadViewResultReport(const QString& logPath)
     if (!started || !finished)
         return std::nullopt;
     return ViewResultReport(QString::fromLocal8Bit(lines->at(0)), *started, *finished);
-}
-
-std::optional<report::LoggedRun> ReadLoggedRun(const QString& logPath)
-{
-    if (platform::LookUpOrdinaryFile(logPath) != platform::FileLookup::Found)
-        return std::nullopt;
-    const auto lines = platform::ReadFirstLines(logPath, kLogLines);
-    const auto started = lines ? DateFromLine(lines->at(1)) : std::nullopt;
-    if (!started)
-        return std::nullopt;
-    bool number = false;
-    const qint64 minutes = QString::fromLocal8Bit(lines->at(0)).toLongLong(&number);
-    return report::LoggedRun{*started, number ? std::optional<qint64>(minutes) : std::nullopt};
 }
 
 }  // namespace calibration

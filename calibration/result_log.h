@@ -5,8 +5,7 @@
 #include <QString>
 #include <optional>
 
-#include "calibration/result_log_location.h"
-#include "report/report_window.h"
+#include "storage/paths.h"
 
 namespace calibration {
 
@@ -17,7 +16,7 @@ void WriteResultLogFile(const QString& path, const QString& text);
 
 // The text of the box that View Result shows for any error.
 inline const QString kResultLogNotAccessible =
-    QStringLiteral("Result log ") + kResultLogShownName + QStringLiteral(" is not accessible!");
+    QStringLiteral("Result log ") + storage::kResultLogShownName + QStringLiteral(" is not accessible!");
 
 // The View Result report: seven lines joined by CR LF.
 QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished);
@@ -26,9 +25,5 @@ QString ViewResultReport(const QString& minutesText, const QDateTime& started, c
 // the log cannot be read (View Result then shows kResultLogNotAccessible).
 // A missing log reports zero minutes between zero dates.
 std::optional<QString> ReadViewResultReport(const QString& logPath);
-
-// The run the log tells of, for the run report; nothing when the log is
-// missing or its start does not read.
-std::optional<report::LoggedRun> ReadLoggedRun(const QString& logPath);
 
 }  // namespace calibration

@@ -5,7 +5,7 @@
 #include <QUuid>
 #include <algorithm>
 
-#include "platform/date_text.h"
+#include "storage/date_text.h"
 
 namespace demo {
 namespace {
@@ -46,7 +46,7 @@ DemoPlatform::DemoPlatform(ScaledClock& clock, std::function<void()> quit)
 
 QDateTime DemoPlatform::Now()
 {
-    return platform::WholeSeconds(start_.addMSecs(clock_.NowMs()));
+    return storage::WholeSeconds(start_.addMSecs(clock_.NowMs()));
 }
 
 // The run's minutes follow the lapse too; the scaled clock already stops

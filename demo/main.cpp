@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QApplication>
 
-#include "calibration/result_log_location.h"
+#include "storage/paths.h"
 #include "demo/demo_session.h"
-#include "platform/log_output.h"
-#include "report/run_record_location.h"
+#include "app/log_output.h"
+#include "storage/paths.h"
 
 int main(int argc, char* argv[])
 {
-    platform::LogToStandardError();
+    app::LogToStandardError();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dorvik"));
 
-    demo::DemoSession session(calibration::DemoResultLogPath(), report::DemoRunRecordDirectory());
+    demo::DemoSession session(storage::DemoResultLogPath(), storage::DemoRunRecordDirectory());
     session.Start();
     if (session.Platform().HasEnded())
         return 0;

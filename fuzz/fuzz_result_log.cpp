@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 #include "calibration/result_log.h"
-#include "platform/date_text.h"
-#include "platform/text_file.h"
+#include "storage/date_text.h"
+#include "storage/text_file.h"
 #include "scratch_directory.h"
 
 namespace {
@@ -17,14 +17,14 @@ namespace {
 // The report the log's lines call for, worked out independently of the reader.
 std::optional<QString> ExpectedReport(const QByteArray& log)
 {
-    QByteArrayList lines = log.left(platform::kLineReadLimit).split('\n');
-    if (log.size() > platform::kLineReadLimit || lines.last().isEmpty())
+    QByteArrayList lines = log.left(storage::kLineReadLimit).split('\n');
+    if (log.size() > storage::kLineReadLimit || lines.last().isEmpty())
         lines.removeLast();  // only a last line that ends in the bound counts
     if (lines.size() < 3)
         return std::nullopt;
     const auto text = [&](int i) { return QString::fromLocal8Bit(lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i]); };
-    const auto started = platform::ParseDateText(text(1));
-    const auto finished = platform::ParseDateText(text(2));
+    const auto started = storage::ParseDateText(text(1));
+    const auto finished = storage::ParseDateText(text(2));
     if (!started || !finished)
         return std::nullopt;
     return calibration::ViewResultReport(text(0), *started, *finished);

@@ -7,8 +7,8 @@
 // ones answer after we stopped waiting: every answer is followed to its end,
 // and a service that comes back is asked again.
 #include "platform/keep_awake.h"
-#include "platform/log_output.h"
 
+#include <QLoggingCategory>
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -26,6 +26,8 @@
 #include <limits>
 #include <utility>
 #include <vector>
+
+Q_LOGGING_CATEGORY(lcKeepAwake, "dorvik.keepawake")
 
 namespace platform {
 

@@ -2,10 +2,12 @@
 // Keeping a Windows machine awake: the thread's execution state asks the
 // system not to sleep while it is set. It cannot stop the lid's own action.
 #include "platform/keep_awake.h"
-#include "platform/log_output.h"
 
 
+#include <QLoggingCategory>
 #include <windows.h>
+
+Q_LOGGING_CATEGORY(lcKeepAwake, "dorvik.keepawake")
 
 namespace platform {
 

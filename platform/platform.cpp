@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/platform.h"
 
-#include "platform/run_liveness.h"
+#include "storage/run_liveness.h"
 
 namespace platform {
 
@@ -96,7 +96,7 @@ void Platform::ThrowIfEnded() const
 
 QString Platform::BootId()
 {
-    return platform::BootId();
+    return storage::BootId();
 }
 
 }  // namespace platform

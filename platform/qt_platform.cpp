@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "platform/date_text.h"
+#include "storage/date_text.h"
 #include "platform/sleep_clock.h"
 
 #ifdef Q_OS_WIN
@@ -83,7 +83,7 @@ std::optional<CommandLine> QtPlatform::PowerOptionsPanel()
 
 QDateTime QtPlatform::Now()
 {
-    return WholeSeconds(QDateTime::currentDateTime());
+    return storage::WholeSeconds(QDateTime::currentDateTime());
 }
 
 qint64 QtPlatform::SleptMs()

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "platform/date_text.h"
+#include "storage/date_text.h"
 
 namespace report {
 namespace {
@@ -97,7 +97,7 @@ double RunMinutes(const QList<RunSample>& samples)
 
 qint64 LoggedMinutes(const QDateTime& start, qint64 awakeSeconds)
 {
-    return platform::MinutesBetween(start, start.addSecs(awakeSeconds));
+    return storage::MinutesBetween(start, start.addSecs(awakeSeconds));
 }
 
 qint64 LoggedMinutes(const RunRecord& run)

@@ -27,7 +27,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
-#include "platform/date_text.h"
+#include "storage/date_text.h"
 #include "report/report_math.h"
 #include "report/run_ending.h"
 #include "report/verdict.h"
@@ -61,7 +61,7 @@ QString Percent(const std::optional<double>& value)
 
 QString WhenText(const QDateTime& time)
 {
-    return platform::DateText(time.toLocalTime());
+    return storage::DateText(time.toLocalTime());
 }
 
 // ---- charts ----------------------------------------------------------------
@@ -260,7 +260,7 @@ QChartView* History(const QList<RunRecord>& runs, const QPalette& palette, const
     chart->setObjectName(QStringLiteral("historyChart"));
     chart->setTitle(QStringLiteral("Runs kept"));
     auto* dates = new QDateTimeAxis;
-    dates->setFormat(platform::DateTextFormat(QLocale()));
+    dates->setFormat(storage::DateTextFormat(QLocale()));
     dates->setTickCount(2);
     dates->setRange(runs.first().facts.start, runs.last().facts.start);
     auto* minutes = Axis(QStringLiteral("min"), 1);  // the legend names the lines
@@ -451,7 +451,7 @@ QString NewerText(int count)
 }
 
 // The run that started in the second the log's run did, or -1.
-qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const std::optional<LoggedRun>& log)
+qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const std::optional<storage::LoggedRun>& log)
 {
     if (!log || !log->start.isValid())
         return -1;
@@ -462,7 +462,7 @@ qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const std::optional<Logge
     return -1;
 }
 
-QString NotLoggedText(const LoggedRun& log)
+QString NotLoggedText(const storage::LoggedRun& log)
 {
     const QString newest = QStringLiteral("This is the newest run recorded, not the run in the result log");
     if (log.start.isValid() && log.start.date().year() > 1900)
@@ -477,7 +477,7 @@ QString NotLoggedText(const LoggedRun& log)
 class RunReport : public QWidget {
 public:
     RunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent,
-              const std::optional<LoggedRun>& log)
+              const std::optional<storage::LoggedRun>& log)
         : QWidget(parent, Qt::Window), records_(records), now_(now), log_(log),
           logged_(LoggedRunIndex(records.runs, log))
     {
@@ -648,7 +648,7 @@ private:
 
     const RunRecords records_;
     const power::BatteryDetails now_;
-    const std::optional<LoggedRun> log_;
+    const std::optional<storage::LoggedRun> log_;
     const qsizetype logged_;
     QLabel* ending_ = nullptr;
     QLabel* notLogged_ = nullptr;
@@ -667,7 +667,7 @@ private:
 }  // namespace
 
 QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent,
-                        const std::optional<LoggedRun>& log)
+                        const std::optional<storage::LoggedRun>& log)
 {
     if (records.runs.isEmpty())
         return nullptr;
@@ -681,7 +681,7 @@ QString RunReportText(QWidget* report)
 }
 
 QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent,
-                       const std::optional<LoggedRun>& log)
+                       const std::optional<storage::LoggedRun>& log)
 {
     // One report window: a second Show Report brings it back to the front.
     static QPointer<QWidget> shown;

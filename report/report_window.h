@@ -6,16 +6,10 @@
 #include <QWidget>
 
 #include "power/battery_details.h"
+#include "storage/result_log_file.h"
 #include "report/run_record.h"
 
 namespace report {
-
-// The run the result log tells of: its start (line 2) and its minutes (line
-// 1, when that is a number).
-struct LoggedRun {
-    QDateTime start;
-    std::optional<qint64> minutes;
-};
 
 // The "Dorvik Run Report" window on one of the records, with the runs listed;
 // `now` gives the full capacity the battery reports today. It shows the run
@@ -24,7 +18,7 @@ struct LoggedRun {
 // is not the log's. A top-level window of its own (also with a parent), not
 // yet shown. Nothing when there is no run.
 QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent = nullptr,
-                        const std::optional<LoggedRun>& log = std::nullopt);
+                        const std::optional<storage::LoggedRun>& log = std::nullopt);
 
 // The figures of a window BuildRunReport made, as plain text (Copy Text's).
 QString RunReportText(QWidget* report);
@@ -33,6 +27,6 @@ QString RunReportText(QWidget* report);
 // when closed. Nothing, and nothing shown, when the folder holds no run.
 // While one is open, it is raised instead (on the run asked for) and returned.
 QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent = nullptr,
-                       const std::optional<LoggedRun>& log = std::nullopt);
+                       const std::optional<storage::LoggedRun>& log = std::nullopt);
 
 }  // namespace report

@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/run_ending.h"
 
-#include "platform/run_liveness.h"
+#include "storage/run_liveness.h"
 
 namespace report {
 
 RunEnding UnendedRunEnding(const QString& path, const RunFacts& facts)
 {
-    if (platform::IsHeld(path))
+    if (storage::IsHeld(path))
         return RunEnding::Running;
-    const QString now = platform::BootId();
+    const QString now = storage::BootId();
     if (facts.bootId.isEmpty() || now.isEmpty())
         return RunEnding::NotRecorded;
-    return platform::SameBoot(facts.bootId, now) ? RunEnding::Killed : RunEnding::SwitchedOff;
+    return storage::SameBoot(facts.bootId, now) ? RunEnding::Killed : RunEnding::SwitchedOff;
 }
 
 QString EndingText(RunEnding ending)

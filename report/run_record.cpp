@@ -7,8 +7,8 @@
 #include <array>
 #include <cmath>
 
-#include "platform/appending_file.h"
-#include "platform/text_file.h"
+#include "storage/durable_file.h"
+#include "storage/text_file.h"
 #include "report/run_ending.h"
 
 namespace report {
@@ -374,7 +374,7 @@ QList<QByteArray> CompleteLines(const QByteArray& bytes)
 
 std::optional<QByteArray> ReadBounded(const QString& path)
 {
-    if (platform::LookUpOrdinaryFile(path) != platform::FileLookup::Found)
+    if (storage::LookUpOrdinaryFile(path) != storage::FileLookup::Found)
         return std::nullopt;
     QFile file(path);
     if (file.size() > kRecordSizeLimit || !file.open(QIODevice::ReadOnly))
@@ -468,10 +468,10 @@ std::unique_ptr<RunRecordWriter> RunRecordWriter::Create(const QString& director
             *error = QStringLiteral("A run record needs the run's start time.");
         return nullptr;
     }
-    if (!platform::CreateDirectoryDurably(directory, error))
+    if (!storage::CreateDirectoryDurably(directory, error))
         return nullptr;
     const QString path = FreeRecordPath(QDir(directory), facts.start);
-    if (!platform::CreateFileDurably(path, RecordText(facts), error))
+    if (!storage::CreateFileDurably(path, RecordText(facts), error))
         return nullptr;
     DeleteOldest(directory, path);
     return std::unique_ptr<RunRecordWriter>(new RunRecordWriter(path, facts.keptAwake));
@@ -479,7 +479,7 @@ std::unique_ptr<RunRecordWriter> RunRecordWriter::Create(const QString& director
 
 bool RunRecordWriter::Append(const RunSample& sample, QString* error)
 {
-    return platform::AppendDurably(path_, SampleLine(sample), error);
+    return storage::AppendDurably(path_, SampleLine(sample), error);
 }
 
 bool RunRecordWriter::End(RunEnding ending, const QDateTime& time, QString* error)
@@ -490,7 +490,7 @@ bool RunRecordWriter::End(RunEnding ending, const QDateTime& time, QString* erro
             *error = QStringLiteral("Only an orderly ending is written.");
         return false;
     }
-    return platform::AppendDurably(path_, line, error);
+    return storage::AppendDurably(path_, line, error);
 }
 
 bool RunRecordWriter::UpdateKeptAwake(const QStringList& lines, QString* error)
@@ -502,7 +502,7 @@ bool RunRecordWriter::UpdateKeptAwake(const QStringList& lines, QString* error)
     }
     if (changed.isEmpty())
         return true;
-    if (!platform::AppendDurably(path_, changed, error))
+    if (!storage::AppendDurably(path_, changed, error))
         return false;
     keptAwake_ = lines;
     return true;

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/run_liveness.h"
+#include "storage/run_liveness.h"
 
 namespace report {
 
@@ -24,7 +24,7 @@ struct RunFacts {
     std::optional<int> cycleCount{};
     bool fast = true;
     QStringList keptAwake{};  // one line per thing kept awake
-    QString bootId{};         // platform::BootId() when the run started; empty in format 1
+    QString bootId{};         // storage::BootId() when the run started; empty in format 1
 };
 
 // One look at the battery during the discharge. Percent and AC state use the
@@ -72,7 +72,7 @@ private:
         : path_(std::move(path)), keptAwake_(std::move(keptAwake)), hold_(path_) {}
     QString path_;
     QStringList keptAwake_;
-    platform::FileHold hold_;  // tells readers that the run is live
+    storage::FileHold hold_;  // tells readers that the run is live
 };
 
 // How a run ended. Records of the first format, and end lines with a reason

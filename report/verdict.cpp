@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/date_text.h"
+#include "storage/date_text.h"
 #include "report/report_math.h"
 
 namespace report {
@@ -246,7 +246,7 @@ std::optional<QString> LastCalibrationText(const QList<RunRecord>& runs, const Q
         const QString ago = days <= 0 ? QStringLiteral("today")
                             : days == 1 ? QStringLiteral("yesterday")
                                         : QStringLiteral("%1 days ago").arg(days);
-        return platform::DateText(run->facts.start.toLocalTime()) + QStringLiteral(", ") + ago;
+        return storage::DateText(run->facts.start.toLocalTime()) + QStringLiteral(", ") + ago;
     }
     return std::nullopt;
 }

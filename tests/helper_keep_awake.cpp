@@ -9,11 +9,11 @@
 #include <unistd.h>
 
 #include "platform/keep_awake.h"
-#include "platform/log_output.h"
+#include "app/log_output.h"
 
 int main(int argc, char* argv[])
 {
-    platform::LogToStandardError();
+    app::LogToStandardError();
     QCoreApplication application(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // the tests wait for each line
     const auto print = [](const QStringList& lines) { std::printf("%s\n.\n", qPrintable(lines.join(QLatin1Char('\n')))); };

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "calibration/result_log.h"
-#include "platform/date_text.h"
+#include "storage/date_text.h"
 #include "platform/platform.h"
 
 int main(int argc, char* argv[])
@@ -13,11 +13,11 @@ int main(int argc, char* argv[])
     if (argc != 3)
         return 2;
     const QString path = QString::fromLocal8Bit(argv[1]);
-    const QString started = platform::DateText(QDateTime::currentDateTime());
+    const QString started = storage::DateText(QDateTime::currentDateTime());
     const qint64 first = QByteArray(argv[2]).toLongLong();
     for (qint64 minutes = first;; ++minutes) {
         calibration::WriteResultLogFile(path, QString::number(minutes) + platform::kCrLf + started + platform::kCrLf
-                                                  + platform::DateText(QDateTime::currentDateTime()));
+                                                  + storage::DateText(QDateTime::currentDateTime()));
         if (minutes == first && std::puts("written") >= 0)
             std::fflush(stdout);
     }

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "calibration/calibration_run.h"
-#include "platform/log_output.h"
+#include "app/log_output.h"
 #include "platform/qt_platform.h"
 #include "support/scripted_power.h"
 
@@ -58,7 +58,7 @@ private:
 
 int main(int argc, char* argv[])
 {
-    platform::LogToStandardError();
+    app::LogToStandardError();
     QApplication application(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QWidget shown;

@@ -11,8 +11,8 @@
 #include <QLabel>
 
 #include "calibration/stage_notices.h"
-#include "platform/date_text.h"
-#include "platform/run_liveness.h"
+#include "storage/date_text.h"
+#include "storage/run_liveness.h"
 #include "report/run_record.h"
 #include "support/scripted_power.h"
 #include "support/window_fixture.h"
@@ -285,14 +285,14 @@ private slots:
         // The discharge start writes the log, and so does the first pass.
         QCOMPARE(writesBeforeFirstPump, 2);
         QVERIFY(minuteLogs.size() >= 9);
-        const QDateTime start = *platform::ParseDateText(minuteLogs[0][1]);
+        const QDateTime start = *storage::ParseDateText(minuteLogs[0][1]);
         for (const QStringList& log : minuteLogs) {
             QCOMPARE(log.size(), 4);  // three lines, each ending in CR LF
             QCOMPARE(log[1], minuteLogs[0][1]);
-            QCOMPARE(log[0].toLongLong(), platform::MinutesBetween(start, *platform::ParseDateText(log[2])));
+            QCOMPARE(log[0].toLongLong(), storage::MinutesBetween(start, *storage::ParseDateText(log[2])));
         }
         // The log keeps the write at the last multiple of 60 ticks, not the replug.
-        const QDateTime lastWrite = *platform::ParseDateText(r.Log()[2]);
+        const QDateTime lastWrite = *storage::ParseDateText(r.Log()[2]);
         QVERIFY(lastWrite.secsTo(r.platform.StartTime().addSecs(10 * 60 + 30)) < 62);
         QVERIFY(!r.platform.awakeHeld);
         QCOMPARE(r.platform.awakeHolds, 1);
@@ -434,7 +434,7 @@ private slots:
         QVERIFY(reads > 0);
         const QStringList log = r.Log();
         // The texts keep the wall clock, sleep and step included.
-        const QDateTime written = *platform::ParseDateText(log[2]);
+        const QDateTime written = *storage::ParseDateText(log[2]);
         QVERIFY(qAbs(written.secsTo(r.platform.Now())) <= 62);
         QVERIFY2(log[0].toInt() >= minutes - 1 && log[0].toInt() <= minutes, qPrintable(log[0]));
         QVERIFY2(r.form.StatusText().contains(QStringLiteral("Elapsed time=%1 min.").arg(minutes)),
@@ -487,7 +487,7 @@ private slots:
         r.At(7 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
         r.Click();
         QVERIFY(r.BoxTexts().size() >= 2 && logBefore.size() == 4 && logAfterTwo.size() == 4);
-        const auto writtenAt = [](const QStringList& log) { return *platform::ParseDateText(log[2]); };
+        const auto writtenAt = [](const QStringList& log) { return *storage::ParseDateText(log[2]); };
         QVERIFY2(writtenAt(logAfterOne) > writtenAt(logBefore), qPrintable(logAfterOne.join('|')));
         QVERIFY2(writtenAt(logAfterTwo) > writtenAt(logAfterOne), qPrintable(logAfterTwo.join('|')));
         QVERIFY(logAfterTwo[0].toInt() > logBefore[0].toInt());
@@ -581,7 +581,7 @@ private slots:
         QCOMPARE(whileLive, report::RunEnding::Running);
         const report::RunRecord record = report::ReadRunRecords(runs).runs.value(0);
         QCOMPARE(record.ending, ending);
-        QCOMPARE(record.facts.bootId, platform::BootId());
+        QCOMPARE(record.facts.bootId, storage::BootId());
     }
 
     // Show Report opens on the run View Result told of, with its minutes,

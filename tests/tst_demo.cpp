@@ -9,8 +9,8 @@
 
 #include "demo/demo_platform.h"
 #include "demo/demo_session.h"
-#include "platform/date_text.h"
-#include "platform/text_file.h"
+#include "storage/date_text.h"
+#include "storage/text_file.h"
 #include "report/run_record.h"
 
 class DemoTest : public QObject {
@@ -55,10 +55,10 @@ private slots:
         QTimer::singleShot(90'000, [&] { session.Platform().RequestEnd(); });
         session.Window().Command1->click();
         QCOMPARE(std::pair(answered, switchOffs), std::pair(2, 1));
-        const QList<QByteArray> lines = platform::ReadFirstLines(logPath, 3).value();
-        const auto date = [&](int i) { return platform::ParseDateText(QString::fromLocal8Bit(lines[i])).value(); };
+        const QList<QByteArray> lines = storage::ReadFirstLines(logPath, 3).value();
+        const auto date = [&](int i) { return storage::ParseDateText(QString::fromLocal8Bit(lines[i])).value(); };
         // The minutes come from a clock read just before the one of line 3.
-        const qint64 minutes = platform::MinutesBetween(date(1), date(2));
+        const qint64 minutes = storage::MinutesBetween(date(1), date(2));
         QVERIFY2(lines[0] == QByteArray::number(minutes) || lines[0] == QByteArray::number(minutes - 1), lines[0]);
         // On the time lapse the run record holds a sample a simulated minute, with the battery's energy.
         const QList<report::RunSample> samples = report::ReadRunRecords(logPath + ".runs").runs.value(0).samples;

@@ -7,8 +7,9 @@
 #include <QtTest>
 
 #include "calibration/result_log.h"
-#include "platform/date_text.h"
-#include "platform/text_file.h"
+#include "storage/date_text.h"
+#include "storage/durable_file.h"
+#include "storage/text_file.h"
 #include "support/window_fixture.h"
 
 namespace {
@@ -17,7 +18,7 @@ const QDateTime kStart(QDate(2026, 3, 7), QTime(10, 0, 10)), kFinish(QDate(2026,
 const QString kNotAccessible = QStringLiteral("Result log C:\\Dorvik.log is not accessible!");
 
 // A log line as Dorvik writes it under other settings than the reader's.
-QByteArray Line(const QDateTime& moment) { return platform::DateText(moment, QLocale(QStringLiteral("en_US"))).toLocal8Bit() + "\r\n"; }
+QByteArray Line(const QDateTime& moment) { return storage::DateText(moment, QLocale(QStringLiteral("en_US"))).toLocal8Bit() + "\r\n"; }
 
 // Presses View Result of a window whose log is at the path; the one plain
 // box it showed.
@@ -60,7 +61,7 @@ private slots:
         QTest::addColumn<QByteArray>("log");  // null: no log; "FIFO": a named pipe, which is not waited on
         QTest::addColumn<QString>("report");
         const QByteArray dates = Line(kStart) + Line(kFinish);
-        const QDateTime zero = platform::ZeroDateTime(), later = kStart.addSecs(3600);
+        const QDateTime zero = storage::ZeroDateTime(), later = kStart.addSecs(3600);
         QTest::newRow("no log") << QByteArray() << ViewResultReport("0", zero, zero);
         QTest::newRow("a word for minutes, not from the dates") << "forty-two\r\n" + Line(kStart) + Line(later) << ViewResultReport("forty-two", kStart, later);
         QTest::newRow(".hidden") << "37\r\n" + dates << ViewResultReport("0", zero, zero);  // no ordinary file
@@ -80,7 +81,7 @@ private slots:
         if (log == "FIFO")
             QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else if (!log.isNull())
-            platform::ReplaceFileDurably(path, log);
+            QVERIFY(storage::ReplaceFileDurably(path, log, nullptr));
         QTEST(ViewResult(path), "report");
     }
 
@@ -113,11 +114,11 @@ private slots:
         QTest::addColumn<QDateTime>("moment");  // invalid: no date
         // Written with milliseconds, which the text drops.
         const auto written = [](const char* locale, const QDateTime& moment = kSample) {
-            return platform::DateText(moment.addMSecs(870), QLocale(QString::fromLatin1(locale)));
+            return storage::DateText(moment.addMSecs(870), QLocale(QString::fromLatin1(locale)));
         };
         for (const char* locale : {"C", "en_US", "de_DE", "ar_EG"}) {
             QTest::addRow("%s", locale) << written(locale) << locale << kSample;
-            QTest::addRow("%s zero date", locale) << written(locale, platform::ZeroDateTime()) << locale << platform::ZeroDateTime();
+            QTest::addRow("%s zero date", locale) << written(locale, storage::ZeroDateTime()) << locale << storage::ZeroDateTime();
         }
         QTest::newRow("en_US read under de_DE") << written("en_US") << "de_DE" << kSample;
         QTest::newRow("de_DE read under en_US") << written("de_DE") << "en_US" << kSample;
@@ -136,18 +137,18 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, readerLocale);
         QFETCH(QDateTime, moment);
-        QCOMPARE(platform::ParseDateText(text, QLocale(readerLocale)).value_or(QDateTime()), moment);
+        QCOMPARE(storage::ParseDateText(text, QLocale(readerLocale)).value_or(QDateTime()), moment);
     }
 
     void minutesBetweenCountsMinuteBoundaries()
     {
         const auto at = [](int h, int m, int s) { return QDateTime(QDate(2026, 3, 7), QTime(h, m, s)); };
-        QCOMPARE(platform::MinutesBetween(at(10, 0, 59), at(10, 1, 0)), 1);
-        QCOMPARE(platform::MinutesBetween(at(10, 0, 0), at(10, 0, 59)), 0);
-        QCOMPARE(platform::MinutesBetween(at(10, 1, 0), at(10, 0, 59)), -1);
+        QCOMPARE(storage::MinutesBetween(at(10, 0, 59), at(10, 1, 0)), 1);
+        QCOMPARE(storage::MinutesBetween(at(10, 0, 0), at(10, 0, 59)), 0);
+        QCOMPARE(storage::MinutesBetween(at(10, 1, 0), at(10, 0, 59)), -1);
         // Across the autumn clock change 01:30 to 02:30 local is two real hours.
         const QDateTime beforeFall(QDate(2026, 10, 25), QTime(1, 30), QTimeZone("Europe/Berlin"));
-        QCOMPARE(platform::MinutesBetween(beforeFall, beforeFall.addSecs(7200)), 120);
+        QCOMPARE(storage::MinutesBetween(beforeFall, beforeFall.addSecs(7200)), 120);
     }
 
 private:

@@ -10,7 +10,7 @@
 #include <ctime>
 #include <memory>
 
-#include "platform/run_liveness.h"
+#include "storage/run_liveness.h"
 #include "report/report_math.h"
 #include "report/report_window.h"
 #include "report/run_record.h"
@@ -201,7 +201,7 @@ private slots:
     // the last percent the gauge's error.
     void tellsHowEachRunEnded()
     {
-        const QString thisBoot = platform::BootId();
+        const QString thisBoot = storage::BootId();
         QVERIFY(!thisBoot.isEmpty());
         const struct {
             QString bootId;
@@ -252,9 +252,9 @@ private slots:
         WriteRun(directory.path(), HandMadeRun(), kStart.addDays(1));
         const RunRecords records = ReadRunRecords(directory.path());
         for (const auto& [log, minutes, shownStart] :
-             {std::tuple{LoggedRun{kStart.addSecs(50), 37}, "37 min", kStart.addSecs(50)},
-              {LoggedRun{kStart.addSecs(50), std::nullopt}, "120 min", kStart.addSecs(50)},
-              {LoggedRun{kStart.addDays(2), 37}, "120 min", kStart.addDays(1)}}) {
+             {std::tuple{storage::LoggedRun{kStart.addSecs(50), 37}, "37 min", kStart.addSecs(50)},
+              {storage::LoggedRun{kStart.addSecs(50), std::nullopt}, "120 min", kStart.addSecs(50)},
+              {storage::LoggedRun{kStart.addDays(2), 37}, "120 min", kStart.addDays(1)}}) {
             std::unique_ptr<QWidget> window(BuildRunReport(records, {}, nullptr, log));
             const QString duration = window->findChild<QLabel*>(QStringLiteral("duration"))->text();
             QVERIFY2(duration.startsWith(QLatin1String(minutes)), qPrintable(duration));

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/single_instance.h"
+#include "app/single_instance.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <optional>
 
-namespace platform {
+namespace app {
 
 SingleInstance::SingleInstance(QString lockPath, std::function<void()> onActivate)
     : lockPath_(std::move(lockPath)), onActivate_(std::move(onActivate))
@@ -36,4 +36,4 @@ std::optional<InstanceClaim> detail::ClaimOnSessionBus(std::unique_ptr<QObject>&
 }
 #endif
 
-}  // namespace platform
+}  // namespace app

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/appending_file.h"
+#include "storage/durable_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStringList>
 
 #ifdef Q_OS_WIN
@@ -11,11 +12,11 @@
 #else
 #include <fcntl.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
-namespace platform {
+#include <cerrno>
+
+namespace storage {
 namespace {
 
 bool Fail(QString* error, const QString& reason)
@@ -46,11 +47,6 @@ QStringList MissingDirectories(const QString& directory)
 }
 
 #ifndef Q_OS_WIN
-QString SystemReason(int number)
-{
-    return qt_error_string(number);
-}
-
 // Writes everything, going on after a short write or a signal; 0 or errno.
 int WriteAll(int fd, const QByteArray& bytes)
 {
@@ -85,7 +81,32 @@ bool WriteAndCommit(QFile& file, const QByteArray& bytes)
 }
 #endif
 
+// QSaveFile::commit ignores a failed sync; ours must not. 0 or errno.
+int SyncSaveFile(QSaveFile& file)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(file);  // commit flushes it to disk there
+    return 0;
+#else
+    return ::fsync(file.handle()) == 0 ? 0 : errno;
+#endif
+}
+
+// What a failed write of a save file says; a short write (file too large,
+// disk full) sets no error of the file's own.
+QString WriteFailure(const QSaveFile& file, int number)
+{
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    return number != 0 ? SystemReason(number) : QStringLiteral("Short write");
+}
+
 }  // namespace
+
+QString SystemReason(int number)
+{
+    return qt_error_string(number);
+}
 
 int SyncDirectory(const QString& directory)
 {
@@ -165,4 +186,31 @@ bool AppendDurably(const QString& path, const QByteArray& bytes, QString* error)
 #endif
 }
 
-}  // namespace platform
+bool ReplaceFileDurably(const QString& path, const QByteArray& bytes, QString* error)
+{
+    const QString directory = QFileInfo(path).absolutePath();
+    if (!CreateDirectoryDurably(directory, error))
+        return false;
+    const QString write = QStringLiteral("write");
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);  // never overwrite in place
+    if (!file.open(QIODevice::WriteOnly))
+        return Fail(error, Cannot(write, path, file.errorString()));
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString reason = WriteFailure(file, errno);
+        file.cancelWriting();
+        return Fail(error, Cannot(write, path, reason));
+    }
+    if (const int number = SyncSaveFile(file)) {
+        file.cancelWriting();
+        return Fail(error, Cannot(write, path, SystemReason(number)));
+    }
+    if (!file.commit())
+        return Fail(error, Cannot(write, path, file.errorString()));
+    if (const int number = SyncDirectory(directory))
+        return Fail(error, Cannot(QStringLiteral("sync"), directory, SystemReason(number)));
+    return true;
+}
+
+}  // namespace storage

@@ -9,7 +9,7 @@
 
 class QLockFile;
 
-namespace platform {
+namespace app {
 
 enum class InstanceClaim {
     First,           // this is the one window: go on
@@ -43,4 +43,4 @@ namespace detail {
 std::optional<InstanceClaim> ClaimOnSessionBus(std::unique_ptr<QObject>& busObject, std::function<void()> onActivate);
 }  // namespace detail
 
-}  // namespace platform
+}  // namespace app

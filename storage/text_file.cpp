@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/text_file.h"
+#include "storage/text_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 
-#include "platform/appending_file.h"
-#include "platform/platform.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -18,24 +15,13 @@
 #include <windows.h>
 #endif
 
-namespace platform {
+namespace storage {
 namespace {
-
-[[noreturn]] void FailToWrite(const QString& path, const QString& reason)
-{
-    throw UntrappedError(QStringLiteral("Cannot write %1.").arg(QDir::toNativeSeparators(path)), reason);
-}
 
 #ifdef Q_OS_UNIX
 QByteArray Encoded(const QString& path)
 {
     return QFile::encodeName(path);
-}
-
-// Each returns 0 or the system's error number.
-int SyncFile(QSaveFile& file)
-{
-    return ::fsync(file.handle()) == 0 ? 0 : errno;
 }
 
 // Opens without following a FIFO into a wait for its writer, and keeps the
@@ -54,30 +40,12 @@ bool OpenOrdinaryFile(const QString& path, QFile& file)
     return true;
 }
 #else
-// QSaveFile::commit flushes the file to disk there, and the rename is
-// journalled with the directory.
-int SyncFile(QSaveFile&) { return 0; }
-
 bool OpenOrdinaryFile(const QString& path, QFile& file)
 {
     file.setFileName(path);
     return file.open(QIODevice::ReadOnly);
 }
 #endif
-
-QString SystemReason(int error)
-{
-    return qt_error_string(error);
-}
-
-// New directory entries must reach the disk as well, or the file in them is
-// lost with them.
-void CreateDirectoryDurably(const QString& directory, const QString& path)
-{
-    QString reason;
-    if (!platform::CreateDirectoryDurably(directory, &reason))
-        FailToWrite(path, reason);
-}
 
 QByteArray WithoutCarriageReturn(QByteArray line)
 {
@@ -107,36 +75,6 @@ std::optional<QList<QByteArray>> FirstLines(const QByteArray& data, int count, b
 }
 
 }  // namespace
-
-void ReplaceFileDurably(const QString& path, const QByteArray& bytes)
-{
-    const QString directory = QFileInfo(path).absolutePath();
-    CreateDirectoryDurably(directory, path);
-
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);  // never overwrite in place
-    if (!file.open(QIODevice::WriteOnly))
-        FailToWrite(path, file.errorString());
-    errno = 0;
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        // A short write (file too large, disk full) sets no error of the file's own.
-        const int error = errno;
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString()
-                               : error != 0                        ? SystemReason(error)
-                                                                   : QStringLiteral("Short write");
-        file.cancelWriting();
-        FailToWrite(path, reason);
-    }
-    // commit() ignores a failed sync; ours must not.
-    if (const int error = SyncFile(file)) {
-        file.cancelWriting();
-        FailToWrite(path, SystemReason(error));
-    }
-    if (!file.commit())
-        FailToWrite(path, file.errorString());
-    if (const int error = SyncDirectory(directory))
-        FailToWrite(path, SystemReason(error));
-}
 
 FileLookup LookUpOrdinaryFile(const QString& path)
 {
@@ -184,4 +122,4 @@ std::optional<QList<QByteArray>> ReadFirstLines(const QString& path, int count, 
     return FirstLines(data, count, wholeFile);
 }
 
-}  // namespace platform
+}  // namespace storage

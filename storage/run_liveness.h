@@ -3,7 +3,7 @@
 
 #include <QString>
 
-namespace platform {
+namespace storage {
 
 // What tells, after the fact, whether a file's writer is still alive and
 // whether the machine has been restarted since it wrote.
@@ -38,4 +38,4 @@ QString BootId();
 // a run that left samples lies minutes later.
 bool SameBoot(const QString& a, const QString& b);
 
-}  // namespace platform
+}  // namespace storage

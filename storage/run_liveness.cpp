@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/run_liveness.h"
+#include "storage/run_liveness.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -16,7 +16,7 @@
 #include <cerrno>
 #endif
 
-namespace platform {
+namespace storage {
 namespace {
 
 #ifdef Q_OS_WIN
@@ -139,4 +139,4 @@ bool SameBoot(const QString& a, const QString& b)
     return a == b;
 }
 
-}  // namespace platform
+}  // namespace storage

@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <optional>
 
-#include "platform/single_instance.h"
+#include "app/single_instance.h"
 
-namespace platform {
+namespace app {
 namespace {
 
 Q_LOGGING_CATEGORY(lcInstance, "dorvik.instance")
@@ -82,6 +82,6 @@ std::optional<InstanceClaim> detail::ClaimOnSessionBus(std::unique_ptr<QObject>&
     return std::nullopt;
 }
 
-}  // namespace platform
+}  // namespace app
 
 #include "single_instance_linux.moc"

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QLoggingCategory>
-
-namespace platform {
+namespace app {
 
 // Dorvik's log lines (what kept the machine awake, a record that could not be
 // written) go to the standard error output, also when it is no terminal, so
@@ -11,6 +9,5 @@ namespace platform {
 // in main; QT_FORCE_STDERR_LOGGING, when set, still decides.
 void LogToStandardError();
 
-}  // namespace platform
+}  // namespace app
 
-Q_DECLARE_LOGGING_CATEGORY(lcKeepAwake)

@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-namespace platform {
+namespace storage {
 
 // The moment cut to its whole second.
 QDateTime WholeSeconds(const QDateTime& moment);
@@ -31,4 +31,4 @@ qint64 MinutesBetween(const QDateTime& a, const QDateTime& b);
 // The format behind DateText for a locale (exposed for tests).
 QString DateTextFormat(const QLocale& locale);
 
-}  // namespace platform
+}  // namespace storage

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "report/run_record_location.h"
+#include "storage/paths.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
-namespace report {
+namespace storage {
 
 QString StateDirectory()
 {
@@ -28,4 +29,23 @@ QString DemoRunRecordDirectory()
     return QDir(StateDirectory()).filePath(QStringLiteral("demo-runs"));
 }
 
-}  // namespace report
+QString ResultLogPath()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\Dorvik.log");
+#else
+    return QDir(StateDirectory()).filePath(QStringLiteral("Dorvik.log"));
+#endif
+}
+
+QString DemoResultLogPath()
+{
+    return QFileInfo(ResultLogPath()).dir().filePath(QStringLiteral("Dorvik-demo.log"));
+}
+
+QString InstanceLockPath()
+{
+    return QDir(StateDirectory()).filePath(QStringLiteral("dorvik.lock"));
+}
+
+}  // namespace storage

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/date_text.h"
+#include "storage/date_text.h"
 
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
 
-namespace platform {
+namespace storage {
 namespace {
 
 const QString kFallbackFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
@@ -161,4 +161,4 @@ qint64 MinutesBetween(const QDateTime& a, const QDateTime& b)
     return seconds >= 0 ? seconds / 60 : -((-seconds + 59) / 60);
 }
 
-}  // namespace platform
+}  // namespace storage

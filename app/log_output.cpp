@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/log_output.h"
+#include "app/log_output.h"
 
+#include <QByteArray>
 #include <QtGlobal>
 
-Q_LOGGING_CATEGORY(lcKeepAwake, "dorvik.keepawake")
-
-namespace platform {
+namespace app {
 
 void LogToStandardError()
 {
@@ -13,4 +12,4 @@ void LogToStandardError()
         qputenv("QT_FORCE_STDERR_LOGGING", "1");
 }
 
-}  // namespace platform
+}  // namespace app

@@ -6,15 +6,7 @@
 #include <QString>
 #include <optional>
 
-namespace platform {
-
-// Replaces the file at the path with the bytes so that a power cut at any
-// moment leaves either the old file or the new one, complete: the bytes go
-// to a temporary file in the same directory, reach the disk, and are renamed
-// over the file; then the directory entry reaches the disk too. A missing
-// directory is created. Raises UntrappedError naming the path and the reason;
-// the old file is then untouched.
-void ReplaceFileDurably(const QString& path, const QByteArray& bytes);
+namespace storage {
 
 // What a look-up among ordinary files found. Directories, FIFOs, devices,
 // sockets, hidden files and, on Windows, system files are not ordinary
@@ -32,4 +24,4 @@ inline constexpr qint64 kLineReadLimit = 64 * 1024;
 std::optional<QList<QByteArray>> ReadFirstLines(const QString& path, int count,
                                                 qint64 byteLimit = kLineReadLimit);
 
-}  // namespace platform
+}  // namespace storage
