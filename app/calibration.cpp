@@ -9,7 +9,7 @@
 
 void frmMain::Command1_Click()
 {
-    calibration::CalibrationRun(*this, platform_, power_, runRecordDirectory_).Run();
+    calibration::CalibrationRun(*this, platform_, power_, resultLogPath_, runRecordDirectory_).Run();
 }
 
 void frmMain::Command2_Click()
@@ -25,11 +25,6 @@ void frmMain::Command2_Click()
     if (platform_.MsgBox(*result, platform::vbOKOnly, {}, showReport) == platform::kExtraButtonAnswer)
         report::ShowRunReport(runRecordDirectory_, power_.Details(), this,
                               storage::ReadLoggedRun(ResultLogPath()).value_or(storage::LoggedRun{}));
-}
-
-void frmMain::WriteResultLog(const QString& path, const QString& text)
-{
-    calibration::WriteResultLogFile(path, text);
 }
 
 void frmMain::SetBeginEnabled(bool enabled)

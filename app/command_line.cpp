@@ -14,8 +14,8 @@
 #include "power/power_summary.h"
 #include "power/system_power_source.h"
 #include "report/report_math.h"
-#include "report/verdict.h"
 #include "report/run_record.h"
+#include "report/verdict.h"
 #include "storage/paths.h"
 
 // Set by the build; a compile outside it (the Windows syntax check) has none.

@@ -71,7 +71,6 @@ private:
     // Calibration run, result log and View Result.
     void Command1_Click();
     void Command2_Click();
-    void WriteResultLog(const QString& path, const QString& text);
 
     void Dispatch(void (frmMain::*handler)());
     void CreateControls();
@@ -83,8 +82,6 @@ private:
     qint64 Ticks() const override { return Seconds; }
     void ResetTicks() override { Seconds = 0; }
     bool FastDischarge() const override { return Fast == 1; }
-    int QueryPowerStatus(SYSTEM_POWER_STATUS& status) override { return GetSystemPowerStatus(status); }
-    void WriteLogText(const QString& text) override { WriteResultLog(resultLogPath_, text); }
 
     platform::Platform& platform_;
     power::PowerStatusSource& power_;

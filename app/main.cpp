@@ -3,11 +3,11 @@
 
 #include "app/command_line.h"
 #include "app/frmMain.h"
-#include "storage/paths.h"
 #include "app/log_output.h"
-#include "platform/qt_platform.h"
 #include "app/single_instance.h"
+#include "platform/qt_platform.h"
 #include "power/system_power_source.h"
+#include "storage/paths.h"
 #include "storage/paths.h"
 
 int main(int argc, char* argv[])

@@ -6,8 +6,9 @@
 #include <algorithm>
 
 #include "calibration/minute_keeper.h"
-#include "storage/date_text.h"
+#include "calibration/result_log.h"
 #include "report/run_record.h"
+#include "storage/date_text.h"
 
 namespace calibration {
 namespace {
@@ -65,8 +66,12 @@ const QString M6 = QStringLiteral("The AC Adaptor has been connected!\r\n"
 }  // namespace
 
 CalibrationRun::CalibrationRun(RunWindow& window, platform::Platform& platform, power::PowerStatusSource& power,
-                               QString recordDirectory)
-    : w_(window), p_(platform), power_(power), recordDirectory_(std::move(recordDirectory))
+                               QString resultLogPath, QString recordDirectory)
+    : w_(window),
+      p_(platform),
+      power_(power),
+      resultLogPath_(std::move(resultLogPath)),
+      recordDirectory_(std::move(recordDirectory))
 {
 }
 
@@ -113,7 +118,7 @@ void CalibrationRun::Run()
 
 int CalibrationRun::Read()
 {
-    return w_.QueryPowerStatus(status_);
+    return power_.Query(status_);
 }
 
 // A battery held below full never gives the gauge its full reference:
@@ -289,8 +294,8 @@ QString CalibrationRun::DischargeStatusText(qint64 minutes) const
 void CalibrationRun::WriteLog()
 {
     const qint64 minutes = AwakeMinutes();
-    w_.WriteLogText(QString::number(minutes) + kCrLf + storage::DateText(start_) + kCrLf
-                      + storage::DateText(p_.Now()));
+    WriteResultLog(resultLogPath_, QString::number(minutes) + kCrLf + storage::DateText(start_) + kCrLf
+                                       + storage::DateText(p_.Now()));
 }
 
 // The loop's minute, done for it while a nested handler's box holds it:

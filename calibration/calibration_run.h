@@ -6,14 +6,14 @@
 #include <memory>
 
 #include "calibration/discharge_workers.h"
+#include "calibration/stage_notices.h"
 #include "platform/platform.h"
 #include "power/power_status_source.h"
-#include "calibration/stage_notices.h"
 #include "report/run_record.h"
 
 namespace calibration {
 
-// What the calibration run needs of the window it runs in.
+// What the calibration run needs of the window it runs in: its face only.
 class RunWindow {
 public:
     virtual ~RunWindow() = default;
@@ -24,10 +24,6 @@ public:
     virtual qint64 Ticks() const = 0;
     virtual void ResetTicks() = 0;
     virtual bool FastDischarge() const = 0;
-    // GetSystemPowerStatus: non-zero on success.
-    virtual int QueryPowerStatus(SYSTEM_POWER_STATUS& status) = 0;
-    // WriteResultLog on the window's own log.
-    virtual void WriteLogText(const QString& text) = 0;
 };
 
 // The guided run, for the length of one Begin Calibration press: from the
@@ -35,9 +31,10 @@ public:
 // Returns when the adaptor comes back; End unwinds it on every other way out.
 class CalibrationRun {
 public:
-    // recordDirectory: where the run's record goes; empty for none.
+    // resultLogPath: the log the run rewrites each minute and View Result
+    // reads. recordDirectory: where the run's record goes; empty for none.
     CalibrationRun(RunWindow& window, platform::Platform& platform, power::PowerStatusSource& power,
-                   QString recordDirectory);
+                   QString resultLogPath, QString recordDirectory);
     ~CalibrationRun();
     void Run();
 
@@ -65,6 +62,7 @@ private:
     RunWindow& w_;
     platform::Platform& p_;
     power::PowerStatusSource& power_;
+    const QString resultLogPath_;
     const QString recordDirectory_;
     SYSTEM_POWER_STATUS status_{};
     QDateTime start_;

@@ -5,8 +5,8 @@
 #include <QDir>
 #include <QStringList>
 
-#include "storage/date_text.h"
 #include "platform/platform.h"
+#include "storage/date_text.h"
 #include "storage/durable_file.h"
 #include "storage/result_log_file.h"
 #include "storage/text_file.h"
@@ -21,7 +21,7 @@ std::optional<QDateTime> DateFromLine(const QByteArray& line)
 
 }  // namespace
 
-void WriteResultLogFile(const QString& path, const QString& text)
+void WriteResultLog(const QString& path, const QString& text)
 {
     QString error;
     if (!storage::ReplaceFileDurably(path, (text + platform::kCrLf).toLocal8Bit(), &error))

@@ -12,7 +12,7 @@ namespace calibration {
 // Replaces the log at the path with the text and CR LF, 8-bit, atomically and
 // durably: after a power cut the log holds the previous write or this one.
 // Raises platform::UntrappedError when the log cannot be written.
-void WriteResultLogFile(const QString& path, const QString& text);
+void WriteResultLog(const QString& path, const QString& text);
 
 // The text of the box that View Result shows for any error.
 inline const QString kResultLogNotAccessible =

@@ -7,9 +7,9 @@
 
 #include "app/frmMain.h"
 #include "demo/cpu_use.h"
+#include "demo/demo_platform.h"
 #include "demo/scaled_clock.h"
 #include "demo/simulator_window.h"
-#include "demo/demo_platform.h"
 #include "power/simulated_battery.h"
 
 namespace demo {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QApplication>
 
-#include "storage/paths.h"
-#include "demo/demo_session.h"
 #include "app/log_output.h"
+#include "demo/demo_session.h"
+#include "storage/paths.h"
 #include "storage/paths.h"
 
 int main(int argc, char* argv[])

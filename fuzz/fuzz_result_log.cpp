@@ -8,9 +8,9 @@
 #include <cstdlib>
 
 #include "calibration/result_log.h"
+#include "scratch_directory.h"
 #include "storage/date_text.h"
 #include "storage/text_file.h"
-#include "scratch_directory.h"
 
 namespace {
 

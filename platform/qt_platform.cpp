@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "storage/date_text.h"
 #include "platform/sleep_clock.h"
+#include "storage/date_text.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The machine's own power status on Windows: the kernel fills the record.
-#include "power/system_power_source.h"
 #include "power/power_status_rules.h"
+#include "power/system_power_source.h"
 
 namespace power {
 namespace {

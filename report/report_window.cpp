@@ -27,10 +27,10 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
-#include "storage/date_text.h"
 #include "report/report_math.h"
 #include "report/run_ending.h"
 #include "report/verdict.h"
+#include "storage/date_text.h"
 
 namespace report {
 namespace {

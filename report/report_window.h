@@ -6,8 +6,8 @@
 #include <QWidget>
 
 #include "power/battery_details.h"
-#include "storage/result_log_file.h"
 #include "report/run_record.h"
+#include "storage/result_log_file.h"
 
 namespace report {
 

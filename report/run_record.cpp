@@ -7,9 +7,9 @@
 #include <array>
 #include <cmath>
 
+#include "report/run_ending.h"
 #include "storage/durable_file.h"
 #include "storage/text_file.h"
-#include "report/run_ending.h"
 
 namespace report {
 namespace {

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "storage/date_text.h"
 #include "report/report_math.h"
+#include "storage/date_text.h"
 
 namespace report {
 namespace {

@@ -8,8 +8,8 @@
 
 #include <unistd.h>
 
-#include "platform/keep_awake.h"
 #include "app/log_output.h"
+#include "platform/keep_awake.h"
 
 int main(int argc, char* argv[])
 {

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "calibration/result_log.h"
-#include "storage/date_text.h"
 #include "platform/platform.h"
+#include "storage/date_text.h"
 
 int main(int argc, char* argv[])
 {
@@ -16,7 +16,7 @@ int main(int argc, char* argv[])
     const QString started = storage::DateText(QDateTime::currentDateTime());
     const qint64 first = QByteArray(argv[2]).toLongLong();
     for (qint64 minutes = first;; ++minutes) {
-        calibration::WriteResultLogFile(path, QString::number(minutes) + platform::kCrLf + started + platform::kCrLf
+        calibration::WriteResultLog(path, QString::number(minutes) + platform::kCrLf + started + platform::kCrLf
                                                   + storage::DateText(QDateTime::currentDateTime()));
         if (minutes == first && std::puts("written") >= 0)
             std::fflush(stdout);

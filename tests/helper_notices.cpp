@@ -7,14 +7,15 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QWidget>
 #include <cstdio>
 
 #include <unistd.h>
 
-#include "calibration/calibration_run.h"
 #include "app/log_output.h"
+#include "calibration/calibration_run.h"
 #include "platform/qt_platform.h"
 #include "support/scripted_power.h"
 
@@ -46,8 +47,6 @@ public:
     qint64 Ticks() const override { return ticks_++; }
     void ResetTicks() override { ticks_ = 0; }
     bool FastDischarge() const override { return true; }
-    int QueryPowerStatus(SYSTEM_POWER_STATUS& status) override { return power.Query(status); }
-    void WriteLogText(const QString&) override {}
     ScriptedPower power;
 
 private:
@@ -80,7 +79,9 @@ int main(int argc, char* argv[])
         if (window.power.status.BatteryLifePercent == 100 && window.power.status.BatteryFlag == 1)
             unplugged = true, window.power.status.ACLineStatus = 0, sinceFall.start();
     };
-    calibration::CalibrationRun(window, platform, window.power, {}).Run();
+    const QTemporaryDir logDirectory;
+    calibration::CalibrationRun(window, platform, window.power, logDirectory.filePath(QStringLiteral("Dorvik.log")), {})
+        .Run();
     std::puts("ended");
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {

@@ -11,9 +11,9 @@
 #include <QLabel>
 
 #include "calibration/stage_notices.h"
+#include "report/run_record.h"
 #include "storage/date_text.h"
 #include "storage/run_liveness.h"
-#include "report/run_record.h"
 #include "support/scripted_power.h"
 #include "support/window_fixture.h"
 

@@ -9,9 +9,9 @@
 
 #include "demo/demo_platform.h"
 #include "demo/demo_session.h"
+#include "report/run_record.h"
 #include "storage/date_text.h"
 #include "storage/text_file.h"
-#include "report/run_record.h"
 
 class DemoTest : public QObject {
     Q_OBJECT

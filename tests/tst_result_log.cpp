@@ -48,10 +48,10 @@ private slots:
     {
         const QString path = dir_.filePath(QStringLiteral("new/Dorvik.log"));
         const auto raw = [&] { QFile file(path); return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(); };
-        calibration::WriteResultLogFile(path, QString(300, QLatin1Char('9')));
-        calibration::WriteResultLogFile(path, QStringLiteral("37\r\nstart\r\nnow"));
+        calibration::WriteResultLog(path, QString(300, QLatin1Char('9')));
+        calibration::WriteResultLog(path, QStringLiteral("37\r\nstart\r\nnow"));
         QCOMPARE(raw(), QByteArray("37\r\nstart\r\nnow\r\n"));
-        QVERIFY_THROWS_EXCEPTION(platform::UntrappedError, calibration::WriteResultLogFile(path + "/under-a-file", "6"));
+        QVERIFY_THROWS_EXCEPTION(platform::UntrappedError, calibration::WriteResultLog(path + "/under-a-file", "6"));
         QCOMPARE(raw(), QByteArray("37\r\nstart\r\nnow\r\n"));
     }
 

@@ -10,10 +10,10 @@
 #include <ctime>
 #include <memory>
 
-#include "storage/run_liveness.h"
 #include "report/report_math.h"
 #include "report/report_window.h"
 #include "report/run_record.h"
+#include "storage/run_liveness.h"
 
 using namespace report;
 
