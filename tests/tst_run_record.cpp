@@ -102,14 +102,23 @@ private slots:
         QCOMPARE(reread.samples.size(), 1);
     }
 
+    void leavesOutATornLastLine_data()
+    {
+        QTest::addColumn<int>("cutFromEnd");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("whole") << 0 << 3;
+        QTest::newRow("line end cut") << 1 << 2;
+        QTest::newRow("mid-line") << 20 << 2;
+    }
+
     void leavesOutATornLastLine()
     {
-        for (const auto& [cutFromEnd, kept] : {std::pair{0, 3}, {1, 2}, {20, 2}}) {
-            QTemporaryDir directory;
-            QFile file(WriteRun(directory.path(), HandMadeRun()));
-            QVERIFY(file.resize(file.size() - cutFromEnd));
-            QCOMPARE(ReadRunRecords(directory.path()).runs.first().samples.size(), kept);
-        }
+        QFETCH(int, cutFromEnd);
+        QFETCH(int, kept);
+        QTemporaryDir directory;
+        QFile file(WriteRun(directory.path(), HandMadeRun()));
+        QVERIFY(file.resize(file.size() - cutFromEnd));
+        QCOMPARE(ReadRunRecords(directory.path()).runs.first().samples.size(), kept);
     }
 
     void skipsAndCountsWhatIsNoRecord()
@@ -199,69 +208,83 @@ private slots:
     // The ending from the end line, or from the writer's hold and the boot;
     // the report's first line names it, and only a run that ran out calls
     // the last percent the gauge's error.
+    void tellsHowEachRunEnded_data()
+    {
+        QTest::addColumn<QString>("bootId");
+        QTest::addColumn<QByteArray>("endLine");
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<RunEnding>("ending");
+        QTest::addColumn<QString>("words");
+        const QString thisBoot = storage::BootId();
+        QTest::newRow("replugged") << thisBoot << EndLine(RunEnding::Replugged, kStart) << false
+                                   << RunEnding::Replugged << "ended when the adaptor was reconnected";
+        QTest::newRow("unknown end word") << thisBoot << QByteArray("end,melted,2026-12-06T12:00:00+01:00\n") << false
+                                          << RunEnding::NotRecorded << "ending not recorded";
+        QTest::newRow("no end, this boot") << thisBoot << QByteArray() << false << RunEnding::Killed
+                                           << "stopped without a word: Dorvik was killed or crashed";
+        QTest::newRow("no end, another boot") << "another boot" << QByteArray() << false << RunEnding::SwitchedOff
+                                              << "ran until the machine switched off";
+        QTest::newRow("held by its writer") << thisBoot << QByteArray() << true << RunEnding::Running << "still running";
+        QTest::newRow("no boot, as format 1") << QString() << QByteArray() << false << RunEnding::NotRecorded
+                                              << "ending not recorded";
+    }
+
     void tellsHowEachRunEnded()
     {
-        const QString thisBoot = storage::BootId();
-        QVERIFY(!thisBoot.isEmpty());
-        const struct {
-            QString bootId;
-            QByteArray endLine;
-            bool live;
-            RunEnding ending;
-            QString words;
-        } cases[] = {
-            {thisBoot, EndLine(RunEnding::Replugged, kStart), false, RunEnding::Replugged,
-             QStringLiteral("ended when the adaptor was reconnected")},
-            {thisBoot, "end,melted,2026-12-06T12:00:00+01:00\n", false, RunEnding::NotRecorded,
-             QStringLiteral("ending not recorded")},
-            {thisBoot, {}, false, RunEnding::Killed, QStringLiteral("stopped without a word: Dorvik was killed or crashed")},
-            {QStringLiteral("another boot"), {}, false, RunEnding::SwitchedOff,
-             QStringLiteral("ran until the machine switched off")},
-            {thisBoot, {}, true, RunEnding::Running, QStringLiteral("still running")},
-            {{}, {}, false, RunEnding::NotRecorded, QStringLiteral("ending not recorded")},  // as format 1
-        };
-        for (const auto& c : cases) {
-            QTemporaryDir directory;
-            RunFacts facts = Facts();
-            facts.bootId = c.bootId;
-            auto writer = RunRecordWriter::Create(directory.path(), facts);
-            for (const RunSample& sample : HandMadeRun())
-                writer->Append(sample);
-            QFile file(writer->Path());
-            QVERIFY(file.open(QIODevice::Append) && file.write(c.endLine) == c.endLine.size());
-            file.close();
-            if (!c.live)
-                writer.reset();
-            const RunRecords records = ReadRunRecords(directory.path());
-            QCOMPARE(records.runs.value(0).ending, c.ending);
-            std::unique_ptr<QWidget> window(BuildRunReport(records, {}));
-            QCOMPARE(qobject_cast<QLabel*>(window->layout()->itemAt(0)->widget())->text(), c.words);
-            const QString gauge = window->findChild<QLabel*>(QStringLiteral("gaugeAtEnd"))->text();
-            QCOMPARE(gauge.contains(QStringLiteral("the gauge's error")), c.ending == RunEnding::SwitchedOff);
-        }
+        QFETCH(QString, bootId);
+        QFETCH(QByteArray, endLine);
+        QFETCH(bool, live);
+        QFETCH(RunEnding, ending);
+        QFETCH(QString, words);
+        QVERIFY(!storage::BootId().isEmpty());
+        QTemporaryDir directory;
+        RunFacts facts = Facts();
+        facts.bootId = bootId;
+        auto writer = RunRecordWriter::Create(directory.path(), facts);
+        for (const RunSample& sample : HandMadeRun())
+            writer->Append(sample);
+        QFile file(writer->Path());
+        QVERIFY(file.open(QIODevice::Append) && file.write(endLine) == endLine.size());
+        file.close();
+        if (!live)
+            writer.reset();
+        const RunRecords records = ReadRunRecords(directory.path());
+        QCOMPARE(records.runs.value(0).ending, ending);
+        std::unique_ptr<QWidget> window(BuildRunReport(records, {}));
+        QCOMPARE(qobject_cast<QLabel*>(window->layout()->itemAt(0)->widget())->text(), words);
+        const QString gauge = window->findChild<QLabel*>(QStringLiteral("gaugeAtEnd"))->text();
+        QCOMPARE(gauge.contains(QStringLiteral("the gauge's error")), ending == RunEnding::SwitchedOff);
     }
 
     // The run the log tells of, with the log's minutes or else by the log's
     // rule; without it the newest, saying so.
+    void opensOnTheLoggedRun_data()
+    {
+        QTest::addColumn<storage::LoggedRun>("log");
+        QTest::addColumn<QString>("minutes");
+        QTest::addColumn<QDateTime>("shownStart");
+        QTest::newRow("the log's minutes") << storage::LoggedRun{kStart.addSecs(50), 37} << "37 min" << kStart.addSecs(50);
+        QTest::newRow("minutes by the log's rule") << storage::LoggedRun{kStart.addSecs(50), std::nullopt} << "120 min"
+                                                   << kStart.addSecs(50);
+        QTest::newRow("no such run: the newest") << storage::LoggedRun{kStart.addDays(2), 37} << "120 min"
+                                                 << kStart.addDays(1);
+    }
+
     void opensOnTheLoggedRun()
     {
+        QFETCH(storage::LoggedRun, log);
+        QFETCH(QString, minutes);
+        QFETCH(QDateTime, shownStart);
         QTemporaryDir directory;
         QList<RunSample> logged = HandMadeRun();
         logged.last().awakeSeconds = 7150;  // 10:00:50 to 12:00:00: 120 minutes by the log, 119.2 awake
         WriteRun(directory.path(), logged, kStart.addSecs(50));
         WriteRun(directory.path(), HandMadeRun(), kStart.addDays(1));
-        const RunRecords records = ReadRunRecords(directory.path());
-        for (const auto& [log, minutes, shownStart] :
-             {std::tuple{storage::LoggedRun{kStart.addSecs(50), 37}, "37 min", kStart.addSecs(50)},
-              {storage::LoggedRun{kStart.addSecs(50), std::nullopt}, "120 min", kStart.addSecs(50)},
-              {storage::LoggedRun{kStart.addDays(2), 37}, "120 min", kStart.addDays(1)}}) {
-            std::unique_ptr<QWidget> window(BuildRunReport(records, {}, nullptr, log));
-            const QString duration = window->findChild<QLabel*>(QStringLiteral("duration"))->text();
-            QVERIFY2(duration.startsWith(QLatin1String(minutes)), qPrintable(duration));
-            QVERIFY(duration.contains(QLocale().toString(shownStart, QLocale::ShortFormat)));
-            QCOMPARE(window->findChild<QLabel*>(QStringLiteral("notTheLoggedRun")) != nullptr,
-                     shownStart != log.start);
-        }
+        std::unique_ptr<QWidget> window(BuildRunReport(ReadRunRecords(directory.path()), {}, nullptr, log));
+        const QString duration = window->findChild<QLabel*>(QStringLiteral("duration"))->text();
+        QVERIFY2(duration.startsWith(minutes), qPrintable(duration));
+        QVERIFY(duration.contains(QLocale().toString(shownStart, QLocale::ShortFormat)));
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("notTheLoggedRun")) != nullptr, shownStart != log.start);
     }
 
     void windowShowsTheLatestRun()

@@ -3,7 +3,9 @@
 // window that shows it.
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QAbstractAxis>
 #include <QChart>
+#include <QChartView>
 #include <QFormLayout>
 #include <QLabel>
 #include <QScrollArea>
@@ -15,30 +17,37 @@
 #include "report/report_window.h"
 #include "report/run_record.h"
 #include "report/verdict.h"
+#include "support/run_builder.h"
 
 using namespace report;
+
+Q_DECLARE_METATYPE(std::optional<double>)
 
 namespace {
 
 const QDateTime kStart(QDate(2026, 12, 6), QTime(10, 0));
 
-struct Step {
-    qint64 seconds;
-    int percent;
-    std::optional<double> powerW{};
-    std::optional<double> energyWh{};
-    qint64 remaining = -1;
-};
-
-RunRecord Run(const QList<Step>& steps, RunEnding ending = RunEnding::SwitchedOff)
+RunRecord Run(const QList<testsupport::Step>& steps, RunEnding ending = RunEnding::SwitchedOff)
 {
-    RunRecord run{.facts = {.start = kStart, .designWh = 60.0, .fullWh = 50.0}, .ending = ending};
-    for (const Step& step : steps)
-        run.samples.append({.time = kStart.addSecs(step.seconds), .awakeSeconds = step.seconds, .acLineStatus = 0,
-                            .percent = step.percent, .energyWh = step.energyWh, .powerW = step.powerW,
-                            .remainingSeconds = step.remaining});
-    return run;
+    return testsupport::BuildRun(kStart, steps, ending);
 }
+
+// Puts back the application's palette and font however the test ends.
+class PaletteAndFontGuard {
+public:
+    PaletteAndFontGuard() : palette_(QApplication::palette()), font_(QApplication::font()) {}
+    ~PaletteAndFontGuard()
+    {
+        QApplication::setPalette(palette_);
+        QApplication::setFont(font_);
+    }
+    PaletteAndFontGuard(const PaletteAndFontGuard&) = delete;
+    PaletteAndFontGuard& operator=(const PaletteAndFontGuard&) = delete;
+
+private:
+    const QPalette palette_;
+    const QFont font_;
+};
 
 // The run of the report's example: 50, 45, then 8 % a minute apart at 10 W.
 RunRecord DriftedRun()
@@ -52,48 +61,50 @@ class TestVerdict : public QObject {
     Q_OBJECT
 
 private slots:
+    void worksOutWhatTheGaugeShouldHaveShown_data()
+    {
+        QTest::addColumn<RunRecord>("run");
+        QTest::addColumn<QString>("error");      // the largest error's text
+        QTest::addColumn<double>("truthAtOne");  // the true percent at the second sample, -1 when unknown
+        QTest::newRow("constant draw") << DriftedRun() << "+20 points, 1 min into the run" << 25.0;
+        // 10 then 30 then 20 W: 1200 and 1500 Ws, so 1500 of 2700 remain after the second sample.
+        QTest::newRow("varying draw") << Run({{0, 100, 10.0}, {60, 70, 30.0}, {120, 0, 20.0}})
+                                      << "+14 points, 1 min into the run" << 100.0 * 1500 / 2700;
+        QTest::newRow("jumps from 30 % to 0 %") << Run({{0, 100, 10.0}, {60, 65, 10.0}, {120, 30, 10.0}, {121, 0, 10.0}})
+                                                << "+29 points, 2 min into the run" << 100.0 * 61 / 121;
+        QTest::newRow("energy only") << Run({{0, 100, {}, 50.0}, {3600, 60, {}, 30.0}, {7200, 30, {}, 5.0}})
+                                     << "+30 points, 2 h 0 min into the run" << 100.0 * 25 / 45;
+        QTest::newRow("a draw missing, energy known") << Run({{0, 100, 5.0, 50.0}, {60, 60, {}, 30.0}, {120, 0, 5.0, 5.0}})
+                                                      << "+4 points, 1 min into the run" << 100.0 * 25 / 45;
+        QTest::newRow("no power, no energy") << Run({{0, 100}, {60, 50}}) << "unknown" << -1.0;
+        QTest::newRow("one sample") << Run({{0, 100, 10.0, 50.0}}) << "unknown" << -1.0;
+        QTest::newRow("negative power") << Run({{0, 100, 10.0}, {60, 50, -5.0}, {120, 0, 10.0}}) << "unknown" << -1.0;
+        QTest::newRow("power over 300 W") << Run({{0, 100, 10.0}, {60, 50, 301.0}, {120, 0, 10.0}}) << "unknown" << -1.0;
+        QTest::newRow("energy rising") << Run({{0, 100, {}, 50.0}, {60, 50, {}, 52.0}, {120, 0, {}, 5.0}}) << "unknown"
+                                       << -1.0;
+        QTest::newRow("energy rising, every draw known")
+            << Run({{0, 100, 10.0, 50.0}, {60, 50, 10.0, 52.0}, {120, 0, 10.0, 5.0}}) << "0 points, 0 min into the run"
+            << 50.0;
+        QTest::newRow("nothing delivered") << Run({{0, 100, 0.0}, {60, 100, 0.0}}) << "unknown" << -1.0;
+        QTest::newRow("adaptor plugged in") << Run({{0, 50, 10.0}, {60, 45, 10.0}}, RunEnding::Replugged) << "unknown"
+                                            << -1.0;
+    }
+
     void worksOutWhatTheGaugeShouldHaveShown()
     {
-        const struct {
-            const char* name;
-            RunRecord run;
-            QString error;      // the largest error's text
-            double truthAtOne;  // the true percent at the second sample, -1 when unknown
-        } cases[] = {
-            {"constant draw", DriftedRun(), QStringLiteral("+20 points, 1 min into the run"), 25},
-            // 10 then 30 then 20 W: 1200 and 1500 Ws, so 1500 of 2700 remain after the second sample.
-            {"varying draw", Run({{0, 100, 10.0}, {60, 70, 30.0}, {120, 0, 20.0}}),
-             QStringLiteral("+14 points, 1 min into the run"), 100.0 * 1500 / 2700},
-            {"jumps from 30 % to 0 %", Run({{0, 100, 10.0}, {60, 65, 10.0}, {120, 30, 10.0}, {121, 0, 10.0}}),
-             QStringLiteral("+29 points, 2 min into the run"), 100.0 * 61 / 121},
-            {"energy only", Run({{0, 100, {}, 50.0}, {3600, 60, {}, 30.0}, {7200, 30, {}, 5.0}}),
-             QStringLiteral("+30 points, 2 h 0 min into the run"), 100.0 * 25 / 45},
-            {"a draw missing, energy known", Run({{0, 100, 5.0, 50.0}, {60, 60, {}, 30.0}, {120, 0, 5.0, 5.0}}),
-             QStringLiteral("+4 points, 1 min into the run"), 100.0 * 25 / 45},
-            {"no power, no energy", Run({{0, 100}, {60, 50}}), QStringLiteral("unknown"), -1},
-            {"one sample", Run({{0, 100, 10.0, 50.0}}), QStringLiteral("unknown"), -1},
-            {"negative power", Run({{0, 100, 10.0}, {60, 50, -5.0}, {120, 0, 10.0}}), QStringLiteral("unknown"), -1},
-            {"power over 300 W", Run({{0, 100, 10.0}, {60, 50, 301.0}, {120, 0, 10.0}}), QStringLiteral("unknown"), -1},
-            {"energy rising", Run({{0, 100, {}, 50.0}, {60, 50, {}, 52.0}, {120, 0, {}, 5.0}}),
-             QStringLiteral("unknown"), -1},
-            {"energy rising, every draw known", Run({{0, 100, 10.0, 50.0}, {60, 50, 10.0, 52.0}, {120, 0, 10.0, 5.0}}),
-             QStringLiteral("0 points, 0 min into the run"), 50},
-            {"nothing delivered", Run({{0, 100, 0.0}, {60, 100, 0.0}}), QStringLiteral("unknown"), -1},
-            {"adaptor plugged in", Run({{0, 50, 10.0}, {60, 45, 10.0}}, RunEnding::Replugged),
-             QStringLiteral("unknown"), -1},
-        };
-        for (const auto& c : cases) {
-            const QList<QPointF> truth = TrueCurve(c.run);
-            QVERIFY2(GaugeErrorText(LargestGaugeError(c.run)) == c.error,
-                     qPrintable(QStringLiteral("%1: %2").arg(c.name, GaugeErrorText(LargestGaugeError(c.run)))));
-            if (c.truthAtOne < 0) {
-                QVERIFY2(truth.isEmpty(), c.name);
-                continue;
-            }
-            QVERIFY2(truth.size() == c.run.samples.size() && truth.first().y() == c.run.samples.first().percent
-                         && qAbs(truth[1].y() - c.truthAtOne) < 1e-9 && truth.last().y() == 0,
-                     c.name);
+        QFETCH(RunRecord, run);
+        QFETCH(QString, error);
+        QFETCH(double, truthAtOne);
+        QCOMPARE(GaugeErrorText(LargestGaugeError(run)), error);
+        const QList<QPointF> truth = TrueCurve(run);
+        if (truthAtOne < 0) {
+            QVERIFY(truth.isEmpty());
+            return;
         }
+        QCOMPARE(truth.size(), run.samples.size());
+        QCOMPARE(truth.first().y(), double(run.samples.first().percent));
+        QVERIFY(qAbs(truth[1].y() - truthAtOne) < 1e-9);
+        QCOMPARE(truth.last().y(), 0.0);
     }
 
     void comparesTheEstimatesWithWhatRemained()
@@ -114,31 +125,48 @@ private slots:
         QVERIFY(EstimateChecks(Run({{0, 100, 10.0}, {60, 50, 10.0}}, RunEnding::Exited)).isEmpty());
     }
 
+    void judgesTheRun_data()
+    {
+        QTest::addColumn<RunRecord>("run");
+        QTest::addColumn<std::optional<double>>("fullAfterWh");
+        QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<QString>("says");
+        const RunRecord calibrated = Run({{0, 100, 10.0}, {60, 52, 10.0}, {120, 2, 10.0}});
+        const auto row = [](const char* name, const RunRecord& run, std::optional<double> fullAfterWh, Verdict verdict,
+                            const char* says) {
+            QTest::newRow(name) << run << fullAfterWh << verdict << QString::fromUtf8(says);
+        };
+        row("calibrated", calibrated, 50.4, Verdict::Calibrated, "never more than 5 points off");
+        row("calibrated, no recharge seen", calibrated, std::nullopt, Verdict::Calibrated, "ended at 2 %");
+        row("capacity relearned", calibrated, 53.0, Verdict::RunAgain, "full capacity changed by +6 %");
+        row("gauge still high at the end", DriftedRun(), 50.0, Verdict::RunAgain, "still showed 8 %");
+        row("no draw or energy", Run({{0, 100}, {60, 2}}), 50.0, Verdict::Calibrated, "cannot be worked out");
+        row("replugged", Run({{0, 100, 10.0}, {60, 2, 10.0}}, RunEnding::Replugged), 50.0, Verdict::None,
+            "adaptor was plugged in");
+        row("last reading unknown", Run({{0, 100, 10.0}, {60, 255, 10.0}}), 50.0, Verdict::None,
+            "last reading is unknown");
+    }
+
     void judgesTheRun()
     {
-        const RunRecord calibrated = Run({{0, 100, 10.0}, {60, 52, 10.0}, {120, 2, 10.0}});
-        const struct {
-            RunRecord run;
-            std::optional<double> fullAfterWh;
-            Verdict verdict;
-            QString says;
-        } cases[] = {
-            {calibrated, 50.4, Verdict::Calibrated, QStringLiteral("never more than 5 points off")},
-            {calibrated, std::nullopt, Verdict::Calibrated, QStringLiteral("ended at 2 %")},
-            {calibrated, 53.0, Verdict::RunAgain, QStringLiteral("full capacity changed by +6 %")},
-            {DriftedRun(), 50.0, Verdict::RunAgain, QStringLiteral("still showed 8 %")},
-            {Run({{0, 100}, {60, 2}}), 50.0, Verdict::Calibrated, QStringLiteral("cannot be worked out")},
-            {Run({{0, 100, 10.0}, {60, 2, 10.0}}, RunEnding::Replugged), 50.0, Verdict::None,
-             QStringLiteral("adaptor was plugged in")},
-            {Run({{0, 100, 10.0}, {60, 255, 10.0}}), 50.0, Verdict::None, QStringLiteral("last reading is unknown")},
-        };
-        for (const auto& c : cases) {
-            const VerdictText verdict = Judge(c.run, c.fullAfterWh);
-            QVERIFY2(verdict.verdict == c.verdict && verdict.sentence.contains(c.says), qPrintable(verdict.sentence));
-        }
+        QFETCH(RunRecord, run);
+        QFETCH(std::optional<double>, fullAfterWh);
+        QFETCH(Verdict, verdict);
+        QFETCH(QString, says);
+        const VerdictText judged = Judge(run, fullAfterWh);
+        QCOMPARE(judged.verdict, verdict);
+        QVERIFY2(judged.sentence.contains(says), qPrintable(judged.sentence));
+    }
+
+    void describesTheCapacityChange()
+    {
         QCOMPARE(CapacityChangeText(50.0, 50.4), QStringLiteral("no change (from 50.0 to 50.4 Wh)"));
         QCOMPARE(CapacityChangeText(50.0, 47.5), QStringLiteral("-2.5 Wh (-5.0 %), from 50.0 to 47.5 Wh"));
         QCOMPARE(CapacityChangeText(std::nullopt, 47.5), QStringLiteral("unknown"));
+    }
+
+    void namesTheHealthBandsAtTheirEdges()
+    {
         QStringList bands;
         for (const double health : {90.0, 89.9, 80.0, 79.9, 70.0, 69.9})
             bands.append(HealthBand(health));
@@ -157,6 +185,10 @@ private slots:
                                 QStringLiteral("GNOME session: not present"),
                                 QStringLiteral("desktop portal: refused (org.x: no, sorry)")}),
                  QStringLiteral("2 of 3 services; not kept: desktop portal"));
+    }
+
+    void splitsTheCurvesAtHoles()
+    {
         // Samples a minute apart with a hole of three minutes: two pieces.
         const QList<QList<QPointF>> pieces = Unbroken({{0, 9}, {1, 8}, {2, 7}, {5, 4}, {6, 3}});
         QCOMPARE(pieces.size(), 2);
@@ -191,11 +223,10 @@ private slots:
                                            {QPalette::WindowText, QColor(Qt::white)},
                                            {QPalette::Text, QColor(Qt::white)}})
             dark.setColor(role, colour);
-        const QPalette oldPalette = QApplication::palette();
-        const QFont oldFont = QApplication::font();
+        const PaletteAndFontGuard restored;
         QApplication::setPalette(dark);
-        QFont large = oldFont;
-        large.setPointSizeF(oldFont.pointSizeF() * 1.5);
+        QFont large = QApplication::font();
+        large.setPointSizeF(large.pointSizeF() * 1.5);
         QApplication::setFont(large);
 
         QList<RunRecord> runs{DriftedRun(), DriftedRun()};
@@ -223,8 +254,16 @@ private slots:
             }
         }
         QCOMPARE(window->size(), opening);
-        for (QChart* chart : window->findChildren<QChart*>())
-            QVERIFY2(chart->backgroundBrush().color().lightness() < 128, qPrintable(chart->objectName()));
+        // A chart lives in its view's scene, not among the window's children.
+        const QList<QChartView*> views = window->findChildren<QChartView*>();
+        QVERIFY(views.size() >= 2);
+        for (QChartView* view : views) {
+            QChart* chart = view->chart();
+            QVERIFY2(chart->backgroundBrush().color().lightness() < 128, qPrintable(view->objectName()));
+            QVERIFY2(chart->titleBrush().color().lightness() >= 128, qPrintable(view->objectName()));
+            for (QAbstractAxis* axis : chart->axes())
+                QVERIFY2(axis->labelsBrush().color().lightness() >= 128, qPrintable(axis->titleText()));
+        }
 
         // Picking the earlier run shows it; Escape closes.
         auto* list = window->findChild<QTreeWidget*>(QStringLiteral("runs"));
@@ -232,8 +271,6 @@ private slots:
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("relearned"))->text().endsWith(QStringLiteral("next run")));
         QTest::keyClick(window.get(), Qt::Key_Escape);
         QVERIFY(!window->isVisible());
-        QApplication::setPalette(oldPalette);
-        QApplication::setFont(oldFont);
     }
 
     void showsOneWindowAtATime()
