@@ -18,20 +18,6 @@ namespace {
 
 constexpr int kCalls = 20000;
 
-// Attribute sets of real machines, as sysfs shows them.
-const QStringList kChargeUnitsDischarging = {
-    "BAT0: type=Battery; present=1; status=Discharging; technology=Li-poly; voltage_min_design=11400000; "
-    "voltage_now=12600000; current_now=756000; charge_full_design=4912000; charge_full=4804000; "
-    "charge_now=4723000; capacity=98; capacity_level=Normal",
-    "AC: type=Mains; online=0"};
-const QStringList kTwoBatteriesSecondDrained = {
-    "BAT0: type=Battery; present=1; status=Discharging; energy_full=60000000; energy_full_design=80000000; "
-    "energy_now=48000000; voltage_now=12000000; power_now=12000000",
-    "BAT1: type=Battery; present=1; status=Unknown; voltage_min_design=10800000; voltage_now=10532000; "
-    "power_now=0; energy_full_design=31320000; energy_full=30380000; energy_now=0; capacity=0; "
-    "capacity_level=Critical",
-    "AC: type=Mains; online=0"};
-
 void Measure(const char* label, const QString& directory)
 {
     power::LinuxPowerSource source(directory);
@@ -78,10 +64,10 @@ int main(int argc, char* argv[])
         return 1;
     }
     std::printf("%d queries each\n", kCalls);
-    const QString f2 = power_supply_tree::Build(root.filePath("f2"), kChargeUnitsDischarging);
+    const QString f2 = power_supply_tree::Build(root.filePath("f2"), power_supply_tree::ChargeUnitsDischarging());
     MeasureOneAttributeRead(f2 + "/BAT0/status");
     Measure("F2 charge units, discharging", f2);
-    Measure("F4 two batteries, on battery", power_supply_tree::Build(root.filePath("f4"), kTwoBatteriesSecondDrained));
+    Measure("F4 two batteries, on battery", power_supply_tree::Build(root.filePath("f4"), power_supply_tree::TwoBatteriesSecondDrained()));
     Measure("/sys/class/power_supply", QStringLiteral("/sys/class/power_supply"));
     return 0;
 }

@@ -652,14 +652,22 @@ private slots:
         QVERIFY(!r.platform.progress.last().visible && !r.platform.progress.last().urgent);
         QVERIFY(std::any_of(r.platform.progress.begin(), r.platform.progress.end(),
                             [](const platform::TaskbarProgress& shown) { return shown.visible && shown.value == 1.0; }));
+    }
 
+    void worksOutTheTimeToFull()
+    {
         power::BatteryDetails charging{.energyNowWh = 30, .energyFullWh = 50, .powerW = 10};
         QCOMPARE(calibration::MinutesToFull(charging), 120.0);
         charging.timeToFullMinutes = 42;
         QCOMPARE(calibration::MinutesToFull(charging), 42.0);
         QCOMPARE(calibration::MinutesToFull({.energyNowWh = 30, .energyFullWh = 50, .powerW = 0}), std::nullopt);
         QVERIFY(calibration::ChargeNoticeText(97, 90).endsWith(QStringLiteral("About 1 h 30 min to full.")));
+    }
+
+    void nothingTakenIsNotKeptAwake()
+    {
         QVERIFY(!calibration::KeptAwake({QStringLiteral("logind idle: not present"), QStringLiteral("nothing was taken")}));
+        QVERIFY(calibration::KeptAwake({QStringLiteral("logind idle: taken"), QStringLiteral("portal: refused (no)")}));
     }
 };
 

@@ -15,7 +15,6 @@ class MainWindowTest : public QObject {
 private slots:
     void startsInFastModeAndSwitchesOnEveryPress();
     void tabWalksEveryControlAndWraps();
-    void secondsCountsDeliveredTicksNotElapsedTime();
     void exitHidesTheWindowAndEnds();
 
     void statusBoxShowsTheSummary_data()
@@ -95,20 +94,6 @@ void MainWindowTest::tabWalksEveryControlAndWraps()
         QCOMPARE(QApplication::focusWidget(), i >= 0 ? order[i] : w.cmdExit);
     }
     QCOMPARE(w.StatusText(), QString());  // no tab character was typed
-}
-
-void MainWindowTest::secondsCountsDeliveredTicksNotElapsedTime()
-{
-    WindowFixture f;
-    f.platform.RunIdle(5500);
-    QCOMPARE(f.form->Seconds, 5);
-    // Three and a half seconds without processing events: one tick, not three.
-    f.platform.Advance(3500);
-    f.platform.RunIdle(0);
-    QCOMPARE(f.form->Seconds, 6);
-    f.form->Seconds = 32767;
-    f.platform.RunIdle(1000);
-    QCOMPARE(f.form->Seconds, 32768);
 }
 
 void MainWindowTest::exitHidesTheWindowAndEnds()

@@ -4,10 +4,12 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QMessageBox>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
 #include "platform/burn_workers.h"
+#include "platform/power_panel.h"
 #include "platform/qt_platform.h"
 
 class QtPlatformTest : public QObject {
@@ -88,6 +90,45 @@ private slots:
     {
         platform::QtPlatform qt([] {});
         QVERIFY_THROWS_EXCEPTION(platform::UntrappedError, qt.Launch(QStringLiteral("/nonexistent/dorvik-panel"), {}));
+    }
+
+    // A thread blocked for several intervals gets one tick when it comes
+    // back, not one for each interval it missed: Seconds counts deliveries.
+    void theClockTicksAtMostOncePerPassAfterABlock()
+    {
+        platform::QtPlatform qt([] {});
+        int ticks = 0;
+        const auto timer = qt.CreateTimer(50, [&ticks] { ++ticks; });
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 1, 2000);
+        ticks = 0;
+        QThread::msleep(400);
+        QCoreApplication::processEvents();
+        QCOMPARE(ticks, 1);
+    }
+
+    void choosesThePowerPanel_data()
+    {
+        QTest::addColumn<QString>("desktops");
+        QTest::addColumn<QStringList>("installed");
+        QTest::addColumn<QString>("chosen");  // program, then its arguments; empty for none
+        const QStringList all = {"gnome-control-center", "systemsettings", "kcmshell5", "xfce4-power-manager-settings"};
+        QTest::newRow("GNOME") << "ubuntu:GNOME" << all << "gnome-control-center power";
+        QTest::newRow("Plasma") << "KDE" << all << "systemsettings kcm_powerdevilprofilesconfig";
+        QTest::newRow("older Plasma") << "KDE" << QStringList{"gnome-control-center", "kcmshell5"}
+                                      << "kcmshell5 kcm_powerdevilprofilesconfig";
+        QTest::newRow("desktop names in any case") << "xfce" << all << "xfce4-power-manager-settings";
+        QTest::newRow("the desktop's own panel missing") << "MATE" << all << "gnome-control-center power";
+        QTest::newRow("no desktop named") << "" << QStringList{"mate-power-preferences"} << "mate-power-preferences";
+        QTest::newRow("no panel at all") << "GNOME" << QStringList{} << "";
+    }
+
+    void choosesThePowerPanel()
+    {
+        QFETCH(QString, desktops);
+        QFETCH(QStringList, installed);
+        QFETCH(QString, chosen);
+        const auto panel = platform::ChoosePowerPanel(desktops, [&](const QString& program) { return installed.contains(program); });
+        QCOMPARE(panel ? (QStringList{panel->program} + panel->arguments).join(QLatin1Char(' ')) : QString(), chosen);
     }
 };
 
