@@ -32,3 +32,26 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
+
+# The power helper: a D-Bus system service started by bus activation, its
+# bus policy and its polkit actions.
+if(TARGET dorvik-power-helper)
+  install(TARGETS dorvik-power-helper RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/dorvik)
+  # Exec names the helper under the prefix given at install time (cmake
+  # --install --prefix, CPack's /usr), so the file is made then.
+  set(service_file ${CMAKE_BINARY_DIR}/powerhelper/io.github.dorvik.PowerHelper.service)
+  install(CODE "
+    set(libexec \"${CMAKE_INSTALL_LIBEXECDIR}\")
+    if(NOT IS_ABSOLUTE \"\${libexec}\")
+      set(libexec \"\${CMAKE_INSTALL_PREFIX}/\${libexec}\")
+    endif()
+    set(DORVIK_POWER_HELPER_PATH \"\${libexec}/dorvik/dorvik-power-helper\")
+    configure_file(\"${DORVIK_DATA_DIR}/io.github.dorvik.PowerHelper.service.in\" \"${service_file}\" @ONLY)
+  ")
+  install(FILES ${service_file}
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/system-services)
+  install(FILES ${DORVIK_DATA_DIR}/io.github.dorvik.PowerHelper.conf
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/system.d)
+  install(FILES ${DORVIK_DATA_DIR}/io.github.dorvik.policy
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+endif()

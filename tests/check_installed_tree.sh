@@ -10,7 +10,7 @@ build_dir="$2"
 has_demo="$3"
 app_id=io.github.dorvik.Dorvik
 
-for tool in desktop-file-validate:desktop-file-utils appstreamcli:appstream; do
+for tool in desktop-file-validate:desktop-file-utils appstreamcli:appstream xmllint:libxml2-utils; do
     command -v "${tool%%:*}" >/dev/null \
         || { echo "FAIL: ${tool%%:*} is missing (apt-get install ${tool#*:})"; exit 1; }
 done
@@ -77,6 +77,32 @@ else
     fail "32x32 icon is missing"
 fi
 grep -q '^\.TH DORVIK 1 ' "$root/share/man/man1/dorvik.1" 2>/dev/null || fail "man page share/man/man1/dorvik.1 is missing"
+
+# The power helper, its bus activation file, bus policy and polkit actions.
+helper=/usr/libexec/dorvik/dorvik-power-helper
+[ -f "$destdir$helper" ] && [ -x "$destdir$helper" ] || fail "$helper is not an installed executable"
+service="$root/share/dbus-1/system-services/io.github.dorvik.PowerHelper.service"
+if [ -f "$service" ]; then
+    [ "$(sed -n 1p "$service")" = "[D-BUS Service]" ] || fail "$service does not start with [D-BUS Service]"
+    grep -qx 'Name=io.github.dorvik.PowerHelper' "$service" || fail "$service names another service"
+    grep -qx "Exec=$helper" "$service" || fail "$service does not run $helper"
+    grep -qx 'User=root' "$service" || fail "$service does not run as root"
+else
+    fail "share/dbus-1/system-services/io.github.dorvik.PowerHelper.service is missing"
+fi
+for xml in dbus-1/system.d/io.github.dorvik.PowerHelper.conf polkit-1/actions/io.github.dorvik.policy; do
+    if [ -f "$root/share/$xml" ]; then
+        xmllint --noout "$root/share/$xml" || fail "share/$xml is not well-formed"
+    else
+        fail "share/$xml is missing"
+    fi
+done
+grep -q '<allow own="io.github.dorvik.PowerHelper"/>' "$root/share/dbus-1/system.d/io.github.dorvik.PowerHelper.conf" 2>/dev/null \
+    || fail "the bus policy does not let root own the helper's name"
+for action in discharge-on-mains lift-charge-limit; do
+    grep -q "<action id=\"io.github.dorvik.$action\">" "$root/share/polkit-1/actions/io.github.dorvik.policy" 2>/dev/null \
+        || fail "the polkit policy has no action io.github.dorvik.$action"
+done
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "installed tree is complete"

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Runs the real ChargeControl for the power helper's tests: each argument is
+// "offers|discharge|lift|restore:BATTERY", done in turn; one line each.
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "platform/power_helper_client.h"
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    const auto control = platform::MakeChargeControl();
+    QStringList steps = application.arguments().mid(1);
+    std::function<void()> next = [&] {
+        if (steps.isEmpty())
+            return QCoreApplication::quit();
+        const QString what = steps.first().section(u':', 0, 0);
+        const QString battery = steps.takeFirst().section(u':', 1);
+        const auto print = [&next, what, battery](const QString& result) {
+            std::printf("%s %s: %s\n", qPrintable(what), qPrintable(battery), qPrintable(result));
+            next();
+        };
+        const auto done = [print](bool ok, const QString& reason) { print(ok ? QStringLiteral("ok") : reason); };
+        if (what == QLatin1String("offers"))
+            control->QueryOffers(battery, [print](const QStringList& offers, const QString& reason) {
+                print(reason.isEmpty() ? offers.join(u' ') : reason);
+            });
+        else if (what == QLatin1String("discharge"))
+            control->DischargeOnMains(battery, done);
+        else if (what == QLatin1String("lift"))
+            control->LiftChargeLimit(battery, done);
+        else
+            control->Restore(battery, done);
+    };
+    next();
+    return application.exec();
+}

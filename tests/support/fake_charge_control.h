@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "platform/power_helper_client.h"
+
+// A ChargeControl for tests: it notes each call as "Method BATTERY" and
+// answers from its fields, at once or, with deferred set, when Answer() is
+// called, as the helper would after a password dialog.
+class FakeChargeControl final : public platform::ChargeControl {
+public:
+    QStringList offers{kDischargeOnMains, kLiftChargeLimit};
+    QString refusal;  // empty: every change goes through
+    bool deferred = false;
+    QStringList calls;
+
+    void QueryOffers(const QString& battery, Offered done) override {
+        calls << QStringLiteral("Offers ") + battery;
+        Reply([this, done] { done(refusal.isEmpty() ? offers : QStringList(), refusal); });
+    }
+    void DischargeOnMains(const QString& battery, Done done) override { Change("DischargeOnMains", battery, done); }
+    void LiftChargeLimit(const QString& battery, Done done) override { Change("LiftChargeLimit", battery, done); }
+    void Restore(const QString& battery, Done done) override { Change("Restore", battery, done); }
+
+    // Gives the answers held back while deferred, in the order asked.
+    void Answer() {
+        std::vector<std::function<void()>> answers;
+        answers.swap(pending_);
+        for (const auto& answer : answers)
+            answer();
+    }
+
+private:
+    void Change(const char* method, const QString& battery, Done done) {
+        calls << QLatin1String(method) + QLatin1Char(' ') + battery;
+        Reply([this, done] { done(refusal.isEmpty(), refusal); });
+    }
+    void Reply(std::function<void()> answer) {
+        if (deferred)
+            pending_.push_back(std::move(answer));
+        else
+            answer();
+    }
+
+    std::vector<std::function<void()>> pending_;
+};
