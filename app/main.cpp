@@ -7,6 +7,7 @@
 #include "app/log_output.h"
 #include "platform/qt_platform.h"
 #include "app/single_instance.h"
+#include "app/window_display.h"
 #include "power/system_power_source.h"
 #include "storage/paths.h"
 
@@ -15,6 +16,8 @@ int main(int argc, char* argv[])
     app::LogToStandardError();
     if (const auto exitCode = app::RunCommandLine(argc, argv))
         return *exitCode;
+    if (!app::CheckWindowDisplay(argc, argv))
+        return 1;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dorvik"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.dorvik.Dorvik"));
