@@ -47,7 +47,7 @@ bool CheckWindowDisplay(int argc, char* argv[])
     if (WindowHasDisplay(arguments, qEnvironmentVariable("QT_QPA_PLATFORM"), displayNamed))
         return true;
     std::fputs("dorvik: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
-               "dorvik --status and dorvik --report need none\n",
+               "use dorvik --status or dorvik --report, which need none\n",
                stderr);
     return false;
 #else
