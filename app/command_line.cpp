@@ -7,9 +7,13 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <QTextStream>
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "power/power_summary.h"
 #include "power/system_power_source.h"
@@ -26,25 +30,38 @@
 namespace app {
 namespace {
 
-// Qt's own window options take a value; the window understands them, so the
-// parser must not call them unknown.
+// Qt's own window options, which the window understands, with one dash or
+// two as Qt takes them; those in kQtValueOptions take the next argument as
+// their value, and the style ones also come as "-style=<name>".
 const QStringList kQtValueOptions = {
     QStringLiteral("-platform"), QStringLiteral("-platformpluginpath"), QStringLiteral("-platformtheme"),
-    QStringLiteral("-plugin"), QStringLiteral("-qwindowgeometry"), QStringLiteral("-qwindowicon"),
-    QStringLiteral("-qwindowtitle"), QStringLiteral("-display"), QStringLiteral("-style"),
-    QStringLiteral("-stylesheet"), QStringLiteral("-session"), QStringLiteral("-name")};
-const QStringList kQtFlags = {QStringLiteral("-reverse"), QStringLiteral("-widgetcount")};
+    QStringLiteral("-plugin"), QStringLiteral("-qwindowgeometry"), QStringLiteral("-geometry"),
+    QStringLiteral("-qwindowicon"), QStringLiteral("-icon"), QStringLiteral("-qwindowtitle"),
+    QStringLiteral("-title"), QStringLiteral("-display"), QStringLiteral("-name"), QStringLiteral("-visual"),
+    QStringLiteral("-style"), QStringLiteral("-stylesheet"), QStringLiteral("-session"),
+    QStringLiteral("-qmljsdebugger")};
+const QStringList kQtFlags = {QStringLiteral("-reverse"), QStringLiteral("-widgetcount"), QStringLiteral("-nograb"),
+                              QStringLiteral("-dograb"), QStringLiteral("-sync"), QStringLiteral("-cmap"),
+                              QStringLiteral("-testability")};
+const QStringList kQtJoinedOptions = {QStringLiteral("-style="), QStringLiteral("-stylesheet="),
+                                      QStringLiteral("-qmljsdebugger=")};
 
-QStringList WithoutQtOptions(const QStringList& arguments)
+// Whether a Qt option (its dashes made one) stands alone, without a value after it.
+bool IsQtFlag(const QString& option)
 {
-    QStringList kept;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        if (i > 0 && kQtValueOptions.contains(arguments[i]))
-            ++i;
-        else if (i == 0 || !kQtFlags.contains(arguments[i]))
-            kept << arguments[i];
-    }
-    return kept;
+    return kQtFlags.contains(option) || std::any_of(kQtJoinedOptions.begin(), kQtJoinedOptions.end(), [&](const QString& joined) {
+               return option.startsWith(joined);
+           });
+}
+
+// Whether output to stdout reached it; says why not on stderr.
+bool StdoutWritten()
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    const int number = errno;
+    std::fprintf(stderr, "dorvik: cannot write the output: %s\n", std::strerror(number));
+    return false;
 }
 
 void Print(FILE* stream, const QString& text)
@@ -144,13 +161,14 @@ int Report(bool json)
     return 0;
 }
 
-}  // namespace
-
-std::optional<int> RunCommandLine(int argc, char* argv[])
+// The command line on a QCoreApplication that calls the program "dorvik" in
+// its usage, whatever path started it.
+std::optional<int> Run(int argc, char* argv[])
 {
-    if (argc <= 1)
-        return std::nullopt;
-    QCoreApplication application(argc, argv);
+    std::vector<char*> arguments(argv, argv + argc);
+    char name[] = "dorvik";
+    arguments[0] = name;
+    QCoreApplication application(argc, arguments.data());
     QCoreApplication::setApplicationName(QStringLiteral("dorvik"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DORVIK_VERSION));
 
@@ -192,6 +210,32 @@ std::optional<int> RunCommandLine(int argc, char* argv[])
     if (parser.isSet(report))
         return Report(parser.isSet(json));
     return std::nullopt;
+}
+
+}  // namespace
+
+QStringList WithoutQtOptions(const QStringList& arguments)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const QString option = argument.startsWith(QLatin1String("--")) ? argument.mid(1) : argument;
+        if (i > 0 && kQtValueOptions.contains(option))
+            ++i;
+        else if (i == 0 || !IsQtFlag(option))
+            kept << argument;
+    }
+    return kept;
+}
+
+std::optional<int> RunCommandLine(int argc, char* argv[])
+{
+    if (argc <= 1)
+        return std::nullopt;
+    const auto code = Run(argc, argv);
+    if (code && !StdoutWritten())
+        return 1;
+    return code;
 }
 
 }  // namespace app

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QStringList>
 #include <optional>
 
 namespace app {
@@ -8,7 +9,12 @@ namespace app {
 // Reads the command line. --help, --version, --status and --report (with
 // --json) run here on a QCoreApplication, without a display, and give the
 // exit code; a bad command line prints the error and the usage on stderr
-// and exits non-zero. Nothing means: start the window.
+// and exits non-zero, as does output that cannot be written. Nothing means:
+// start the window.
 std::optional<int> RunCommandLine(int argc, char* argv[]);
+
+// The arguments without Qt's own window options (-platform x, --style=x,
+// -reverse...), which are the window's business; the first, the program, stays.
+QStringList WithoutQtOptions(const QStringList& arguments);
 
 }  // namespace app

@@ -5,9 +5,9 @@
 #include "app/frmMain.h"
 #include "app/log_output.h"
 #include "app/single_instance.h"
+#include "app/window_display.h"
 #include "platform/qt_platform.h"
 #include "power/system_power_source.h"
-#include "storage/paths.h"
 #include "storage/paths.h"
 
 int main(int argc, char* argv[])
@@ -15,6 +15,8 @@ int main(int argc, char* argv[])
     app::LogToStandardError();
     if (const auto exitCode = app::RunCommandLine(argc, argv))
         return *exitCode;
+    if (!app::CheckWindowDisplay(argc, argv))
+        return 1;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dorvik"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.dorvik.Dorvik"));

@@ -330,6 +330,9 @@ void CalibrationRun::StartRecord()
     if (!record_) {
         qCWarning(lcCalibration, "no run record: %s", qUtf8Printable(error));
         notices_.RecordFailed(error);
+    } else if (!record_->Held()) {
+        qCWarning(lcCalibration, "no lock on the run record %s (its file system has none): readers will judge "
+                  "it live by how fresh it is", qUtf8Printable(record_->Path()));
     }
     RecordSample(details);
 }

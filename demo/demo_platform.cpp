@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "storage/date_text.h"
+#include "report/run_record.h"
 
 namespace demo {
 namespace {
@@ -39,9 +40,19 @@ private:
 
 }  // namespace
 
-DemoPlatform::DemoPlatform(ScaledClock& clock, std::function<void()> quit)
-    : QtPlatform(std::move(quit)), clock_(clock), start_(QDateTime::currentDateTime().addMSecs(-clock.NowMs()))
+DemoPlatform::DemoPlatform(ScaledClock& clock, std::function<void()> quit, const QDateTime& wallStart)
+    : QtPlatform(std::move(quit)), clock_(clock), start_(wallStart.addMSecs(-clock.NowMs()))
 {
+}
+
+QDateTime SimulatedStart(const QString& runRecordDirectory, const QDateTime& now)
+{
+    QDateTime latest = now;
+    for (const report::RunRecord& run : report::ReadRunRecords(runRecordDirectory).runs) {
+        const QDateTime last = run.samples.isEmpty() ? run.facts.start : run.samples.last().time;
+        latest = std::max(latest, last.addSecs(60));
+    }
+    return latest.toLocalTime();
 }
 
 QDateTime DemoPlatform::Now()

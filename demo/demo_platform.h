@@ -14,7 +14,9 @@ namespace demo {
 // simulated life, not of the few real minutes it took.
 class DemoPlatform : public platform::QtPlatform {
 public:
-    DemoPlatform(ScaledClock& clock, std::function<void()> quit);
+    // wallStart: the simulated wall clock's time as the scaled clock reads 0.
+    DemoPlatform(ScaledClock& clock, std::function<void()> quit,
+                 const QDateTime& wallStart = QDateTime::currentDateTime());
 
     QDateTime Now() override;
     qint64 AwakeMs() override;
@@ -28,5 +30,10 @@ private:
     ScaledClock& clock_;
     const QDateTime start_;
 };
+
+// Where a launch's simulated wall clock starts: at `now`, or, when an earlier
+// launch's lapse ran ahead of it, a minute after the latest time recorded in
+// the demo's run records, so that its runs follow one another in time.
+QDateTime SimulatedStart(const QString& runRecordDirectory, const QDateTime& now);
 
 }  // namespace demo

@@ -17,7 +17,7 @@ DemoSession::DemoSession(QString resultLogPath, QString runRecordDirectory, std:
                          std::function<void()> switchOff)
     : cpu_(MonotonicMs, ProcessCpuMs),
       battery_([this] { return clock_.NowMs(); }),
-      platform_(clock_, std::move(quit)),
+      platform_(clock_, std::move(quit), SimulatedStart(runRecordDirectory, QDateTime::currentDateTime())),
       window_(platform_, battery_, std::move(resultLogPath), std::move(runRecordDirectory)),
       simulator_(battery_, clock_),
       switchOff_(switchOff ? std::move(switchOff) : [] { SwitchOffNow(); })
@@ -29,6 +29,12 @@ DemoSession::DemoSession(QString resultLogPath, QString runRecordDirectory, std:
         return DrawForCpuUse(cpu_.Processors(processors), processors);
     });
     cpu_.Sample();
+    // A click on a notice brings the window forward, as in dorvik.
+    platform_.OnNoticeActivated([this] {
+        window_.showNormal();
+        window_.raise();
+        window_.activateWindow();
+    });
     QObject::connect(&simulator_, &BatterySimulatorWindow::closed, [this] { platform_.RequestEnd(); });
     // A timer, so that the machine also dies while the calibration run pumps.
     QObject::connect(&refresh_, &QTimer::timeout, [this] { Refresh(); });

@@ -2,6 +2,7 @@
 #include "report/run_ending.h"
 
 #include "storage/run_liveness.h"
+#include "report/unlocked_record.h"
 
 namespace report {
 
@@ -12,7 +13,9 @@ RunEnding UnendedRunEnding(const QString& path, const RunFacts& facts)
     const QString now = storage::BootId();
     if (facts.bootId.isEmpty() || now.isEmpty())
         return RunEnding::NotRecorded;
-    return storage::SameBoot(facts.bootId, now) ? RunEnding::Killed : RunEnding::SwitchedOff;
+    if (!storage::SameBoot(facts.bootId, now))
+        return RunEnding::SwitchedOff;
+    return UnlockedRunIsLive(path) ? RunEnding::Running : RunEnding::Killed;
 }
 
 QString EndingText(RunEnding ending)

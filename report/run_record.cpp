@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/run_record.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 #include <cmath>
 
 #include "report/run_ending.h"
+#include "report/unlocked_record.h"
 #include "storage/durable_file.h"
 #include "storage/text_file.h"
 
@@ -387,7 +389,10 @@ std::optional<QByteArray> ReadBounded(const QString& path)
 
 }  // namespace
 
-QByteArray RecordText(const RunFacts& facts)
+namespace {
+
+// The marker and the facts, without the header line that ends them.
+QByteArray FactsText(const RunFacts& facts)
 {
     QByteArray text = kMarker + '\n';
     text += Line({QStringLiteral("start"), TimeField(facts.start)});
@@ -400,7 +405,14 @@ QByteArray RecordText(const RunFacts& facts)
         text += Line({QStringLiteral("kept_awake"), CsvField(line)});
     if (!facts.bootId.isEmpty())
         text += Line({QStringLiteral("boot_id"), CsvField(facts.bootId)});
-    return text + kHeader + '\n';
+    return text;
+}
+
+}  // namespace
+
+QByteArray RecordText(const RunFacts& facts)
+{
+    return FactsText(facts) + kHeader + '\n';
 }
 
 QByteArray SampleLine(const RunSample& sample)
@@ -461,7 +473,7 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
 }
 
 std::unique_ptr<RunRecordWriter> RunRecordWriter::Create(const QString& directory, const RunFacts& facts,
-                                                         QString* error)
+                                                         QString* error, HoldTaker takeHold)
 {
     if (!facts.start.isValid()) {
         if (error)
@@ -471,10 +483,24 @@ std::unique_ptr<RunRecordWriter> RunRecordWriter::Create(const QString& director
     if (!storage::CreateDirectoryDurably(directory, error))
         return nullptr;
     const QString path = FreeRecordPath(QDir(directory), facts.start);
-    if (!storage::CreateFileDurably(path, RecordText(facts), error))
+    const qint64 pid = QCoreApplication::applicationPid();
+    const auto head = [&](bool held) { return FactsText(facts) + WriterFactLines(pid, held) + kHeader + '\n'; };
+    if (!storage::CreateFileDurably(path, head(true), error))
         return nullptr;
+    // The hold needs the file; when refused, the record is rewritten before
+    // any sample to tell readers to judge it by its freshness instead.
+    std::unique_ptr<storage::FileHold> hold = takeHold(path);
+    if ((!hold || !hold->Held()) && !storage::ReplaceFileDurably(path, head(false), error)) {
+        QFile::remove(path);
+        return nullptr;
+    }
     DeleteOldest(directory, path);
-    return std::unique_ptr<RunRecordWriter>(new RunRecordWriter(path, facts.keptAwake));
+    return std::unique_ptr<RunRecordWriter>(new RunRecordWriter(path, facts.keptAwake, std::move(hold)));
+}
+
+std::unique_ptr<storage::FileHold> RunRecordWriter::TakeHold(const QString& path)
+{
+    return std::make_unique<storage::FileHold>(path);
 }
 
 bool RunRecordWriter::Append(const RunSample& sample, QString* error)

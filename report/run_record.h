@@ -53,10 +53,16 @@ inline constexpr int kKeptRuns = 20;
 // each on the disk before the call returns. Never throws.
 class RunRecordWriter {
 public:
+    // Takes the hold on a new record that tells readers the run is live;
+    // null or not Held() when refused. Tests put in one that refuses.
+    using HoldTaker = std::unique_ptr<storage::FileHold> (*)(const QString& path);
+    static std::unique_ptr<storage::FileHold> TakeHold(const QString& path);
+
     // Creates the folder if need be and a new record in it named by the
-    // start time; nothing, with the reason in `error`, when that fails.
+    // start time; nothing, with the reason in `error`, when that fails. A
+    // record it cannot hold says so in its facts (see UnlockedRunIsLive).
     static std::unique_ptr<RunRecordWriter> Create(const QString& directory, const RunFacts& facts,
-                                                   QString* error = nullptr);
+                                                   QString* error = nullptr, HoldTaker takeHold = &TakeHold);
     // False, with the reason in `error`, when the sample could not be written.
     bool Append(const RunSample& sample, QString* error = nullptr);
     // Writes the end line of an orderly ending (Replugged, Exited, Standby)
@@ -66,13 +72,15 @@ public:
     // facts or the last call: a lock lost or taken again during the run.
     bool UpdateKeptAwake(const QStringList& lines, QString* error = nullptr);
     QString Path() const { return path_; }
+    // Whether readers can tell from the hold that the run is live.
+    bool Held() const { return hold_ && hold_->Held(); }
 
 private:
-    RunRecordWriter(QString path, QStringList keptAwake)
-        : path_(std::move(path)), keptAwake_(std::move(keptAwake)), hold_(path_) {}
+    RunRecordWriter(QString path, QStringList keptAwake, std::unique_ptr<storage::FileHold> hold)
+        : path_(std::move(path)), keptAwake_(std::move(keptAwake)), hold_(std::move(hold)) {}
     QString path_;
     QStringList keptAwake_;
-    storage::FileHold hold_;  // tells readers that the run is live
+    std::unique_ptr<storage::FileHold> hold_;  // tells readers that the run is live
 };
 
 // How a run ended. Records of the first format, and end lines with a reason

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdlib>
 
@@ -10,6 +11,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -24,9 +26,9 @@ namespace {
 // any end a record reaches, so that appends through other handles go on.
 constexpr DWORD kHeldOffsetHigh = 0x40000000;
 
-HANDLE OpenShared(const QString& path)
+HANDLE OpenShared(const QString& path, DWORD access = GENERIC_READ)
 {
-    return CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ,
+    return CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), access,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -62,7 +64,7 @@ int FlockRetrying(int fd, int operation)
 FileHold::FileHold(const QString& path)
 {
 #ifdef Q_OS_WIN
-    const HANDLE file = OpenShared(path);
+    const HANDLE file = OpenShared(path, GENERIC_READ | GENERIC_WRITE);
     if (file == INVALID_HANDLE_VALUE)
         return;
     if (!LockHeldByte(file, LOCKFILE_EXCLUSIVE_LOCK)) {
@@ -71,7 +73,9 @@ FileHold::FileHold(const QString& path)
     }
     handle_ = reinterpret_cast<long long>(file);
 #else
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Open for writing: NFS carries flock out as a byte-range write lock,
+    // which a read-only descriptor cannot take.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0)
         return;
     if (FlockRetrying(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -112,6 +116,25 @@ bool IsHeld(const QString& path)
     const bool held = FlockRetrying(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);
     return held;
+#endif
+}
+
+bool ProcessAlive(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+#ifdef Q_OS_WIN
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;  // there, but another user's
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+#elif defined(Q_OS_LINUX)
+    return QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid));
+#else
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 #endif
 }
 

@@ -12,7 +12,8 @@ namespace storage {
 // drops it when the process dies, however it dies.
 class FileHold {
 public:
-    // Takes the hold; Held() is false when it could not be taken.
+    // Takes the hold on a file this process may write; Held() is false when
+    // it could not be taken, as on a file system without locks.
     explicit FileHold(const QString& path);
     ~FileHold();
     FileHold(const FileHold&) = delete;
@@ -27,6 +28,9 @@ private:
 // Whether some open description of the file, in this process or another,
 // holds a FileHold on it.
 bool IsHeld(const QString& path);
+
+// Whether a process with this id runs (on Linux: /proc has it).
+bool ProcessAlive(qint64 pid);
 
 // Names this boot of the machine: the kernel's boot id on Linux, the boot
 // instant in whole seconds since the epoch (UTC) on Windows. Empty when it

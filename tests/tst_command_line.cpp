@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/command_line.h"
+#include "app/window_display.h"
 #include "power/linux_power_source.h"
 #include "power/power_summary.h"
 #include "support/power_supply_tree.h"
@@ -26,7 +28,8 @@ class TstCommandLine : public QObject {
     QTemporaryDir dir_;
     QString tree_;
 
-    Result Dorvik(const QStringList& arguments, const QString& tree, const QString& stateHome = {})
+    Result Dorvik(const QStringList& arguments, const QString& tree, const QString& stateHome = {},
+                  const QString& outputFile = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
@@ -35,6 +38,8 @@ class TstCommandLine : public QObject {
         env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome.isEmpty() ? dir_.filePath(QStringLiteral("empty")) : stateHome);
         QProcess process;
         process.setProcessEnvironment(env);
+        if (!outputFile.isEmpty())
+            process.setStandardOutputFile(outputFile);
         process.start(QStringLiteral(DORVIK_PROGRAM), arguments);
         process.waitForFinished(20000);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -114,6 +119,80 @@ private slots:
         }
         const Result help = Dorvik({QStringLiteral("--help")}, tree_);
         QVERIFY(help.code == 0 && help.out.contains(QStringLiteral("--report")));
+        QVERIFY2(help.out.contains(QStringLiteral("Usage: dorvik [options]")), qPrintable(help.out));
+    }
+
+    // Output that does not arrive, Qt's options in either dash form, and a
+    // window with no display: each ends with a word on stderr and its code.
+    void failsLoudly()
+    {
+        const QString state = dir_.filePath(QStringLiteral("full-state"));
+        QVERIFY(QDir().mkpath(state + QStringLiteral("/dorvik/runs")));
+        QVERIFY(QFile::copy(QStringLiteral(TEST_DATA_DIR "/run-format1.csv"),
+                            state + QStringLiteral("/dorvik/runs/run-20261114-091205.csv")));
+        for (const QStringList& arguments : {QStringList{QStringLiteral("--report"), QStringLiteral("--json")},
+                                             QStringList{QStringLiteral("--help")}}) {
+            const Result full = Dorvik(arguments, tree_, state, QStringLiteral("/dev/full"));
+            QCOMPARE(full.code, 1);
+            QVERIFY2(full.err.startsWith(QStringLiteral("dorvik: cannot write the output: ")), qPrintable(full.err));
+        }
+        for (const char* platform : {"-platform", "--platform"}) {
+            const Result status = Dorvik({QString::fromLatin1(platform), QStringLiteral("offscreen"), QStringLiteral("--status")}, tree_);
+            QVERIFY2(status.code == 0 && status.err.isEmpty(), qPrintable(status.err));
+        }
+        const Result window = Dorvik({}, tree_);
+        QCOMPARE(window.code, 1);
+        QCOMPARE(window.err.count(QLatin1Char('\n')), 1);
+        QVERIFY(window.err.contains(QStringLiteral("--status")) && window.err.contains(QStringLiteral("--report")));
+    }
+
+    void withoutQtOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("kept");
+        const QString program = QStringLiteral("/usr/bin/dorvik");
+        QTest::newRow("one dash") << QStringList{program, "-platform", "xcb", "--status"} << QStringList{program, "--status"};
+        QTest::newRow("two dashes") << QStringList{program, "--platform", "xcb", "--display", ":1", "--report"}
+                                    << QStringList{program, "--report"};
+        QTest::newRow("flags") << QStringList{program, "-reverse", "--widgetcount", "--json"} << QStringList{program, "--json"};
+        QTest::newRow("joined") << QStringList{program, "--style=fusion", "-stylesheet=a.qss"} << QStringList{program};
+        QTest::newRow("window") << QStringList{program, "-geometry", "10x10", "-qwindowgeometry", "9x9", "-session", "s"}
+                                << QStringList{program};
+        QTest::newRow("ours and unknown stay") << QStringList{program, "-h", "--platform=x", "--bogus", "x"}
+                                               << QStringList{program, "-h", "--platform=x", "--bogus", "x"};
+        QTest::newRow("value at the end") << QStringList{program, "--status", "-style"} << QStringList{program, "--status"};
+        QTest::newRow("program kept") << QStringList{"-platform", "-reverse"} << QStringList{"-platform"};
+    }
+    void withoutQtOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, kept);
+        QCOMPARE(app::WithoutQtOptions(arguments), kept);
+    }
+
+    void windowHasDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("qpaPlatform");
+        QTest::addColumn<bool>("displayNamed");
+        QTest::addColumn<bool>("has");
+        const QString program = QStringLiteral("dorvik");
+        QTest::newRow("display named") << QStringList{program} << QString() << true << true;
+        QTest::newRow("none") << QStringList{program} << QString() << false << false;
+        QTest::newRow("xcb") << QStringList{program} << "xcb" << false << false;
+        QTest::newRow("offscreen") << QStringList{program} << "offscreen" << false << true;
+        QTest::newRow("vnc with options") << QStringList{program} << "vnc:size=800x600" << false << true;
+        QTest::newRow("fallback list") << QStringList{program} << "wayland;minimal" << false << true;
+        QTest::newRow("argument over variable") << QStringList{program, "--platform", "offscreen"} << "xcb" << false << true;
+        QTest::newRow("argument needs one") << QStringList{program, "-platform", "xcb"} << "offscreen" << false << false;
+    }
+    void windowHasDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, qpaPlatform);
+        QFETCH(bool, displayNamed);
+        QFETCH(bool, has);
+        QCOMPARE(app::WindowHasDisplay(arguments, qpaPlatform, displayNamed), has);
     }
 };
 

@@ -32,6 +32,24 @@ private slots:
         QCOMPARE(now.secsTo(platform.Now()), 120);
     }
 
+    // An earlier launch's lapse ran hours ahead: the next launch's clock goes
+    // on after its last sample, so that the runs follow one another.
+    void clockGoesOnAfterTheRecordedRuns()
+    {
+        QTemporaryDir dir;
+        const QDateTime now = storage::WholeSeconds(QDateTime::currentDateTime());  // as records keep it
+        QCOMPARE(demo::SimulatedStart(dir.path(), now), now);
+        const QDateTime last = now.addSecs(5 * 3600);
+        for (const QDateTime& start : {now.addSecs(3600), now.addSecs(-3600)}) {  // the newest by start ended first
+            auto writer = report::RunRecordWriter::Create(dir.path(), {.start = start});
+            QVERIFY(writer && writer->Append({.time = start < now ? last : start.addSecs(60), .awakeSeconds = 60}));
+        }
+        QCOMPARE(demo::SimulatedStart(dir.path(), now), last.addSecs(60));
+        QCOMPARE(demo::SimulatedStart(dir.path(), now.addDays(1)), now.addDays(1));
+        demo::DemoSession session(dir.filePath(QStringLiteral("log")), dir.path(), [] {}, [] {});
+        QVERIFY(session.Platform().Now() > last);
+    }
+
     void fastDischargeUntilTheSimulatedMachineDies()
     {
         QTemporaryDir dir;

@@ -256,6 +256,58 @@ private slots:
         QCOMPARE(gauge.contains(QStringLiteral("the gauge's error")), ending == RunEnding::SwitchedOff);
     }
 
+    // A writer refused its hold says so in the record, which still reads
+    // whole; readers call it running only while it is fresh, of this boot and
+    // its writer's process lives. A held record lost its writer when unheld.
+    void judgesAnUnheldRecordByItsFreshness_data()
+    {
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("writerAlive");
+        QTest::addColumn<bool>("thisBoot");
+        QTest::addColumn<int>("ending");
+        const int running = int(RunEnding::Running), killed = int(RunEnding::Killed);
+        QTest::newRow("fresh") << true << 100 << true << true << running;
+        QTest::newRow("older than two samples") << true << 130 << true << true << killed;
+        QTest::newRow("writer gone") << true << 0 << false << true << killed;
+        QTest::newRow("another boot") << true << 0 << true << false << int(RunEnding::SwitchedOff);
+        QTest::newRow("held, then let go") << false << 0 << true << true << killed;
+    }
+    void judgesAnUnheldRecordByItsFreshness()
+    {
+        QFETCH(bool, refused);
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, writerAlive);
+        QFETCH(bool, thisBoot);
+        QFETCH(int, ending);
+        QTemporaryDir directory;
+        RunFacts facts = Facts();
+        facts.bootId = thisBoot ? storage::BootId() : QStringLiteral("another boot");
+        const auto refuse = [](const QString&) { return std::unique_ptr<storage::FileHold>(); };
+        auto writer = refused ? RunRecordWriter::Create(directory.path(), facts, nullptr, refuse)
+                              : RunRecordWriter::Create(directory.path(), facts);
+        QCOMPARE(writer->Held(), !refused);
+        for (const RunSample& sample : HandMadeRun())
+            QVERIFY(writer->Append(sample));
+        QFile file(writer->Path());
+        if (!refused)
+            writer.reset();
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        QCOMPARE(bytes.contains("\nlock,none\n"), refused);
+        const QByteArray pid = "\npid," + QByteArray::number(QCoreApplication::applicationPid()) + '\n';
+        QVERIFY(bytes.contains(pid));
+        if (!writerAlive) {  // beyond any pid Linux hands out
+            bytes.replace(pid, "\npid,1073741824\n");
+            QVERIFY(file.resize(0) && file.write(bytes) == bytes.size());
+        }
+        QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-ageSeconds), QFileDevice::FileModificationTime));
+        file.close();
+        const RunRecords records = ReadRunRecords(directory.path());
+        QCOMPARE(records.runs.value(0).samples.size(), 3);
+        QCOMPARE(int(records.runs.value(0).ending), ending);
+    }
+
     // The run the log tells of, with the log's minutes or else by the log's
     // rule; without it the newest, saying so.
     void opensOnTheLoggedRun_data()
