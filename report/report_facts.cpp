@@ -89,7 +89,8 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
         {QStringLiteral("Full capacity at the start:"), CapacityAtStartText(run.facts)},
         {QStringLiteral("Full capacity now:"), WhText(figures.fullWhNow)},
         {QStringLiteral("Full capacity relearned:"), relearned, QStringLiteral("relearned")},
-        {QStringLiteral("Last calibration:"), LastCalibrationText(runs, at).value_or(QStringLiteral("no run has run out yet"))},
+        {QStringLiteral("Last calibration:"),
+         LastCalibrationText(runs, at).value_or(QStringLiteral("no run has run out yet"))},
         {QStringLiteral("Kept awake:"), KeptAwakeLine(run.facts.keptAwake), QStringLiteral("keptAwake")},
     };
     return lines;

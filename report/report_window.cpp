@@ -99,8 +99,9 @@ QTreeWidget* RunList(const QList<RunRecord>& runs, qsizetype logged, qint64 logg
         const auto gauge = summary.gaugeAtEnd ? std::optional<double>(*summary.gaugeAtEnd) : std::nullopt;
         const auto error = RanOut(run.ending) ? LargestGaugeError(run) : std::nullopt;
         const QString errorText = error ? GaugeErrorText(error).section(QLatin1Char(','), 0, 0) : QStringLiteral("\u2013");
-        auto* row = new QTreeWidgetItem(list, {WhenText(summary.start), EndingWord(run.ending), NumberText(summary.minutes, 0),
-                                               PercentText(gauge), errorText, PercentText(summary.healthPercent)});
+        auto* row = new QTreeWidgetItem(list, {WhenText(summary.start), EndingWord(run.ending),
+                                               NumberText(summary.minutes, 0), PercentText(gauge), errorText,
+                                               PercentText(summary.healthPercent)});
         row->setData(0, Qt::UserRole, qlonglong(index));
         for (int column = 2; column < 6; ++column)
             row->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
