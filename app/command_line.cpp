@@ -17,6 +17,7 @@
 
 #include "power/power_summary.h"
 #include "power/system_power_source.h"
+#include "report/report_facts.h"
 #include "report/report_math.h"
 #include "report/run_record.h"
 #include "report/verdict.h"
@@ -83,20 +84,6 @@ int Status()
     return 0;
 }
 
-QString EndingName(report::RunEnding ending)
-{
-    switch (ending) {
-    case report::RunEnding::NotRecorded: return QStringLiteral("not_recorded");
-    case report::RunEnding::Running: return QStringLiteral("running");
-    case report::RunEnding::Replugged: return QStringLiteral("replugged");
-    case report::RunEnding::Exited: return QStringLiteral("exited");
-    case report::RunEnding::Standby: return QStringLiteral("standby");
-    case report::RunEnding::SwitchedOff: return QStringLiteral("switched_off");
-    case report::RunEnding::Killed: return QStringLiteral("killed");
-    }
-    return QStringLiteral("not_recorded");
-}
-
 QJsonValue Rounded(std::optional<double> value, int decimals)
 {
     if (!value)
@@ -105,46 +92,26 @@ QJsonValue Rounded(std::optional<double> value, int decimals)
     return std::round(*value * scale) / scale;
 }
 
-// The figures of the newest readable run, keyed as the JSON output names them.
-QJsonObject RunFigures(const report::RunRecord& run, const power::BatteryDetails& now)
+QJsonValue Whole(std::optional<int> value)
 {
-    const auto gauge = report::GaugeAtEnd(run.samples);
-    const auto error = report::RanOut(run.ending) ? report::LargestGaugeError(run) : std::nullopt;
-    return {
-        {QStringLiteral("start"), run.facts.start.toString(Qt::ISODate)},
-        {QStringLiteral("ending"), EndingName(run.ending)},
-        {QStringLiteral("awake_minutes"), report::LoggedMinutes(run)},
-        {QStringLiteral("gauge_at_end_percent"), gauge ? QJsonValue(*gauge) : QJsonValue()},
-        // Only a run that ran out shows how far the gauge strayed.
-        {QStringLiteral("largest_error_points"), error ? QJsonValue(error->points) : QJsonValue()},
-        {QStringLiteral("energy_delivered_wh"), Rounded(report::EnergyDeliveredWh(run.samples), 2)},
-        {QStringLiteral("full_wh_start"), Rounded(run.facts.fullWh, 2)},
-        {QStringLiteral("full_wh_now"), Rounded(now.energyFullWh, 2)},
-        {QStringLiteral("design_wh"), Rounded(run.facts.designWh, 2)},
-        {QStringLiteral("health_percent"), Rounded(report::HealthPercent(run.facts), 1)},
-    };
+    return value ? QJsonValue(*value) : QJsonValue();
 }
 
-QString ReportText(const QJsonObject& figures)
+// The run's figures, keyed as the JSON output names them.
+QJsonObject Json(const report::RunFigures& figures)
 {
-    const auto text = [&](const char* key, const QString& unit = {}) {
-        const QJsonValue value = figures.value(QLatin1String(key));
-        if (value.isNull())
-            return QStringLiteral("unknown");
-        return (value.isString() ? value.toString() : QString::number(value.toDouble())) + unit;
+    return {
+        {QStringLiteral("start"), figures.start.toString(Qt::ISODate)},
+        {QStringLiteral("ending"), report::EndingJsonName(figures.ending)},
+        {QStringLiteral("awake_minutes"), figures.awakeMinutes},
+        {QStringLiteral("gauge_at_end_percent"), Whole(figures.gaugeAtEndPercent)},
+        {QStringLiteral("largest_error_points"), Whole(figures.largestErrorPoints)},
+        {QStringLiteral("energy_delivered_wh"), Rounded(figures.energyDeliveredWh, 2)},
+        {QStringLiteral("full_wh_start"), Rounded(figures.fullWhStart, 2)},
+        {QStringLiteral("full_wh_now"), Rounded(figures.fullWhNow, 2)},
+        {QStringLiteral("design_wh"), Rounded(figures.designWh, 2)},
+        {QStringLiteral("health_percent"), Rounded(figures.healthPercent, 1)},
     };
-    return QStringList{
-        QStringLiteral("Start: ") + text("start"),
-        QStringLiteral("Ending: ") + text("ending"),
-        QStringLiteral("Awake minutes: ") + text("awake_minutes"),
-        QStringLiteral("Gauge at the end: ") + text("gauge_at_end_percent", QStringLiteral(" %")),
-        QStringLiteral("Largest gauge error: ") + text("largest_error_points", QStringLiteral(" points")),
-        QStringLiteral("Energy delivered: ") + text("energy_delivered_wh", QStringLiteral(" Wh")),
-        QStringLiteral("Full capacity then: ") + text("full_wh_start", QStringLiteral(" Wh")),
-        QStringLiteral("Full capacity now: ") + text("full_wh_now", QStringLiteral(" Wh")),
-        QStringLiteral("Design capacity: ") + text("design_wh", QStringLiteral(" Wh")),
-        QStringLiteral("Health: ") + text("health_percent", QStringLiteral(" %")),
-    }.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 int Report(bool json)
@@ -155,9 +122,12 @@ int Report(bool json)
         Print(stderr, QStringLiteral("No readable run record in %1.\n").arg(directory));
         return 1;
     }
-    const QJsonObject figures = RunFigures(records.runs.last(), power::CreateSystemPowerSource()->Details());
-    Print(stdout, json ? QString::fromUtf8(QJsonDocument(figures).toJson(QJsonDocument::Compact)) + QLatin1Char('\n')
-                       : ReportText(figures));
+    const report::ReportFacts facts =
+        report::BuildReportFacts(records.runs, records.runs.size() - 1, report::LoggedMinutes(records.runs.last()),
+                                 power::CreateSystemPowerSource()->Details(), QDateTime::currentDateTime());
+    Print(stdout, json ? QString::fromUtf8(QJsonDocument(Json(facts.figures)).toJson(QJsonDocument::Compact))
+                       : report::FactsLines(facts).join(QLatin1Char('\n')));
+    Print(stdout, QStringLiteral("\n"));
     return 0;
 }
 

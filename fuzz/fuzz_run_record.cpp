@@ -9,6 +9,7 @@
 
 #include "report/report_math.h"
 #include "report/run_record.h"
+#include "report/run_record_format.h"
 #include "report/verdict.h"
 #include "scratch_directory.h"
 

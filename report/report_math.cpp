@@ -3,12 +3,11 @@
 
 #include <algorithm>
 
+#include "power/system_power_status.h"
 #include "storage/date_text.h"
 
 namespace report {
 namespace {
-
-constexpr int kUnknownPercent = 255;
 
 double Minutes(const RunSample& sample)
 {
@@ -34,7 +33,7 @@ QList<QPointF> PercentCurve(const QList<RunSample>& samples)
 {
     QList<QPointF> points;
     for (const RunSample& sample : samples) {
-        if (sample.percent != kUnknownPercent)
+        if (sample.percent != power::kUnknownByte)
             points.append({Minutes(sample), double(sample.percent)});
     }
     return points;
@@ -78,14 +77,19 @@ std::optional<double> EnergyDeliveredWh(const QList<RunSample>& samples)
 
 std::optional<double> HealthPercent(const RunFacts& facts)
 {
-    if (!facts.fullWh || !facts.designWh || *facts.designWh <= 0)
+    return HealthPercent(facts.fullWh, facts.designWh);
+}
+
+std::optional<double> HealthPercent(std::optional<double> fullWh, std::optional<double> designWh)
+{
+    if (!fullWh || !designWh || *designWh <= 0)
         return std::nullopt;
-    return *facts.fullWh / *facts.designWh * 100.0;
+    return *fullWh / *designWh * 100.0;
 }
 
 std::optional<int> GaugeAtEnd(const QList<RunSample>& samples)
 {
-    if (samples.isEmpty() || samples.last().percent == kUnknownPercent)
+    if (samples.isEmpty() || samples.last().percent == power::kUnknownByte)
         return std::nullopt;
     return samples.last().percent;
 }

@@ -33,6 +33,8 @@ std::optional<double> EnergyDeliveredWh(const QList<RunSample>& samples);
 
 // Full energy at the start against the design energy, in %.
 std::optional<double> HealthPercent(const RunFacts& facts);
+// A full capacity against a design capacity, in %.
+std::optional<double> HealthPercent(std::optional<double> fullWh, std::optional<double> designWh);
 
 // The percent the gauge still showed at the last sample: its error when the
 // machine died. Nothing when that sample does not know it.

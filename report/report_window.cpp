@@ -2,10 +2,7 @@
 #include "report/report_window.h"
 
 #include <QApplication>
-#include <QChart>
-#include <QChartView>
 #include <QClipboard>
-#include <QDateTimeAxis>
 #include <QDir>
 #include <QFileDialog>
 #include <QFormLayout>
@@ -13,9 +10,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -25,283 +19,17 @@
 #include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
+#include "report/report_charts.h"
+#include "report/report_facts.h"
 #include "report/report_math.h"
-#include "report/run_ending.h"
 #include "report/verdict.h"
-#include "storage/date_text.h"
 
 namespace report {
 namespace {
 
-// Enough to draw a day's run smoothly at any window width.
-constexpr int kChartPoints = 600;
-// Beyond this many gaps a record is damaged rather than interrupted: its
-// curve is drawn whole instead of as hundreds of series.
-constexpr int kMostPieces = 50;
 // Fits 1366x768 with a panel; the charts take what the screen gives beyond.
 constexpr QSize kOpeningSize(1180, 660);
-const QString kUnknown = QStringLiteral("unknown");
-
-QString Number(double value, int decimals)
-{
-    return QLocale().toString(value, 'f', decimals);
-}
-
-QString Wh(const std::optional<double>& value)
-{
-    return value ? Number(*value, 1) + QStringLiteral(" Wh") : kUnknown;
-}
-
-QString Percent(const std::optional<double>& value)
-{
-    return value ? Number(*value, 0) + QStringLiteral(" %") : kUnknown;
-}
-
-QString WhenText(const QDateTime& time)
-{
-    return storage::DateText(time.toLocalTime());
-}
-
-// ---- charts ----------------------------------------------------------------
-
-bool Dark(const QPalette& palette)
-{
-    return palette.color(QPalette::Window).lightness() < 128;
-}
-
-struct LineStyle {
-    QColor light, dark;
-    Qt::PenStyle style = Qt::SolidLine;
-};
-const LineStyle kGaugeLine{QColor(0x1f, 0x5f, 0xbf), QColor(0x6f, 0xb0, 0xff)};
-const LineStyle kTruthLine{QColor(0xc0, 0x60, 0x00), QColor(0xff, 0xb3, 0x47), Qt::DashLine};
-const LineStyle kStraightLine{QColor(0x70, 0x70, 0x70), QColor(0xb0, 0xb0, 0xb0), Qt::DotLine};
-const LineStyle kPowerLine{QColor(0x2e, 0x8b, 0x3e), QColor(0x7c, 0xd6, 0x8a)};
-
-// The theme first, for what it sets that the palette does not, then the
-// palette's own colours over it, so that the chart sits in the window.
-void FollowPalette(QChart* chart, const QPalette& palette, const QFont& font)
-{
-    chart->setTheme(Dark(palette) ? QChart::ChartThemeDark : QChart::ChartThemeLight);
-    chart->setBackgroundBrush(palette.color(QPalette::Base));
-    chart->setBackgroundPen(QPen(palette.color(QPalette::Mid)));
-    chart->setTitleBrush(palette.color(QPalette::Text));
-    QFont title = font;
-    title.setBold(true);
-    chart->setTitleFont(title);
-    chart->legend()->setLabelColor(palette.color(QPalette::Text));
-    chart->legend()->setFont(font);
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);  // a swatch drawn with the line's pen
-    for (QAbstractAxis* axis : chart->axes()) {
-        axis->setLabelsColor(palette.color(QPalette::Text));
-        axis->setLabelsFont(font);
-        axis->setTitleBrush(palette.color(QPalette::Text));
-        axis->setTitleFont(font);
-        axis->setGridLineColor(palette.color(QPalette::Midlight));
-        axis->setLinePenColor(palette.color(QPalette::Mid));
-    }
-}
-
-void Style(QLineSeries* series, const LineStyle& line, bool dark)
-{
-    QPen pen(dark ? line.dark : line.light, 2, line.style);
-    series->setPen(pen);
-}
-
-QValueAxis* Axis(const QString& title, double top)
-{
-    auto* axis = new QValueAxis;
-    axis->setTitleText(title);
-    axis->setRange(0, top);
-    axis->setLabelFormat(QStringLiteral("%.0f"));
-    return axis;
-}
-
-// Ends at the run's length, with ticks at round minutes from 0.
-QValueAxis* TimeAxis(double minutes)
-{
-    auto* axis = Axis(QStringLiteral("Awake time (min)"), std::max(1.0, minutes));
-    double step = 1;
-    for (const double nice : {1, 2, 5, 10, 15, 20, 30, 60, 120, 180, 240, 360, 720, 1440, 2880}) {
-        step = nice;
-        if (minutes / nice <= 8)
-            break;
-    }
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(step);
-    return axis;
-}
-
-// A line broken where samples are missing: one series per stretch, only the
-// first of them in the legend.
-QList<QLineSeries*> AddLine(QChart* chart, const QString& name, const QList<QPointF>& points, QValueAxis* x,
-                            QValueAxis* y, const LineStyle& style)
-{
-    QList<QList<QPointF>> pieces = Unbroken(points);
-    if (pieces.size() > kMostPieces)
-        pieces = {points};
-    QList<QLineSeries*> added;
-    const bool dark = Dark(chart->palette());
-    for (const QList<QPointF>& piece : pieces) {
-        auto* series = new QLineSeries;
-        series->setName(name);
-        const qsizetype share = points.isEmpty() ? 2 : kChartPoints * piece.size() / points.size();
-        series->replace(Resampled(piece, int(std::max<qsizetype>(2, share))));
-        chart->addSeries(series);
-        series->attachAxis(x);
-        series->attachAxis(y);
-        Style(series, style, dark);
-        added.append(series);
-    }
-    for (qsizetype i = 1; i < added.size(); ++i) {
-        for (QLegendMarker* marker : chart->legend()->markers(added[i]))
-            marker->setVisible(false);
-    }
-    return added;
-}
-
-QChartView* View(QChart* chart, int minimumHeight)
-{
-    auto* view = new QChartView(chart);
-    view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(240, minimumHeight);
-    view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    return view;
-}
-
-// Two charts over one time axis: the edges of their plots kept in line
-// whatever their labels' widths, by widening the margin of the chart whose
-// plot reaches further out.
-void AlignPlots(QChart* a, QChart* b)
-{
-    const auto align = [a, b] {
-        const qreal left = a->plotArea().left() - b->plotArea().left();
-        const qreal right = (a->size().width() - a->plotArea().right()) - (b->size().width() - b->plotArea().right());
-        for (const auto& [shift, onLeft] : {std::pair{left, true}, {right, false}}) {
-            if (std::abs(shift) < 1)
-                continue;
-            QChart* wider = shift > 0 ? b : a;
-            QMargins margins = wider->margins();
-            const int more = int(std::lround(std::abs(shift)));
-            onLeft ? margins.setLeft(margins.left() + more) : margins.setRight(margins.right() + more);
-            wider->setMargins(margins);
-        }
-    };
-    QObject::connect(a, &QChart::plotAreaChanged, b, align);
-    QObject::connect(b, &QChart::plotAreaChanged, a, align);
-}
-
-QChart* NewChart(const QPalette& palette)
-{
-    auto* chart = new QChart;
-    chart->setPalette(palette);  // read back by AddLine for the line colours
-    return chart;
-}
-
-QWidget* Charts(const RunRecord& run, const QPalette& palette, const QFont& font)
-{
-    const QList<RunSample>& samples = run.samples;
-    const double minutes = RunMinutes(samples);
-    auto* column = new QWidget;
-    column->setObjectName(QStringLiteral("charts"));
-    auto* layout = new QVBoxLayout(column);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
-    QChart* gauge = NewChart(palette);
-    gauge->setObjectName(QStringLiteral("gaugeChart"));
-    gauge->setTitle(QStringLiteral("Charge shown by the gauge over the run"));
-    auto* x = TimeAxis(minutes);
-    auto* percent = Axis(QStringLiteral("Charge (%)"), 100);
-    percent->setTickCount(5);
-    gauge->addAxis(x, Qt::AlignBottom);
-    gauge->addAxis(percent, Qt::AlignLeft);
-    FollowPalette(gauge, palette, font);  // before the lines, which the theme would recolour
-    AddLine(gauge, QStringLiteral("Gauge"), PercentCurve(samples), x, percent, kGaugeLine);
-    const QList<QPointF> truth = TrueCurve(run);
-    if (!truth.isEmpty())
-        AddLine(gauge, QStringLiteral("What it should have shown"), truth, x, percent, kTruthLine);
-    else
-        AddLine(gauge, QStringLiteral("Straight fall to 0 %"), StraightLine(samples), x, percent, kStraightLine);
-    layout->addWidget(View(gauge, std::max(240, 12 * QFontMetrics(font).height())), 3);
-
-    const QList<QPointF> power = PowerCurve(samples);
-    if (!power.isEmpty()) {
-        QChart* draw = NewChart(palette);
-        draw->setObjectName(QStringLiteral("powerChart"));
-        draw->legend()->hide();  // its axis names its one line
-        double top = 1;
-        for (const QPointF& point : power)
-            top = std::max(top, point.y());
-        // Under the gauge's, on the same ticks: the time is read there.
-        auto* powerX = TimeAxis(minutes);
-        powerX->setLabelsVisible(false);
-        powerX->setTitleVisible(false);
-        auto* watts = Axis(QStringLiteral("W"), top * 1.1);
-        watts->applyNiceNumbers();
-        watts->setTickCount(3);
-        draw->addAxis(powerX, Qt::AlignBottom);
-        draw->addAxis(watts, Qt::AlignLeft);
-        FollowPalette(draw, palette, font);
-        AddLine(draw, QStringLiteral("Power draw"), power, powerX, watts, kPowerLine);
-        layout->addWidget(View(draw, std::max(120, 6 * QFontMetrics(font).height())), 1);
-        AlignPlots(gauge, draw);
-    }
-    return column;
-}
-
-// Minutes lasted and health, one point a run, over the runs' dates.
-QChartView* History(const QList<RunRecord>& runs, const QPalette& palette, const QFont& font)
-{
-    QChart* chart = NewChart(palette);
-    chart->setObjectName(QStringLiteral("historyChart"));
-    chart->setTitle(QStringLiteral("Runs kept"));
-    auto* dates = new QDateTimeAxis;
-    dates->setFormat(storage::DateTextFormat(QLocale()));
-    dates->setTickCount(2);
-    dates->setRange(runs.first().facts.start, runs.last().facts.start);
-    auto* minutes = Axis(QStringLiteral("min"), 1);  // the legend names the lines
-    auto* health = Axis(QStringLiteral("%"), 100);
-    minutes->setTickCount(3);
-    health->setTickCount(3);
-    health->setGridLineVisible(false);
-    chart->addAxis(dates, Qt::AlignBottom);
-    chart->addAxis(minutes, Qt::AlignLeft);
-    chart->addAxis(health, Qt::AlignRight);
-    FollowPalette(chart, palette, font);
-    auto* lasted = new QLineSeries;
-    lasted->setName(QStringLiteral("Minutes lasted"));
-    auto* healthLine = new QLineSeries;
-    healthLine->setName(QStringLiteral("Health"));
-    double top = 1;
-    for (const RunRecord& run : runs) {
-        const RunSummary summary = Summarise(run);
-        const double when = double(run.facts.start.toMSecsSinceEpoch());
-        lasted->append(when, summary.minutes);
-        top = std::max(top, summary.minutes);
-        if (summary.healthPercent)
-            healthLine->append(when, std::min(*summary.healthPercent, 100.0));
-    }
-    minutes->setRange(0, top * 1.1);
-    minutes->applyNiceNumbers();
-    const bool dark = Dark(palette);
-    for (const auto& [series, axis, style] : {std::tuple{lasted, minutes, kGaugeLine}, {healthLine, health, kPowerLine}}) {
-        chart->addSeries(series);
-        series->attachAxis(dates);
-        series->attachAxis(axis);
-        series->setPointsVisible(true);
-        Style(series, style, dark);
-    }
-    QChartView* view = View(chart, 200);
-    view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    view->setFixedHeight(std::max(200, 10 * view->fontMetrics().height()));
-    return view;
-}
-
-// ---- summary ---------------------------------------------------------------
 
 QLabel* Value(const QString& text, const QString& name = QString())
 {
@@ -312,69 +40,16 @@ QLabel* Value(const QString& text, const QString& name = QString())
     return label;
 }
 
-QString DurationText(const RunRecord& run, qint64 loggedMinutes)
-{
-    const QString minutes = QString::number(loggedMinutes) + QStringLiteral(" min awake");
-    if (run.samples.isEmpty())
-        return minutes + QStringLiteral(", no sample recorded");
-    return minutes + QStringLiteral(", from %1 to %2").arg(WhenText(run.facts.start), WhenText(run.samples.last().time));
-}
-
-QString GaugeAtEndText(const QList<RunSample>& samples)
-{
-    const auto gauge = GaugeAtEnd(samples);
-    if (!gauge)
-        return kUnknown;
-    return QString::number(*gauge) + QStringLiteral(" % still shown when the last sample was taken")
-           + (*gauge > 0 ? QStringLiteral(" (the gauge's error)") : QString());
-}
-
-// The last percent is the gauge's error only when the battery ran out.
-QString LastPercentText(const QList<RunSample>& samples)
-{
-    const auto gauge = GaugeAtEnd(samples);
-    return gauge ? QString::number(*gauge) + QStringLiteral(" % at the last sample") : kUnknown;
-}
-
-QString CapacityAtStartText(const RunFacts& facts)
-{
-    return QStringLiteral("%1 of %2 design (health %3)")
-        .arg(Wh(facts.fullWh), Wh(facts.designWh), Percent(HealthPercent(facts)));
-}
-
-// What the shown run is judged against: the capacity after it, the other runs.
-struct RunContext {
-    const QList<RunRecord>* runs = nullptr;
-    std::optional<double> fullAfterWh{};
-    bool latest = true;
-    QDateTime now{};
-};
-
-QFormLayout* Summary(const RunRecord& run, qint64 minutes, const power::BatteryDetails& now, const RunContext& context)
+QFormLayout* Summary(const ReportFacts& facts)
 {
     auto* form = new QFormLayout;
     form->setRowWrapPolicy(QFormLayout::WrapLongRows);
-    form->addRow(QStringLiteral("Battery:"), Value(run.facts.batteryModels.isEmpty() ? kUnknown : run.facts.batteryModels));
-    form->addRow(QStringLiteral("Run lasted:"), Value(DurationText(run, minutes), QStringLiteral("duration")));
-    form->addRow(QStringLiteral("Mode:"), Value(run.facts.fast ? QStringLiteral("fast") : QStringLiteral("slow")));
-    if (RanOut(run.ending)) {
-        form->addRow(QStringLiteral("Gauge at the end:"), Value(GaugeAtEndText(run.samples), QStringLiteral("gaugeAtEnd")));
-        form->addRow(QStringLiteral("Largest gauge error:"),
-                     Value(GaugeErrorText(LargestGaugeError(run)), QStringLiteral("largestError")));
-    } else {
-        form->addRow(QStringLiteral("Last percent:"), Value(LastPercentText(run.samples), QStringLiteral("gaugeAtEnd")));
+    for (const FactLine& line : facts.lines) {
+        QLabel* value = Value(line.value, line.name);
+        if (line.name == QLatin1String("keptAwake"))
+            value->setToolTip(facts.keptAwake.join(QLatin1Char('\n')));
+        form->addRow(line.label, value);
     }
-    form->addRow(QStringLiteral("Energy delivered:"), Value(Wh(EnergyDeliveredWh(run.samples))));
-    form->addRow(QStringLiteral("Full capacity at the start:"), Value(CapacityAtStartText(run.facts)));
-    form->addRow(QStringLiteral("Full capacity now:"), Value(Wh(now.energyFullWh)));
-    const QString relearned = CapacityChangeText(run.facts.fullWh, context.fullAfterWh)
-                              + (context.latest ? QString() : QStringLiteral(" by the next run"));
-    form->addRow(QStringLiteral("Full capacity relearned:"), Value(relearned, QStringLiteral("relearned")));
-    const auto last = LastCalibrationText(*context.runs, context.now);
-    form->addRow(QStringLiteral("Last calibration:"), Value(last.value_or(QStringLiteral("no run has run out yet"))));
-    QLabel* awake = Value(KeptAwakeLine(run.facts.keptAwake), QStringLiteral("keptAwake"));
-    awake->setToolTip(run.facts.keptAwake.join('\n'));
-    form->addRow(QStringLiteral("Kept awake:"), awake);
     return form;
 }
 
@@ -424,8 +99,9 @@ QTreeWidget* RunList(const QList<RunRecord>& runs, qsizetype logged, qint64 logg
         const auto gauge = summary.gaugeAtEnd ? std::optional<double>(*summary.gaugeAtEnd) : std::nullopt;
         const auto error = RanOut(run.ending) ? LargestGaugeError(run) : std::nullopt;
         const QString errorText = error ? GaugeErrorText(error).section(QLatin1Char(','), 0, 0) : QStringLiteral("\u2013");
-        auto* row = new QTreeWidgetItem(list, {WhenText(summary.start), EndingWord(run.ending), Number(summary.minutes, 0),
-                                               Percent(gauge), errorText, Percent(summary.healthPercent)});
+        auto* row = new QTreeWidgetItem(list, {WhenText(summary.start), EndingWord(run.ending),
+                                               NumberText(summary.minutes, 0), PercentText(gauge), errorText,
+                                               PercentText(summary.healthPercent)});
         row->setData(0, Qt::UserRole, qlonglong(index));
         for (int column = 2; column < 6; ++column)
             row->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
@@ -522,7 +198,7 @@ public:
         list_ = RunList(records_.runs, logged_, LoggedRunMinutes());
         content_->addWidget(list_);
         if (records_.runs.size() > 1)
-            content_->addWidget(History(records_.runs, palette(), font()));
+            content_->addWidget(HistoryChart(records_.runs, palette(), font()));
         if (records_.unreadable > 0)
             content_->addWidget(Value(UnreadableText(records_.unreadable), QStringLiteral("unreadable")));
         if (records_.newer > 0)
@@ -563,22 +239,7 @@ public:
     // The figures as plain text, for a forum post or a bug report.
     QString PlainText() const
     {
-        QStringList lines{windowTitle(), ending_->text(), verdict_->text(), health_->text(), QString()};
-        for (int row = 0; row < summary_->rowCount(); ++row) {
-            const auto* label = qobject_cast<QLabel*>(summary_->itemAt(row, QFormLayout::LabelRole)->widget());
-            const auto* value = qobject_cast<QLabel*>(summary_->itemAt(row, QFormLayout::FieldRole)->widget());
-            if (label && value)
-                lines.append(label->text() + QLatin1Char(' ') + value->text());
-        }
-        if (!estimates_.isEmpty()) {
-            lines.append(QStringLiteral("Time left, the system's estimate against what remained:"));
-            for (const EstimateCheck& check : estimates_)
-                lines.append(QStringLiteral("  ") + EstimateText(check));
-        }
-        const RunRecord& run = records_.runs[shown_];
-        if (!run.facts.keptAwake.isEmpty())
-            lines.append(QStringLiteral("Kept awake in full:\n  ") + run.facts.keptAwake.join(QStringLiteral("\n  ")));
-        return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        return (QStringList{windowTitle()} + FactsLines(facts_)).join(QLatin1Char('\n')) + QLatin1Char('\n');
     }
 
 private:
@@ -593,27 +254,16 @@ private:
     void Show(qsizetype index)
     {
         shown_ = index;
-        const RunRecord& run = records_.runs[index];
-        ending_->setText(EndingText(run.ending));
+        const qint64 minutes = index == logged_ ? LoggedRunMinutes() : LoggedMinutes(records_.runs[index]);
+        facts_ = BuildReportFacts(records_.runs, index, minutes, now_, QDateTime::currentDateTime());
+        ending_->setText(facts_.ending);
         if (notLogged_)
             notLogged_->setVisible(index == records_.runs.size() - 1);
-        const bool latest = index == records_.runs.size() - 1;
-        const RunContext context{.runs = &records_.runs,
-                                 .fullAfterWh = latest ? now_.energyFullWh : records_.runs[index + 1].facts.fullWh,
-                                 .latest = latest,
-                                 .now = QDateTime::currentDateTime()};
-        verdict_->setText(Judge(run, context.fullAfterWh).sentence);
-        const auto design = latest && now_.energyDesignWh ? now_.energyDesignWh : run.facts.designWh;
-        const auto health = context.fullAfterWh && design && *design > 0
-                                ? std::optional<double>(*context.fullAfterWh / *design * 100.0)
-                                : std::nullopt;
-        health_->setText(health ? QStringLiteral("Health %1: %2 %3 of design, %4")
-                                      .arg(latest ? QStringLiteral("now") : QStringLiteral("after it"),
-                                           Number(*health, 0), QStringLiteral("%"), HealthBand(std::round(*health)))
-                                : QStringLiteral("Health: unknown"));
+        verdict_->setText(facts_.verdict);
+        health_->setText(facts_.health);
 
         delete chartsWidget_;
-        chartsWidget_ = Charts(run, palette(), font());
+        chartsWidget_ = RunCharts(records_.runs[index], palette(), font());
         charts_->addWidget(chartsWidget_);
 
         delete summaryWidget_;
@@ -621,12 +271,10 @@ private:
         summaryWidget_->setObjectName(QStringLiteral("summary"));
         auto* layout = new QVBoxLayout(summaryWidget_);
         layout->setContentsMargins(0, 0, 0, 0);
-        summary_ = Summary(run, index == logged_ ? LoggedRunMinutes() : LoggedMinutes(run), now_, context);
-        layout->addLayout(summary_);
-        estimates_ = EstimateChecks(run);
-        if (!estimates_.isEmpty()) {
+        layout->addLayout(Summary(facts_));
+        if (!facts_.estimates.isEmpty()) {
             layout->addWidget(Value(QStringLiteral("Time left, the system's estimate against what remained:")));
-            layout->addWidget(Estimates(estimates_));
+            layout->addWidget(Estimates(facts_.estimates));
         }
         content_->insertWidget(0, summaryWidget_);
     }
@@ -660,8 +308,7 @@ private:
     QTreeWidget* list_ = nullptr;
     QWidget* chartsWidget_ = nullptr;
     QWidget* summaryWidget_ = nullptr;
-    QFormLayout* summary_ = nullptr;
-    QList<EstimateCheck> estimates_;
+    ReportFacts facts_;  // of the run shown
 };
 
 }  // namespace

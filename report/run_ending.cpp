@@ -1,35 +1,68 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/run_ending.h"
 
-#include "storage/run_liveness.h"
-#include "report/unlocked_record.h"
-
 namespace report {
+namespace {
 
-RunEnding UnendedRunEnding(const QString& path, const RunFacts& facts)
+struct EndingNames {
+    RunEnding ending;
+    QLatin1String stored;  // empty: no end line gives it
+    QLatin1String word;
+    QLatin1String text;
+};
+
+// One row an ending; NotRecorded's stands for any ending not found.
+const EndingNames kEndings[] = {
+    {RunEnding::NotRecorded, {}, QLatin1String("not recorded"), QLatin1String("ending not recorded")},
+    {RunEnding::Running, {}, QLatin1String("running"), QLatin1String("still running")},
+    {RunEnding::Replugged, QLatin1String("replugged"), QLatin1String("plugged in"),
+     QLatin1String("ended when the adaptor was reconnected")},
+    {RunEnding::Exited, QLatin1String("exited"), QLatin1String("closed"), QLatin1String("ended when Dorvik was closed")},
+    {RunEnding::Standby, QLatin1String("standby"), QLatin1String("standby"),
+     QLatin1String("ended when the machine went to standby")},
+    {RunEnding::SwitchedOff, {}, QLatin1String("switched off"), QLatin1String("ran until the machine switched off")},
+    {RunEnding::Killed, {}, QLatin1String("stopped"),
+     QLatin1String("stopped without a word: Dorvik was killed or crashed")},
+};
+
+const EndingNames& Names(RunEnding ending)
 {
-    if (storage::IsHeld(path))
-        return RunEnding::Running;
-    const QString now = storage::BootId();
-    if (facts.bootId.isEmpty() || now.isEmpty())
-        return RunEnding::NotRecorded;
-    if (!storage::SameBoot(facts.bootId, now))
-        return RunEnding::SwitchedOff;
-    return UnlockedRunIsLive(path) ? RunEnding::Running : RunEnding::Killed;
+    for (const EndingNames& names : kEndings) {
+        if (names.ending == ending)
+            return names;
+    }
+    return kEndings[0];
+}
+
+}  // namespace
+
+QLatin1String EndingStoredWord(RunEnding ending)
+{
+    return Names(ending).stored;
+}
+
+RunEnding EndingOfStoredWord(const QString& word)
+{
+    for (const EndingNames& names : kEndings) {
+        if (!names.stored.isEmpty() && word == names.stored)
+            return names.ending;
+    }
+    return RunEnding::NotRecorded;
+}
+
+QString EndingWord(RunEnding ending)
+{
+    return Names(ending).word;
 }
 
 QString EndingText(RunEnding ending)
 {
-    switch (ending) {
-    case RunEnding::Running: return QStringLiteral("still running");
-    case RunEnding::Replugged: return QStringLiteral("ended when the adaptor was reconnected");
-    case RunEnding::Exited: return QStringLiteral("ended when Dorvik was closed");
-    case RunEnding::Standby: return QStringLiteral("ended when the machine went to standby");
-    case RunEnding::SwitchedOff: return QStringLiteral("ran until the machine switched off");
-    case RunEnding::Killed: return QStringLiteral("stopped without a word: Dorvik was killed or crashed");
-    case RunEnding::NotRecorded: break;
-    }
-    return QStringLiteral("ending not recorded");
+    return Names(ending).text;
+}
+
+QString EndingJsonName(RunEnding ending)
+{
+    return EndingWord(ending).replace(QLatin1Char(' '), QLatin1Char('_'));
 }
 
 }  // namespace report

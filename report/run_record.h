@@ -6,45 +6,15 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
-#include <optional>
 
+#include "report/run_record_format.h"
 #include "storage/run_liveness.h"
 
 namespace report {
 
-// Every member of these has an initializer, so that designated initializers
-// may leave out any of them.
-
-// What holds for a whole calibration run, known when its discharge starts.
-struct RunFacts {
-    QDateTime start{};
-    QString batteryModels{};
-    std::optional<double> designWh{};
-    std::optional<double> fullWh{};
-    std::optional<int> cycleCount{};
-    bool fast = true;
-    QStringList keptAwake{};  // one line per thing kept awake
-    QString bootId{};         // storage::BootId() when the run started; empty in format 1
-};
-
-// One look at the battery during the discharge. Percent and AC state use the
-// power status record's values, 255 standing for unknown.
-struct RunSample {
-    QDateTime time{};  // local, with its offset from UTC
-    qint64 awakeSeconds = 0;  // since the discharge started
-    int acLineStatus = 255;
-    int percent = 255;
-    QString batteryStatus{};
-    bool fast = true;
-    std::optional<double> energyWh{};
-    std::optional<double> fullWh{};
-    std::optional<double> designWh{};
-    std::optional<double> powerW{};
-    std::optional<double> voltageV{};
-    qint64 remainingSeconds = -1;  // the system's own estimate of the time left, -1 unknown
-};
-
-enum class RunEnding;  // below
+// The folder of run records: the writer of a live run, which keeps the
+// newest runs, and the reader of them all. The record's text is in
+// run_record_format.h.
 
 // Runs kept in a record folder; creating one deletes the oldest beyond these.
 inline constexpr int kKeptRuns = 20;
@@ -83,70 +53,27 @@ private:
     std::unique_ptr<storage::FileHold> hold_;  // tells readers that the run is live
 };
 
-// How a run ended. Records of the first format, and end lines with a reason
-// this version does not know, read as NotRecorded.
-enum class RunEnding {
-    NotRecorded,
-    Running,      // its writer still holds the record
-    Replugged,    // the adaptor came back
-    Exited,       // Exit, the window closed, or a fatal path after the discharge started
-    Standby,      // the machine slept after the last sample and woke on mains
-    SwitchedOff,  // the machine went down with the run
-    Killed,       // same boot, no end line, and no writer holds it
-};
-
-// Only a run that ran out tells the gauge's error at empty.
-constexpr bool RanOut(RunEnding ending)
-{
-    return ending == RunEnding::SwitchedOff || ending == RunEnding::Standby;
-}
-
-struct RunRecord {
-    QString path;
-    RunFacts facts;
-    QList<RunSample> samples;
-    RunEnding ending = RunEnding::NotRecorded;
-    bool endLine = false;  // the record has an end line, of a known reason or not
-};
-
 struct RunRecords {
     QList<RunRecord> runs;  // oldest first
     int unreadable = 0;     // record files that are not records or are damaged
     int newer = 0;          // records in a later format, written by a newer Dorvik
 };
 
-// Bounds on what the reader takes in: larger files are unreadable, longer
-// lines are skipped.
+// Larger files are unreadable.
 inline constexpr qint64 kRecordSizeLimit = 4 * 1024 * 1024;
-inline constexpr qsizetype kRecordLineLimit = 4 * 1024;
 
-// Every record in the folder. A torn last line (no line end) is left out.
-//
-// A record is the marker line "dorvik-run-record,<major>", then "key,value"
-// facts (start is required), then a header line starting with "time," that
-// names the columns, then one sample a line. Samples are read by column name:
-// time, awake_s and percent are required, any other column may be missing
-// (quantities and status read as unknown, ac as 255, mode as the run's) and
-// columns this version does not know are ignored, as are unknown facts. So
-// adding a column or a fact keeps major 1; only a change that older readers
-// would misread raises it, and such records count as newer, not unreadable.
-// An orderly ending adds a line "end,<reason>,<time>" after the samples; the
-// fact boot_id names the boot the run started in, which tells a run the
-// machine took down from one that was killed.
+// Every record in the folder, read as ParseRunRecord reads one, each run
+// without an end line given the ending UnendedRunEnding tells.
 RunRecords ReadRunRecords(const QString& directory);
 
 // Whether the folder holds at least one record that reads.
 bool HasRunRecord(const QString& directory);
 
-// The lines a record file holds, and its reading (exposed for the fuzzer).
-QByteArray RecordText(const RunFacts& facts);
-QByteArray SampleLine(const RunSample& sample);
-// "end,<reason>,<time>"; empty for an ending that no run writes.
-QByteArray EndLine(RunEnding ending, const QDateTime& time);
-struct ParsedRunRecord {
-    std::optional<RunRecord> record{};  // nothing when the bytes do not read as a record
-    bool newer = false;                 // nothing because a newer Dorvik wrote them in a later format
-};
-ParsedRunRecord ParseRunRecord(const QByteArray& bytes);
+// How a run without an end line ended, told from outside: Running while a
+// writer holds the record, or while an unheld one of this boot is fresh
+// (UnlockedRunIsLive); otherwise SwitchedOff when the machine has booted
+// since the run started, Killed when it has not, and NotRecorded when the
+// record names no boot (format 1) or this boot cannot be told.
+RunEnding UnendedRunEnding(const QString& path, const RunFacts& facts);
 
 }  // namespace report

@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "report/report_math.h"
+#include "power/system_power_status.h"
 #include "storage/date_text.h"
+#include "report/report_math.h"
 
 namespace report {
 namespace {
 
-constexpr int kUnknownPercent = 255;
 // Gauges report energy in steps; a rise within one is rounding, not charge.
 constexpr double kEnergyNoiseWh = 0.1;
 // How far the gauge may end from 0 % and stray from the truth in a calibrated run.
@@ -73,7 +73,7 @@ std::optional<QList<double>> EnergyStillDeliveredWh(const QList<RunSample>& samp
 
 QList<QPointF> TrueCurve(const RunRecord& run)
 {
-    if (!RanOut(run.ending) || run.samples.isEmpty() || run.samples.first().percent == kUnknownPercent)
+    if (!RanOut(run.ending) || run.samples.isEmpty() || run.samples.first().percent == power::kUnknownByte)
         return {};
     const auto left = EnergyStillDeliveredWh(run.samples);
     if (!left)
@@ -91,7 +91,7 @@ std::optional<GaugeError> LargestGaugeError(const RunRecord& run)
     std::optional<double> largest;
     double minutes = 0;
     for (qsizetype i = 0; i < truth.size(); ++i) {
-        if (run.samples[i].percent == kUnknownPercent)
+        if (run.samples[i].percent == power::kUnknownByte)
             continue;
         const double error = run.samples[i].percent - truth[i].y();
         if (!largest || std::abs(error) > std::abs(*largest)) {
@@ -122,7 +122,7 @@ QList<EstimateCheck> EstimateChecks(const RunRecord& run)
         EstimateCheck check{.percent = percent};
         const RunSample* nearest = nullptr;
         for (const RunSample& sample : run.samples) {
-            if (sample.percent != kUnknownPercent
+            if (sample.percent != power::kUnknownByte
                 && (!nearest || std::abs(sample.percent - percent) < std::abs(nearest->percent - percent)))
                 nearest = &sample;
         }
@@ -183,20 +183,6 @@ QString HealthBand(double healthPercent)
     if (healthPercent >= 70)
         return QStringLiteral("worn");
     return QStringLiteral("worn: plan a replacement");
-}
-
-QString EndingWord(RunEnding ending)
-{
-    switch (ending) {
-    case RunEnding::Running: return QStringLiteral("running");
-    case RunEnding::Replugged: return QStringLiteral("plugged in");
-    case RunEnding::Exited: return QStringLiteral("closed");
-    case RunEnding::Standby: return QStringLiteral("standby");
-    case RunEnding::SwitchedOff: return QStringLiteral("switched off");
-    case RunEnding::Killed: return QStringLiteral("stopped");
-    case RunEnding::NotRecorded: break;
-    }
-    return QStringLiteral("not recorded");
 }
 
 VerdictText Judge(const RunRecord& run, std::optional<double> fullAfterWh)

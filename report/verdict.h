@@ -58,9 +58,6 @@ QString CapacityChangeText(std::optional<double> beforeWh, std::optional<double>
 // Health in bands: "good", "normal wear", "worn", "worn: plan a replacement".
 QString HealthBand(double healthPercent);
 
-// A short word for how a run ended, for the list of runs.
-QString EndingWord(RunEnding ending);
-
 enum class Verdict { Calibrated, RunAgain, None };
 struct VerdictText {
     Verdict verdict = Verdict::None;

@@ -308,6 +308,34 @@ private slots:
         QCOMPARE(int(records.runs.value(0).ending), ending);
     }
 
+    // The stored reason stays as older records wrote it; the list of runs
+    // and --report --json use the window's word.
+    void namesEachEnding_data()
+    {
+        QTest::addColumn<RunEnding>("ending");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("json");
+        QTest::newRow("replugged") << RunEnding::Replugged << "replugged" << "plugged in" << "plugged_in";
+        QTest::newRow("exited") << RunEnding::Exited << "exited" << "closed" << "closed";
+        QTest::newRow("standby") << RunEnding::Standby << "standby" << "standby" << "standby";
+        QTest::newRow("switched off") << RunEnding::SwitchedOff << "" << "switched off" << "switched_off";
+        QTest::newRow("killed") << RunEnding::Killed << "" << "stopped" << "stopped";
+        QTest::newRow("running") << RunEnding::Running << "" << "running" << "running";
+        QTest::newRow("not recorded") << RunEnding::NotRecorded << "" << "not recorded" << "not_recorded";
+    }
+
+    void namesEachEnding()
+    {
+        QFETCH(RunEnding, ending);
+        QFETCH(QString, stored);
+        QCOMPARE(QString(EndingStoredWord(ending)), stored);
+        QCOMPARE(EndingOfStoredWord(stored), stored.isEmpty() ? RunEnding::NotRecorded : ending);
+        QCOMPARE(EndLine(ending, kStart).isEmpty(), stored.isEmpty());
+        QTEST(EndingWord(ending), "word");
+        QTEST(EndingJsonName(ending), "json");
+    }
+
     // The run the log tells of, with the log's minutes or else by the log's
     // rule; without it the newest, saying so.
     void opensOnTheLoggedRun_data()

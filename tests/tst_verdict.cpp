@@ -14,6 +14,8 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include "report/report_facts.h"
+#include "report/report_math.h"
 #include "report/report_window.h"
 #include "report/run_record.h"
 #include "report/verdict.h"
@@ -213,6 +215,20 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("\nLargest gauge error: +20 points, 1 min into the run\n")));
         QVERIFY(text.contains(QStringLiteral("\nGauge at the end: 8 %")));
         QVERIFY(text.contains(QStringLiteral("Run it once more")));
+
+        // The rows and Copy Text print the facts that --report prints.
+        const ReportFacts facts = BuildReportFacts(records.runs, 0, LoggedMinutes(records.runs[0]), {},
+                                                   QDateTime::currentDateTime());
+        QCOMPARE(text, QStringLiteral("Dorvik Run Report\n") + FactsLines(facts).join(QLatin1Char('\n')) + '\n');
+        auto* form = window->findChild<QWidget*>(QStringLiteral("summary"))->findChild<QFormLayout*>();
+        QCOMPARE(form->rowCount(), facts.lines.size());
+        for (int row = 0; row < form->rowCount(); ++row) {
+            const auto text = [&](QFormLayout::ItemRole role) {
+                return qobject_cast<QLabel*>(form->itemAt(row, role)->widget())->text();
+            };
+            QCOMPARE(text(QFormLayout::LabelRole), facts.lines[row].label);
+            QCOMPARE(text(QFormLayout::FieldRole), facts.lines[row].value);
+        }
     }
 
     void fitsAndFollowsADarkPaletteAtLargerFonts()

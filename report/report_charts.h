@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QFont>
+#include <QList>
+#include <QPalette>
+#include <QWidget>
+
+#include "report/run_record_format.h"
+
+namespace report {
+
+// The charts of one run: the gauge against what it should have shown, and
+// under it on the same time axis the power draw where it was reported.
+// Coloured after the palette, so that they sit in the window.
+QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& font);
+
+// Minutes lasted and health, one point a run, over the runs' dates; for two
+// runs or more.
+QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, const QFont& font);
+
+}  // namespace report

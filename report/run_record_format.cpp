@@ -1,0 +1,405 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "report/run_record_format.h"
+
+#include <array>
+#include <cmath>
+
+#include "power/system_power_status.h"
+
+namespace report {
+namespace {
+
+const QByteArray kMarkerName = QByteArrayLiteral("dorvik-run-record,");
+const QByteArray kMarker = kMarkerName + '1';
+
+// The columns this version knows, in the order its writer writes them.
+enum Column { kTime, kAwake, kAc, kPercent, kStatus, kMode, kEnergy, kFull, kDesign, kPower, kVoltage, kRemaining, kColumns };
+const QLatin1String kColumnNames[kColumns] = {QLatin1String("time"),      QLatin1String("awake_s"),
+                                              QLatin1String("ac"),        QLatin1String("percent"),
+                                              QLatin1String("status"),    QLatin1String("mode"),
+                                              QLatin1String("energy_wh"), QLatin1String("full_wh"),
+                                              QLatin1String("design_wh"), QLatin1String("power_w"),
+                                              QLatin1String("voltage_v"), QLatin1String("remaining_s")};
+const QByteArray kHeader = [] {
+    QStringList names;
+    for (const QLatin1String& name : kColumnNames)
+        names.append(name);
+    return names.join(QLatin1Char(',')).toLatin1();
+}();
+constexpr qsizetype kTextLimit = 200;
+// Beyond any real battery: a larger number is damage, and would spoil sums.
+constexpr double kQuantityLimit = 1e6;
+constexpr qint64 kAwakeLimit = qint64(1) << 40;
+
+const QByteArray kEndLine = QByteArrayLiteral("end,");
+
+QString OneLineText(const QString& text)
+{
+    QString line = text.left(kTextLimit);
+    for (QChar& c : line) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return line;
+}
+
+QString CsvField(const QString& text)
+{
+    const QString line = OneLineText(text);
+    if (!line.contains(QLatin1Char(',')) && !line.contains(QLatin1Char('"')))
+        return line;
+    QString quoted = line;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString NumberField(const std::optional<double>& value)
+{
+    if (!value || !std::isfinite(*value))
+        return {};
+    QString text = QString::number(*value, 'f', 3);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+QString ModeField(bool fast)
+{
+    return fast ? QStringLiteral("fast") : QStringLiteral("slow");
+}
+
+// Local time with its offset, as the wall clock showed it.
+QString TimeField(const QDateTime& time)
+{
+    const QDateTime local = time.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QByteArray Line(const QStringList& fields)
+{
+    return fields.join(QLatin1Char(',')).toUtf8() + '\n';
+}
+
+// The fields of one CSV line; nothing when its quoting is broken.
+std::optional<QStringList> CsvFields(const QString& line)
+{
+    QStringList fields;
+    QString field;
+    qsizetype i = 0;
+    while (true) {
+        if (i < line.size() && line[i] == QLatin1Char('"')) {
+            for (++i;; ++i) {
+                if (i >= line.size())
+                    return std::nullopt;
+                if (line[i] == QLatin1Char('"')) {
+                    if (i + 1 < line.size() && line[i + 1] == QLatin1Char('"'))
+                        ++i;
+                    else
+                        break;
+                }
+                field += line[i];
+            }
+            ++i;
+            if (i < line.size() && line[i] != QLatin1Char(','))
+                return std::nullopt;
+        } else {
+            const qsizetype comma = line.indexOf(QLatin1Char(','), i);
+            field = line.mid(i, comma < 0 ? -1 : comma - i);
+            i = comma < 0 ? line.size() : comma;
+        }
+        fields.append(field);
+        field.clear();
+        if (i >= line.size())
+            return fields;
+        ++i;  // past the comma
+    }
+}
+
+// Parsed values: nothing means the field is damaged.
+std::optional<std::optional<double>> Quantity(const QString& field)
+{
+    if (field.isEmpty())
+        return std::optional<double>();
+    bool ok = false;
+    const double value = field.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0 || value > kQuantityLimit)
+        return std::nullopt;
+    return std::optional<double>(value);
+}
+
+std::optional<qint64> Whole(const QString& field, qint64 low, qint64 high)
+{
+    bool ok = false;
+    const qint64 value = field.toLongLong(&ok);
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<bool> Mode(const QString& field)
+{
+    if (field == QLatin1String("fast"))
+        return true;
+    if (field == QLatin1String("slow"))
+        return false;
+    return std::nullopt;
+}
+
+// The number the digits at [from, from + count) spell; -1 when not all digits.
+int Digits(const QString& text, qsizetype from, qsizetype count)
+{
+    int value = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        const char16_t digit = text[i].unicode();
+        if (digit < u'0' || digit > u'9')
+            return -1;
+        value = value * 10 + (digit - u'0');
+    }
+    return value;
+}
+
+// The writer's form only, yyyy-MM-ddTHH:mm:ss then Z or +HH:mm / -HH:mm: Qt's
+// general ISO reader would cost most of the time a report takes to open.
+std::optional<QDateTime> Time(const QString& field)
+{
+    const bool utc = field.size() == 20 && field[19] == QLatin1Char('Z');
+    if ((!utc && field.size() != 25) || field[4] != QLatin1Char('-') || field[7] != QLatin1Char('-')
+        || field[10] != QLatin1Char('T') || field[13] != QLatin1Char(':') || field[16] != QLatin1Char(':'))
+        return std::nullopt;
+    const QDate date(Digits(field, 0, 4), Digits(field, 5, 2), Digits(field, 8, 2));
+    const QTime time(Digits(field, 11, 2), Digits(field, 14, 2), Digits(field, 17, 2));
+    int offset = 0;
+    if (!utc) {
+        const int sign = field[19] == QLatin1Char('+') ? 1 : field[19] == QLatin1Char('-') ? -1 : 0;
+        const int hours = Digits(field, 20, 2);
+        const int minutes = Digits(field, 23, 2);
+        if (sign == 0 || field[22] != QLatin1Char(':') || hours < 0 || hours > 14 || minutes < 0 || minutes > 59)
+            return std::nullopt;
+        offset = sign * (hours * 3600 + minutes * 60);
+    }
+    if (Digits(field, 0, 4) < 0 || !date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, Qt::OffsetFromUTC, offset);
+}
+
+// Applies one "key,value" line; false when it is no fact or its value is damaged.
+bool ApplyFact(const QStringList& fields, RunFacts& facts)
+{
+    if (fields.size() < 2)
+        return false;
+    const QString& key = fields[0];
+    const QString& value = fields[1];
+    const bool pair = fields.size() == 2;  // only a later version's facts may hold more
+    if (key == QLatin1String("start")) {
+        const auto time = Time(value);
+        facts.start = time.value_or(QDateTime());
+        return pair && time.has_value();
+    }
+    if (key == QLatin1String("models"))
+        facts.batteryModels = value;
+    else if (key == QLatin1String("kept_awake"))
+        facts.keptAwake.append(value);
+    else if (key == QLatin1String("boot_id"))
+        facts.bootId = value;
+    else if (key == QLatin1String("mode")) {
+        const auto fast = Mode(value);
+        facts.fast = fast.value_or(true);
+        return pair && fast.has_value();
+    } else if (key == QLatin1String("cycles")) {
+        const auto cycles = value.isEmpty() ? std::optional<qint64>(-1) : Whole(value, 0, 1000000);
+        facts.cycleCount = cycles && *cycles >= 0 ? std::optional<int>(int(*cycles)) : std::nullopt;
+        return pair && cycles.has_value();
+    } else if (key == QLatin1String("design_wh") || key == QLatin1String("full_wh")) {
+        const auto quantity = Quantity(value);
+        (key == QLatin1String("design_wh") ? facts.designWh : facts.fullWh) = quantity.value_or(std::nullopt);
+        return pair && quantity.has_value();
+    } else {
+        return true;  // a fact of a later version: not ours to judge
+    }
+    return pair;
+}
+
+// Where the header puts each known column, -1 when it has none, and how many
+// fields a sample line holds.
+struct Columns {
+    std::array<qsizetype, kColumns> at;
+    qsizetype count = 0;
+};
+
+// Nothing when the header lacks a required column.
+std::optional<Columns> HeaderColumns(const QStringList& names)
+{
+    Columns columns;
+    columns.at.fill(-1);
+    columns.count = names.size();
+    for (qsizetype i = names.size() - 1; i >= 0; --i) {  // the first of two same names counts
+        for (int column = 0; column < kColumns; ++column) {
+            if (names[i] == kColumnNames[column])
+                columns.at[column] = i;
+        }
+    }
+    if (columns.at[kTime] < 0 || columns.at[kAwake] < 0 || columns.at[kPercent] < 0)
+        return std::nullopt;
+    return columns;
+}
+
+// One sample line; a missing column reads as unknown, a mode as the run's.
+std::optional<RunSample> Sample(const QStringList& fields, const Columns& columns, bool runFast)
+{
+    static const QString kMissing;
+    if (fields.size() != columns.count)
+        return std::nullopt;
+    const auto field = [&](Column column) -> const QString& {
+        return columns.at[column] < 0 ? kMissing : fields[columns.at[column]];
+    };
+    const auto time = Time(field(kTime));
+    const auto awake = Whole(field(kAwake), 0, kAwakeLimit);
+    constexpr qint64 kUnknown = power::kUnknownByte;
+    const auto ac = columns.at[kAc] < 0 ? std::optional<qint64>(kUnknown) : Whole(field(kAc), 0, kUnknown);
+    const auto percent = Whole(field(kPercent), 0, kUnknown);
+    const auto fast = columns.at[kMode] < 0 ? std::optional<bool>(runFast) : Mode(field(kMode));
+    const auto remaining =
+        field(kRemaining).isEmpty() ? std::optional<qint64>(-1) : Whole(field(kRemaining), -1, kAwakeLimit);
+    if (!time || !awake || !ac || (*ac > 1 && *ac != kUnknown) || !percent || (*percent > 100 && *percent != kUnknown)
+        || !fast || !remaining)
+        return std::nullopt;
+    RunSample sample{.time = *time,
+                     .awakeSeconds = *awake,
+                     .acLineStatus = int(*ac),
+                     .percent = int(*percent),
+                     .batteryStatus = field(kStatus),
+                     .fast = *fast,
+                     .remainingSeconds = *remaining};
+    const std::pair<Column, std::optional<double>*> quantities[] = {{kEnergy, &sample.energyWh},
+                                                                    {kFull, &sample.fullWh},
+                                                                    {kDesign, &sample.designWh},
+                                                                    {kPower, &sample.powerW},
+                                                                    {kVoltage, &sample.voltageV}};
+    for (const auto& [column, value] : quantities) {
+        const auto quantity = Quantity(field(column));
+        if (!quantity)
+            return std::nullopt;
+        *value = *quantity;
+    }
+    return sample;
+}
+
+// Whether the marker line names a later major format: a whole number above 1,
+// maybe followed by more after a '.' or ',' that this version cannot judge.
+bool NewerMarker(const QByteArray& line)
+{
+    if (!line.startsWith(kMarkerName))
+        return false;
+    const QByteArray version = line.mid(kMarkerName.size());
+    qsizetype digits = 0;
+    while (digits < version.size() && version[digits] >= '0' && version[digits] <= '9')
+        ++digits;
+    const bool ended = digits == version.size() || version[digits] == '.' || version[digits] == ',';
+    return digits > 0 && version[0] != '0' && ended && version.left(digits) != "1";
+}
+
+// A later line about a lock stands in for the earlier one of the same lock.
+void UpdateKeptAwakeFact(QStringList& keptAwake, const QString& line)
+{
+    const QString name = line.section(QStringLiteral(": "), 0, 0) + QStringLiteral(": ");
+    for (QString& earlier : keptAwake) {
+        if (earlier.startsWith(name)) {
+            earlier = line;
+            return;
+        }
+    }
+    keptAwake.append(line);
+}
+
+// The complete lines: a last line without its line end was torn by a cut.
+QList<QByteArray> CompleteLines(const QByteArray& bytes)
+{
+    QList<QByteArray> lines = bytes.left(bytes.lastIndexOf('\n') + 1).split('\n');
+    lines.removeLast();
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
+}  // namespace
+
+QByteArray RecordText(const RunFacts& facts, const QByteArray& writerFacts)
+{
+    QByteArray text = kMarker + '\n';
+    text += Line({QStringLiteral("start"), TimeField(facts.start)});
+    text += Line({QStringLiteral("models"), CsvField(facts.batteryModels)});
+    text += Line({QStringLiteral("design_wh"), NumberField(facts.designWh)});
+    text += Line({QStringLiteral("full_wh"), NumberField(facts.fullWh)});
+    text += Line({QStringLiteral("cycles"), facts.cycleCount ? QString::number(*facts.cycleCount) : QString()});
+    text += Line({QStringLiteral("mode"), ModeField(facts.fast)});
+    for (const QString& line : facts.keptAwake)
+        text += Line({QStringLiteral("kept_awake"), CsvField(line)});
+    if (!facts.bootId.isEmpty())
+        text += Line({QStringLiteral("boot_id"), CsvField(facts.bootId)});
+    return text + writerFacts + kHeader + '\n';
+}
+
+QByteArray SampleLine(const RunSample& sample)
+{
+    return Line({TimeField(sample.time), QString::number(sample.awakeSeconds), QString::number(sample.acLineStatus),
+                 QString::number(sample.percent), CsvField(sample.batteryStatus), ModeField(sample.fast),
+                 NumberField(sample.energyWh), NumberField(sample.fullWh), NumberField(sample.designWh),
+                 NumberField(sample.powerW), NumberField(sample.voltageV),
+                 sample.remainingSeconds < 0 ? QString() : QString::number(sample.remainingSeconds)});
+}
+
+QByteArray KeptAwakeRecordLine(const QString& line)
+{
+    return Line({QStringLiteral("kept_awake"), CsvField(line)});
+}
+
+QByteArray EndLine(RunEnding ending, const QDateTime& time)
+{
+    const QLatin1String reason = EndingStoredWord(ending);
+    return reason.isEmpty() ? QByteArray() : Line({QStringLiteral("end"), reason, TimeField(time)});
+}
+
+ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
+{
+    const QList<QByteArray> lines = CompleteLines(bytes);
+    if (lines.isEmpty() || lines.first() != kMarker)
+        return {.newer = !lines.isEmpty() && NewerMarker(lines.first())};
+    RunRecord record;
+    qsizetype i = 1;
+    for (; i < lines.size() && !lines[i].startsWith("time,"); ++i) {
+        if (lines[i].size() > kRecordLineLimit)
+            return {};
+        const auto fields = CsvFields(QString::fromUtf8(lines[i]));
+        if (!fields || !ApplyFact(*fields, record.facts))
+            return {};
+    }
+    if (i >= lines.size() || !record.facts.start.isValid())
+        return {};  // the facts were cut short
+    const auto names = lines[i].size() > kRecordLineLimit ? std::nullopt : CsvFields(QString::fromUtf8(lines[i]));
+    const auto columns = names ? HeaderColumns(*names) : std::nullopt;
+    if (!columns)
+        return {};
+    for (++i; i < lines.size(); ++i) {
+        if (lines[i].size() > kRecordLineLimit)
+            continue;
+        const auto fields = CsvFields(QString::fromUtf8(lines[i]));
+        if (fields && fields->size() == 2 && fields->first() == QLatin1String("kept_awake")) {
+            UpdateKeptAwakeFact(record.facts.keptAwake, fields->at(1));
+            continue;
+        }
+        if (fields && lines[i].startsWith(kEndLine) && !record.endLine) {
+            record.endLine = true;
+            record.ending = EndingOfStoredWord(fields->at(1));
+            continue;
+        }
+        if (const auto sample = fields ? Sample(*fields, *columns, record.facts.fast) : std::nullopt)
+            record.samples.append(*sample);
+    }
+    return {.record = std::move(record)};
+}
+
+}  // namespace report

@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "power/system_power_status.h"
+#include "report/run_ending.h"
+
+namespace report {
+
+// Every member of these has an initializer, so that designated initializers
+// may leave out any of them.
+
+// What holds for a whole calibration run, known when its discharge starts.
+struct RunFacts {
+    QDateTime start{};
+    QString batteryModels{};
+    std::optional<double> designWh{};
+    std::optional<double> fullWh{};
+    std::optional<int> cycleCount{};
+    bool fast = true;
+    QStringList keptAwake{};  // one line per thing kept awake
+    QString bootId{};         // storage::BootId() when the run started; empty in format 1
+};
+
+// One look at the battery during the discharge. Percent and AC state use the
+// power status record's values, power::kUnknownByte standing for unknown.
+struct RunSample {
+    QDateTime time{};  // local, with its offset from UTC
+    qint64 awakeSeconds = 0;  // since the discharge started
+    int acLineStatus = power::kUnknownByte;
+    int percent = power::kUnknownByte;
+    QString batteryStatus{};
+    bool fast = true;
+    std::optional<double> energyWh{};
+    std::optional<double> fullWh{};
+    std::optional<double> designWh{};
+    std::optional<double> powerW{};
+    std::optional<double> voltageV{};
+    qint64 remainingSeconds = -1;  // the system's own estimate of the time left, -1 unknown
+};
+
+struct RunRecord {
+    QString path;
+    RunFacts facts;
+    QList<RunSample> samples;
+    RunEnding ending = RunEnding::NotRecorded;
+    bool endLine = false;  // the record has an end line, of a known reason or not
+};
+
+// Longer lines are skipped.
+inline constexpr qsizetype kRecordLineLimit = 4 * 1024;
+
+// A record is the marker line "dorvik-run-record,<major>", then "key,value"
+// facts (start is required), then a header line starting with "time," that
+// names the columns, then one sample a line. Samples are read by column name:
+// time, awake_s and percent are required, any other column may be missing
+// (quantities and status read as unknown, ac as unknown, mode as the run's) and
+// columns this version does not know are ignored, as are unknown facts. So
+// adding a column or a fact keeps major 1; only a change that older readers
+// would misread raises it, and such records count as newer, not unreadable.
+// An orderly ending adds a line "end,<reason>,<time>" after the samples; the
+// fact boot_id names the boot the run started in, which tells a run the
+// machine took down from one that was killed. A "kept_awake,<line>" among the
+// samples stands in for the earlier fact about the same lock.
+
+// The marker, the facts, the writer's own fact lines and the header.
+QByteArray RecordText(const RunFacts& facts, const QByteArray& writerFacts = {});
+QByteArray SampleLine(const RunSample& sample);
+// "kept_awake,<line>", written when a lock changed during the run.
+QByteArray KeptAwakeRecordLine(const QString& line);
+// "end,<reason>,<time>"; empty for an ending that no run writes.
+QByteArray EndLine(RunEnding ending, const QDateTime& time);
+
+struct ParsedRunRecord {
+    std::optional<RunRecord> record{};  // nothing when the bytes do not read as a record
+    bool newer = false;                 // nothing because a newer Dorvik wrote them in a later format
+};
+// A torn last line (no line end) is left out. A record without an end line
+// reads as NotRecorded: only its folder can tell more.
+ParsedRunRecord ParseRunRecord(const QByteArray& bytes);
+
+}  // namespace report
