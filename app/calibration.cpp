@@ -14,7 +14,7 @@ void frmMain::Command1_Click()
 
 void frmMain::Command2_Click()
 {
-    const auto result = calibration::ReadViewResultReport(ResultLogPath());
+    const auto result = calibration::ReadViewResultReport(ResultLogPath(), runRecordDirectory_);
     if (!result) {
         platform_.MsgBox(calibration::kResultLogNotAccessible, platform::vbOKOnly);
         return;

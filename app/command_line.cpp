@@ -103,7 +103,10 @@ QJsonObject Json(const report::RunFigures& figures)
     return {
         {QStringLiteral("start"), figures.start.toString(Qt::ISODate)},
         {QStringLiteral("ending"), report::EndingJsonName(figures.ending)},
+        {QStringLiteral("finished"), figures.finished.isValid() ? QJsonValue(figures.finished.toString(Qt::ISODate))
+                                                                 : QJsonValue()},
         {QStringLiteral("awake_minutes"), figures.awakeMinutes},
+        {QStringLiteral("last_percent"), Whole(figures.lastPercent)},
         {QStringLiteral("gauge_at_end_percent"), Whole(figures.gaugeAtEndPercent)},
         {QStringLiteral("largest_error_points"), Whole(figures.largestErrorPoints)},
         {QStringLiteral("energy_delivered_wh"), Rounded(figures.energyDeliveredWh, 2)},
@@ -123,8 +126,8 @@ int Report(bool json)
         return 1;
     }
     const report::ReportFacts facts =
-        report::BuildReportFacts(records.runs, records.runs.size() - 1, report::LoggedMinutes(records.runs.last()),
-                                 power::CreateSystemPowerSource()->Details(), QDateTime::currentDateTime());
+        report::BuildReportFacts(records.runs, records.runs.size() - 1, power::CreateSystemPowerSource()->Details(),
+                                 QDateTime::currentDateTime());
     Print(stdout, json ? QString::fromUtf8(QJsonDocument(Json(facts.figures)).toJson(QJsonDocument::Compact))
                        : report::FactsLines(facts).join(QLatin1Char('\n')));
     Print(stdout, QStringLiteral("\n"));

@@ -111,7 +111,7 @@ void CalibrationRun::Run()
     // (an empty battery's last resort), and the adaptor came with the wake.
     const bool slept = p_.SleptMs() - sleptAtBatterySample_ >= kSleptAtLeastMs;
     EndRecord(slept ? report::RunEnding::Standby : report::RunEnding::Replugged);
-    notices_.Ended(AwakeMinutes());
+    notices_.Ended(logged_.minutes);
     p_.ReleaseAwake();
     p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
 }
@@ -294,8 +294,21 @@ QString CalibrationRun::DischargeStatusText(qint64 minutes) const
 void CalibrationRun::WriteLog()
 {
     const qint64 minutes = AwakeMinutes();
+    const QDateTime now = p_.Now();
     WriteResultLog(resultLogPath_, QString::number(minutes) + kCrLf + storage::DateText(start_) + kCrLf
-                                       + storage::DateText(p_.Now()));
+                                       + storage::DateText(now));
+    logged_ = {now, minutes};
+    RecordLogWrite();
+}
+
+void CalibrationRun::RecordLogWrite()
+{
+    QString error;
+    if (record_ && !record_->Logged(logged_, &error)) {
+        qCWarning(lcCalibration, "the run record stops here: %s", qUtf8Printable(error));
+        notices_.RecordFailed(error);
+        record_.reset();
+    }
 }
 
 // The loop's minute, done for it while a nested handler's box holds it:
@@ -324,6 +337,8 @@ void CalibrationRun::StartRecord()
         .fast = w_.FastDischarge(),
         .keptAwake = p_.AwakeReport(),
         .bootId = p_.BootId(),
+        .batteryManufacturer = details.manufacturer,
+        .batterySerial = details.serial,
     };
     QString error;
     record_ = report::RunRecordWriter::Create(recordDirectory_, facts, &error);
@@ -334,6 +349,7 @@ void CalibrationRun::StartRecord()
         qCWarning(lcCalibration, "no lock on the run record %s (its file system has none): readers will judge "
                   "it live by how fresh it is", qUtf8Printable(record_->Path()));
     }
+    RecordLogWrite();  // the first, written before the record was there
     RecordSample(details);
 }
 

@@ -53,6 +53,7 @@ private:
     bool StatusPassFoundAdaptor();
     QString DischargeStatusText(qint64 minutes) const;
     void WriteLog();
+    void RecordLogWrite();
     void StartRecord();
     void RecordSample();
     void RecordSample(const power::BatteryDetails& details);
@@ -68,6 +69,7 @@ private:
     QDateTime start_;
     qint64 awakeAtStart_ = 0;
     std::unique_ptr<report::RunRecordWriter> record_;
+    report::LogWrite logged_;  // the log's last write: every view counts the run by it
     qint64 sampledAtSeconds_ = -1;
     DischargeWorkers workers_{p_.Workers()};
     qint64 sleptAtBatterySample_ = 0;  // SleptMs at the last sample on battery

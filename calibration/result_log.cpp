@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include "platform/platform.h"
+#include "report/report_math.h"
+#include "report/run_record.h"
 #include "storage/date_text.h"
 #include "storage/durable_file.h"
 #include "storage/result_log_file.h"
@@ -19,6 +21,19 @@ std::optional<QDateTime> DateFromLine(const QByteArray& line)
     return storage::ParseDateText(QString::fromLocal8Bit(line));
 }
 
+// How the log's run ended, as its record tells, and its last percent.
+std::pair<report::RunEnding, std::optional<int>> LoggedRunEnding(const QString& recordDirectory,
+                                                                  const QDateTime& start)
+{
+    if (recordDirectory.isEmpty())
+        return {report::RunEnding::NotRecorded, std::nullopt};
+    const QList<report::RunRecord> runs = report::ReadRunRecords(recordDirectory).runs;
+    const qsizetype logged = report::LoggedRunIndex(runs, start);
+    if (logged < 0)
+        return {report::RunEnding::NotRecorded, std::nullopt};
+    return {runs[logged].ending, report::GaugeAtEnd(runs[logged].samples)};
+}
+
 }  // namespace
 
 void WriteResultLog(const QString& path, const QString& text)
@@ -28,11 +43,11 @@ void WriteResultLog(const QString& path, const QString& text)
         throw platform::UntrappedError(QStringLiteral("Cannot write %1.").arg(QDir::toNativeSeparators(path)), error);
 }
 
-QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished)
+QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished,
+                         report::RunEnding ending, std::optional<int> lastPercent)
 {
     const QStringList lines = {
-        QStringLiteral("The previous run lasted for ") + minutesText
-            + QStringLiteral(" minutes before the battery ran out of charge."),
+        report::ViewResultLine(ending, minutesText, lastPercent),
         QString(),
         QStringLiteral("Note: This time is not an accurate measure of battery life,"),
         QStringLiteral("to do this, you need to run a BatteryMark test after calibrating the battery."),
@@ -43,7 +58,7 @@ QString ViewResultReport(const QString& minutesText, const QDateTime& started, c
     return lines.join(platform::kCrLf);
 }
 
-std::optional<QString> ReadViewResultReport(const QString& logPath)
+std::optional<QString> ReadViewResultReport(const QString& logPath, const QString& recordDirectory)
 {
     switch (storage::LookUpOrdinaryFile(logPath)) {
     case storage::FileLookup::Missing:
@@ -61,7 +76,8 @@ std::optional<QString> ReadViewResultReport(const QString& logPath)
     const auto finished = DateFromLine(lines->at(2));
     if (!started || !finished)
         return std::nullopt;
-    return ViewResultReport(QString::fromLocal8Bit(lines->at(0)), *started, *finished);
+    const auto [ending, lastPercent] = LoggedRunEnding(recordDirectory, *started);
+    return ViewResultReport(QString::fromLocal8Bit(lines->at(0)), *started, *finished, ending, lastPercent);
 }
 
 }  // namespace calibration

@@ -5,6 +5,7 @@
 #include <QString>
 #include <optional>
 
+#include "report/run_ending.h"
 #include "storage/paths.h"
 
 namespace calibration {
@@ -18,12 +19,17 @@ void WriteResultLog(const QString& path, const QString& text);
 inline const QString kResultLogNotAccessible =
     QStringLiteral("Result log ") + storage::kResultLogShownName + QStringLiteral(" is not accessible!");
 
-// The View Result report: seven lines joined by CR LF.
-QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished);
+// The View Result report: seven lines joined by CR LF. Its first line tells
+// how the run ended (report::ViewResultLine).
+QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished,
+                         report::RunEnding ending = report::RunEnding::NotRecorded,
+                         std::optional<int> lastPercent = std::nullopt);
 
 // What View Result shows for the log at the path: the report, or nothing when
 // the log cannot be read (View Result then shows kResultLogNotAccessible).
-// A missing log reports zero minutes between zero dates.
-std::optional<QString> ReadViewResultReport(const QString& logPath);
+// A missing log reports zero minutes between zero dates. The log's run is
+// looked up in the records in `recordDirectory` by its start, as the report
+// does; the ending its record proves goes into the first line.
+std::optional<QString> ReadViewResultReport(const QString& logPath, const QString& recordDirectory = {});
 
 }  // namespace calibration

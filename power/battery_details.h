@@ -17,6 +17,8 @@ struct BatteryDetails {
     std::optional<int> cycleCount;
     std::optional<double> timeToFullMinutes;  // the firmware's own estimate
     QString model;       // every system battery's model, joined by ", "
+    QString manufacturer;  // every system battery's maker, joined likewise
+    QString serial;        // every system battery's serial number, joined likewise
     QString technology;  // "Li-ion", "Li-poly", ...
     QString status;      // "Charging", "Discharging", "Full", "Not charging", "Unknown"
 };

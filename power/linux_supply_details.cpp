@@ -72,7 +72,9 @@ DetailedBattery ReadDetails(const char* name, const Supply& supply, const Batter
             supply.Text("technology"),
             Scaled(voltage, 1e-6),
             supply.Number("cycle_count"),
-            PositiveOrNothing(supply.Magnitude("time_to_full_now"))};
+            PositiveOrNothing(supply.Magnitude("time_to_full_now")),
+            supply.Text("manufacturer"),
+            supply.Text("serial_number")};
 }
 
 BatteryDetails DetailsOf(std::vector<DetailedBattery> batteries)
@@ -97,14 +99,20 @@ BatteryDetails DetailsOf(std::vector<DetailedBattery> batteries)
         if (detailed.timeToFullS)
             details.timeToFullMinutes = std::max(details.timeToFullMinutes.value_or(0), *detailed.timeToFullS / 60);
     }
-    QStringList models;
+    QStringList models, makers, serials;
     for (const DetailedBattery& detailed : batteries) {
         if (detailed.model)
             models << QString::fromStdString(*detailed.model);
+        if (detailed.manufacturer)
+            makers << QString::fromStdString(*detailed.manufacturer);
+        if (detailed.serial)
+            serials << QString::fromStdString(*detailed.serial);
         if (detailed.technology && details.technology.isEmpty())
             details.technology = QString::fromStdString(*detailed.technology);
     }
     details.model = models.join(QStringLiteral(", "));
+    details.manufacturer = makers.join(QStringLiteral(", "));
+    details.serial = serials.join(QStringLiteral(", "));
     details.status = CombinedStatus(batteries);
     return details;
 }

@@ -21,6 +21,8 @@ struct DetailedBattery {
     std::optional<double> voltageNowV;
     std::optional<double> cycleCount;
     std::optional<double> timeToFullS;
+    std::optional<std::string> manufacturer{};
+    std::optional<std::string> serial{};
 };
 
 // Reads what the details want beyond battery from the open supply.

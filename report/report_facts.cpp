@@ -12,12 +12,14 @@ namespace {
 
 const QString kUnknown = QStringLiteral("unknown");
 
-QString DurationLine(const RunRecord& run, qint64 minutes)
+const QString kAnotherBattery = QStringLiteral("another battery is fitted");
+
+QString DurationLine(const RunFigures& figures)
 {
-    const QString awake = QString::number(minutes) + QStringLiteral(" min awake");
-    if (run.samples.isEmpty())
+    const QString awake = QString::number(figures.awakeMinutes) + QStringLiteral(" min awake");
+    if (!figures.finished.isValid())
         return awake + QStringLiteral(", no sample recorded");
-    return awake + QStringLiteral(", from %1 to %2").arg(WhenText(run.facts.start), WhenText(run.samples.last().time));
+    return awake + QStringLiteral(", from %1 to %2").arg(WhenText(figures.start), WhenText(figures.finished));
 }
 
 QString GaugeAtEndText(std::optional<int> gauge)
@@ -40,8 +42,10 @@ QString CapacityAtStartText(const RunFacts& facts)
         .arg(WhText(facts.fullWh), WhText(facts.designWh), PercentText(HealthPercent(facts)));
 }
 
-QString HealthLine(std::optional<double> health, bool latest)
+QString HealthLine(std::optional<double> health, bool latest, bool fitted)
 {
+    if (!fitted)
+        return QStringLiteral("Health now: unknown, ") + kAnotherBattery;
     if (!health)
         return QStringLiteral("Health: unknown");
     return QStringLiteral("Health %1: %2 %3 of design, %4")
@@ -49,28 +53,52 @@ QString HealthLine(std::optional<double> health, bool latest)
              HealthBand(std::round(*health)));
 }
 
-RunFigures Figures(const RunRecord& run, qint64 minutes, const power::BatteryDetails& now,
-                   const std::optional<GaugeError>& error)
+RunFigures Figures(const RunRecord& run, const power::BatteryDetails& now, const std::optional<GaugeError>& error)
 {
-    return {.start = run.facts.start,
+    const RunSpan span = LoggedSpan(run);
+    const auto last = GaugeAtEnd(run.samples);
+    return {.start = span.start,
             .ending = run.ending,
-            .awakeMinutes = minutes,
-            .gaugeAtEndPercent = GaugeAtEnd(run.samples),
+            .finished = span.finished,
+            .awakeMinutes = span.minutes,
+            .lastPercent = last,
+            .gaugeAtEndPercent = RanOut(run.ending) ? last : std::nullopt,
             .largestErrorPoints = error ? std::optional<int>(error->points) : std::nullopt,
             .energyDeliveredWh = EnergyDeliveredWh(run.samples),
             .fullWhStart = run.facts.fullWh,
-            .fullWhNow = now.energyFullWh,
+            .fullWhNow = SameBattery(run.facts, now) ? now.energyFullWh : std::nullopt,
             .designWh = run.facts.designWh,
             .healthPercent = HealthPercent(run.facts)};
 }
 
+// What the capacity after the run is compared with: the next run on the same
+// battery, or the battery fitted now when it is that one.
+struct After {
+    std::optional<double> fullWh;
+    std::optional<double> designWh;
+    bool latest = true;     // today's figures, not a later run's
+    bool fittedNow = true;  // the run's battery is the one fitted today
+};
+
+After AfterRun(const QList<RunRecord>& runs, qsizetype index, const power::BatteryDetails& now)
+{
+    const RunFacts& facts = runs[index].facts;
+    const bool fittedNow = SameBattery(facts, now);
+    for (qsizetype later = index + 1; later < runs.size(); ++later) {
+        if (SameBattery(facts, runs[later].facts))
+            return {runs[later].facts.fullWh, facts.designWh, false, fittedNow};
+    }
+    if (!fittedNow)
+        return {std::nullopt, facts.designWh, true, false};
+    return {now.energyFullWh, now.energyDesignWh ? now.energyDesignWh : facts.designWh, true, true};
+}
+
 QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run, const RunFigures& figures,
-                             const std::optional<GaugeError>& error, std::optional<double> fullAfterWh, bool latest,
-                             const QDateTime& at)
+                             const std::optional<GaugeError>& error, const After& after, const QDateTime& at)
 {
     QList<FactLine> lines{
         {QStringLiteral("Battery:"), run.facts.batteryModels.isEmpty() ? kUnknown : run.facts.batteryModels},
-        {QStringLiteral("Run lasted:"), DurationLine(run, figures.awakeMinutes), QStringLiteral("duration")},
+        {QStringLiteral("Run lasted:"), DurationLine(figures), QStringLiteral("duration")},
         {QStringLiteral("Mode:"), run.facts.fast ? QStringLiteral("fast") : QStringLiteral("slow")},
     };
     if (RanOut(run.ending)) {
@@ -79,15 +107,17 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
         lines.append({QStringLiteral("Largest gauge error:"), GaugeErrorText(error),
                       QStringLiteral("largestError")});
     } else {
-        lines.append({QStringLiteral("Last percent:"), LastPercentText(figures.gaugeAtEndPercent),
+        lines.append({QStringLiteral("Last percent:"), LastPercentText(figures.lastPercent),
                       QStringLiteral("gaugeAtEnd")});
     }
-    const QString relearned =
-        CapacityChangeText(run.facts.fullWh, fullAfterWh) + (latest ? QString() : QStringLiteral(" by the next run"));
+    const bool unknownAfter = after.latest && !after.fittedNow;
+    const QString relearned = unknownAfter ? QStringLiteral("unknown, ") + kAnotherBattery
+                              : CapacityChangeText(run.facts.fullWh, after.fullWh)
+                                    + (after.latest ? QString() : QStringLiteral(" by the next run"));
     lines += QList<FactLine>{
         {QStringLiteral("Energy delivered:"), WhText(figures.energyDeliveredWh)},
         {QStringLiteral("Full capacity at the start:"), CapacityAtStartText(run.facts)},
-        {QStringLiteral("Full capacity now:"), WhText(figures.fullWhNow)},
+        {QStringLiteral("Full capacity now:"), after.fittedNow ? WhText(figures.fullWhNow) : kAnotherBattery},
         {QStringLiteral("Full capacity relearned:"), relearned, QStringLiteral("relearned")},
         {QStringLiteral("Last calibration:"),
          LastCalibrationText(runs, at).value_or(QStringLiteral("no run has run out yet"))},
@@ -98,22 +128,21 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
 
 }  // namespace
 
-ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, qint64 minutes,
-                             const power::BatteryDetails& now, const QDateTime& at)
+ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, const power::BatteryDetails& now,
+                             const QDateTime& at)
 {
     const RunRecord& run = runs[index];
-    const bool latest = index == runs.size() - 1;
-    const auto fullAfterWh = latest ? now.energyFullWh : runs[index + 1].facts.fullWh;
-    const auto design = latest && now.energyDesignWh ? now.energyDesignWh : run.facts.designWh;
+    const After after = AfterRun(runs, index, now);
     const auto error = LargestGaugeError(run);  // nothing unless the run ran out
-    ReportFacts facts{.ending = EndingText(run.ending),
-                      .verdict = Judge(run, fullAfterWh).sentence,
-                      .health = HealthLine(HealthPercent(fullAfterWh, design), latest),
+    ReportFacts facts{.ending = EndingText(run.ending, GaugeAtEnd(run.samples)),
+                      .verdict = Judge(run, after.fullWh).sentence,
+                      .health = HealthLine(HealthPercent(after.fullWh, after.designWh), after.latest,
+                                          !after.latest || after.fittedNow),
                       .lines = {},
                       .estimates = EstimateChecks(run),
                       .keptAwake = run.facts.keptAwake,
-                      .figures = Figures(run, minutes, now, error)};
-    facts.lines = SummaryLines(runs, run, facts.figures, error, fullAfterWh, latest, at);
+                      .figures = Figures(run, now, error)};
+    facts.lines = SummaryLines(runs, run, facts.figures, error, after, at);
     return facts;
 }
 

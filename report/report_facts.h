@@ -17,12 +17,14 @@ namespace report {
 struct RunFigures {
     QDateTime start{};
     RunEnding ending = RunEnding::NotRecorded;
+    QDateTime finished{};  // the result log's last write, or the last sample
     qint64 awakeMinutes = 0;
-    std::optional<int> gaugeAtEndPercent{};
+    std::optional<int> lastPercent{};        // the gauge at the last sample
+    std::optional<int> gaugeAtEndPercent{};  // the same, only for a run that ran out
     std::optional<int> largestErrorPoints{};  // only for a run that ran out
     std::optional<double> energyDeliveredWh{};
     std::optional<double> fullWhStart{};
-    std::optional<double> fullWhNow{};
+    std::optional<double> fullWhNow{};  // only when the same battery is fitted
     std::optional<double> designWh{};
     std::optional<double> healthPercent{};  // full capacity at the start against design
 };
@@ -46,11 +48,12 @@ struct ReportFacts {
     RunFigures figures;
 };
 
-// The facts of runs[index], `minutes` long by the result log's rule; `now`
-// is what the battery reports today, `at` the time of asking. Health and the
-// relearned capacity use the next run's capacity, or today's for the latest.
-ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, qint64 minutes,
-                             const power::BatteryDetails& now, const QDateTime& at);
+// The facts of runs[index], its span by LoggedSpan; `now` is what the
+// battery fitted today reports, `at` the time of asking. Health and the
+// relearned capacity compare with the same battery only: at the next run's
+// start on it, or today when none came after and it is still fitted.
+ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, const power::BatteryDetails& now,
+                             const QDateTime& at);
 
 // The facts as plain text, one line each, for a forum post or a bug report.
 QStringList FactsLines(const ReportFacts& facts);

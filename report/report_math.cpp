@@ -104,9 +104,55 @@ qint64 LoggedMinutes(const QDateTime& start, qint64 awakeSeconds)
     return storage::MinutesBetween(start, start.addSecs(awakeSeconds));
 }
 
+RunSpan LoggedSpan(const RunRecord& run)
+{
+    if (run.lastLog)
+        return {run.facts.start, run.lastLog->time, run.lastLog->minutes};
+    if (run.samples.isEmpty())
+        return {run.facts.start, QDateTime(), 0};
+    const RunSample& last = run.samples.last();
+    return {run.facts.start, last.time, LoggedMinutes(run.facts.start, last.awakeSeconds)};
+}
+
 qint64 LoggedMinutes(const RunRecord& run)
 {
-    return run.samples.isEmpty() ? 0 : LoggedMinutes(run.facts.start, run.samples.last().awakeSeconds);
+    return LoggedSpan(run).minutes;
+}
+
+qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const QDateTime& logStart)
+{
+    if (!logStart.isValid())
+        return -1;
+    for (qsizetype i = runs.size() - 1; i >= 0; --i) {
+        if (runs[i].facts.start.toSecsSinceEpoch() == logStart.toSecsSinceEpoch())
+            return i;
+    }
+    return -1;
+}
+
+namespace {
+
+bool SameNames(const QString (&a)[3], const QString (&b)[3])
+{
+    for (int i = 0; i < 3; ++i) {
+        if (!a[i].isEmpty() && !b[i].isEmpty() && a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SameBattery(const RunFacts& run, const power::BatteryDetails& now)
+{
+    return SameNames({run.batteryManufacturer, run.batteryModels, run.batterySerial},
+                     {now.manufacturer, now.model, now.serial});
+}
+
+bool SameBattery(const RunFacts& run, const RunFacts& later)
+{
+    return SameNames({run.batteryManufacturer, run.batteryModels, run.batterySerial},
+                     {later.batteryManufacturer, later.batteryModels, later.batterySerial});
 }
 
 RunSummary Summarise(const RunRecord& run)

@@ -6,6 +6,7 @@
 #include <QPointF>
 #include <optional>
 
+#include "power/battery_details.h"
 #include "report/run_record.h"
 
 namespace report {
@@ -46,8 +47,28 @@ double RunMinutes(const QList<RunSample>& samples);
 // How long a run lasted in whole minutes, by the result log's rule: the
 // minute boundaries crossed from its start to the end of its awake time.
 qint64 LoggedMinutes(const QDateTime& start, qint64 awakeSeconds);
-// The same for a record, to its last sample.
+
+// A run's length and times as the result log gave them, the one span every
+// view shows: the minutes of the log's last write, finished at its time of
+// writing. Records older than their log lines: the rule above to the last
+// sample, finished at that sample. `finished` is invalid with neither.
+struct RunSpan {
+    QDateTime start;
+    QDateTime finished;
+    qint64 minutes = 0;
+};
+RunSpan LoggedSpan(const RunRecord& run);
 qint64 LoggedMinutes(const RunRecord& run);
+
+// The run the result log tells of, by the second it started in; -1 when no
+// record has it.
+qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const QDateTime& logStart);
+
+// Whether a run's battery is the one in `now` (or a later run's): no name
+// both give differs. Batteries that name nothing in common count as the
+// same, as records from before the serial was kept must.
+bool SameBattery(const RunFacts& run, const power::BatteryDetails& now);
+bool SameBattery(const RunFacts& run, const RunFacts& later);
 
 // One row of the list of runs.
 struct RunSummary {

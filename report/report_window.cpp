@@ -82,8 +82,7 @@ QWidget* Estimates(const QList<EstimateCheck>& checks)
     return box;
 }
 
-// `logged` is the run the result log tells of, or -1, shown with the log's minutes.
-QTreeWidget* RunList(const QList<RunRecord>& runs, qsizetype logged, qint64 loggedMinutes)
+QTreeWidget* RunList(const QList<RunRecord>& runs)
 {
     auto* list = new QTreeWidget;
     list->setObjectName(QStringLiteral("runs"));
@@ -93,9 +92,7 @@ QTreeWidget* RunList(const QList<RunRecord>& runs, qsizetype logged, qint64 logg
     // Newest first, where the eye looks for the last run.
     for (qsizetype index = runs.size() - 1; index >= 0; --index) {
         const RunRecord& run = runs[index];
-        RunSummary summary = Summarise(run);
-        if (index == logged)
-            summary.minutes = double(loggedMinutes);
+        const RunSummary summary = Summarise(run);
         const auto gauge = summary.gaugeAtEnd ? std::optional<double>(*summary.gaugeAtEnd) : std::nullopt;
         const auto error = RanOut(run.ending) ? LargestGaugeError(run) : std::nullopt;
         const QString errorText = error ? GaugeErrorText(error).section(QLatin1Char(','), 0, 0) : QStringLiteral("\u2013");
@@ -126,18 +123,6 @@ QString NewerText(int count)
                       : QStringLiteral("%1 records were written by a newer Dorvik and are not shown.").arg(count);
 }
 
-// The run that started in the second the log's run did, or -1.
-qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const std::optional<storage::LoggedRun>& log)
-{
-    if (!log || !log->start.isValid())
-        return -1;
-    for (qsizetype i = runs.size() - 1; i >= 0; --i) {
-        if (runs[i].facts.start.toSecsSinceEpoch() == log->start.toSecsSinceEpoch())
-            return i;
-    }
-    return -1;
-}
-
 QString NotLoggedText(const storage::LoggedRun& log)
 {
     const QString newest = QStringLiteral("This is the newest run recorded, not the run in the result log");
@@ -155,7 +140,7 @@ public:
     RunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent,
               const std::optional<storage::LoggedRun>& log)
         : QWidget(parent, Qt::Window), records_(records), now_(now), log_(log),
-          logged_(LoggedRunIndex(records.runs, log))
+          logged_(LoggedRunIndex(records.runs, log ? log->start : QDateTime()))
     {
         setObjectName(QStringLiteral("runReport"));
         setWindowTitle(QStringLiteral("Dorvik Run Report"));
@@ -195,7 +180,7 @@ public:
         content_ = new QVBoxLayout(content);
         content_->setContentsMargins(0, 0, fontMetrics().averageCharWidth(), 0);
         content_->addWidget(Value(QStringLiteral("Runs kept, newest first (pick one to show it):")));
-        list_ = RunList(records_.runs, logged_, LoggedRunMinutes());
+        list_ = RunList(records_.runs);
         content_->addWidget(list_);
         if (records_.runs.size() > 1)
             content_->addWidget(HistoryChart(records_.runs, palette(), font()));
@@ -243,19 +228,10 @@ public:
     }
 
 private:
-    // The log's minutes for the log's run; the same rule for the others.
-    qint64 LoggedRunMinutes() const
-    {
-        if (logged_ >= 0 && log_->minutes)
-            return *log_->minutes;
-        return logged_ >= 0 ? LoggedMinutes(records_.runs[logged_]) : 0;
-    }
-
     void Show(qsizetype index)
     {
         shown_ = index;
-        const qint64 minutes = index == logged_ ? LoggedRunMinutes() : LoggedMinutes(records_.runs[index]);
-        facts_ = BuildReportFacts(records_.runs, index, minutes, now_, QDateTime::currentDateTime());
+        facts_ = BuildReportFacts(records_.runs, index, now_, QDateTime::currentDateTime());
         ending_->setText(facts_.ending);
         if (notLogged_)
             notLogged_->setVisible(index == records_.runs.size() - 1);

@@ -91,6 +91,11 @@ bool RunRecordWriter::Append(const RunSample& sample, QString* error)
     return storage::AppendDurably(path_, SampleLine(sample), error);
 }
 
+bool RunRecordWriter::Logged(const LogWrite& write, QString* error)
+{
+    return storage::AppendDurably(path_, LogWriteLine(write), error);
+}
+
 bool RunRecordWriter::End(RunEnding ending, const QDateTime& time, QString* error)
 {
     const QByteArray line = EndLine(ending, time);
@@ -131,7 +136,7 @@ RunRecords ReadRunRecords(const QString& directory)
         }
         parsed.record->path = path;
         if (!parsed.record->endLine)
-            parsed.record->ending = UnendedRunEnding(path, parsed.record->facts);
+            parsed.record->ending = UnendedRunEnding(path, *parsed.record);
         records.runs.append(std::move(*parsed.record));
     }
     std::stable_sort(records.runs.begin(), records.runs.end(),
@@ -152,16 +157,29 @@ bool HasRunRecord(const QString& directory)
     return false;
 }
 
-RunEnding UnendedRunEnding(const QString& path, const RunFacts& facts)
+RunEnding UnendedRunEnding(const QString& path, const RunRecord& run)
 {
     if (storage::IsHeld(path))
         return RunEnding::Running;
     const QString now = storage::BootId();
-    if (facts.bootId.isEmpty() || now.isEmpty())
+    if (run.facts.bootId.isEmpty() || now.isEmpty())
         return RunEnding::NotRecorded;
-    if (!storage::SameBoot(facts.bootId, now))
-        return RunEnding::SwitchedOff;
+    if (!storage::SameBoot(run.facts.bootId, now))
+        return !run.samples.isEmpty() && SampleNearEmpty(run.samples.last()) ? RunEnding::SwitchedOff
+                                                                             : RunEnding::Restarted;
     return UnlockedRunIsLive(path) ? RunEnding::Running : RunEnding::Killed;
+}
+
+bool SampleNearEmpty(const RunSample& sample)
+{
+    if (sample.acLineStatus != power::kAcOffline)
+        return false;
+    if (sample.percent != power::kUnknownByte && sample.percent <= kNearEmptyPercent)
+        return true;
+    if (!sample.energyWh || !sample.powerW)
+        return false;
+    constexpr double kHours = (60.0 + kSampleLateSeconds) / 3600.0;
+    return *sample.energyWh <= *sample.powerW * kHours;
 }
 
 }  // namespace report

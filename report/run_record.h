@@ -37,6 +37,8 @@ public:
     bool Append(const RunSample& sample, QString* error = nullptr);
     // Writes the end line of an orderly ending (Replugged, Exited, Standby)
     // like a sample; false for any other ending.
+    // Notes a write of the result log, like a sample.
+    bool Logged(const LogWrite& write, QString* error = nullptr);
     bool End(RunEnding ending, const QDateTime& time, QString* error = nullptr);
     // Writes, like a sample, each kept-awake line that changed since the
     // facts or the last call: a lock lost or taken again during the run.
@@ -71,9 +73,17 @@ bool HasRunRecord(const QString& directory);
 
 // How a run without an end line ended, told from outside: Running while a
 // writer holds the record, or while an unheld one of this boot is fresh
-// (UnlockedRunIsLive); otherwise SwitchedOff when the machine has booted
-// since the run started, Killed when it has not, and NotRecorded when the
-// record names no boot (format 1) or this boot cannot be told.
-RunEnding UnendedRunEnding(const QString& path, const RunFacts& facts);
+// (UnlockedRunIsLive); Killed when neither holds in the boot it started in;
+// NotRecorded when the record names no boot (format 1) or this boot cannot be
+// told. After a restart, SwitchedOff only when its last sample shows the
+// battery near enough to empty (SampleNearEmpty); Restarted otherwise.
+RunEnding UnendedRunEnding(const QString& path, const RunRecord& run);
+
+// Whether the battery could have run out by the next sample, a minute on:
+// on battery, and at or below kNearEmptyPercent, or with no more energy left
+// than the draw takes in a minute and kSampleLateSeconds.
+inline constexpr int kNearEmptyPercent = 10;
+inline constexpr int kSampleLateSeconds = 30;
+bool SampleNearEmpty(const RunSample& sample);
 
 }  // namespace report

@@ -32,6 +32,7 @@ constexpr double kQuantityLimit = 1e6;
 constexpr qint64 kAwakeLimit = qint64(1) << 40;
 
 const QByteArray kEndLine = QByteArrayLiteral("end,");
+const QByteArray kLogLine = QByteArrayLiteral("log,");
 
 QString OneLineText(const QString& text)
 {
@@ -199,6 +200,10 @@ bool ApplyFact(const QStringList& fields, RunFacts& facts)
     }
     if (key == QLatin1String("models"))
         facts.batteryModels = value;
+    else if (key == QLatin1String("manufacturer"))
+        facts.batteryManufacturer = value;
+    else if (key == QLatin1String("serial"))
+        facts.batterySerial = value;
     else if (key == QLatin1String("kept_awake"))
         facts.keptAwake.append(value);
     else if (key == QLatin1String("boot_id"))
@@ -313,6 +318,16 @@ void UpdateKeptAwakeFact(QStringList& keptAwake, const QString& line)
     keptAwake.append(line);
 }
 
+// "log,<time>,<minutes>"; nothing when damaged.
+std::optional<LogWrite> LogWriteOf(const QStringList& fields)
+{
+    const auto time = fields.size() == 3 ? Time(fields[1]) : std::nullopt;
+    const auto minutes = time ? Whole(fields[2], -kAwakeLimit, kAwakeLimit) : std::nullopt;
+    if (!minutes)
+        return std::nullopt;
+    return LogWrite{*time, *minutes};
+}
+
 // The complete lines: a last line without its line end was torn by a cut.
 QList<QByteArray> CompleteLines(const QByteArray& bytes)
 {
@@ -332,6 +347,10 @@ QByteArray RecordText(const RunFacts& facts, const QByteArray& writerFacts)
     QByteArray text = kMarker + '\n';
     text += Line({QStringLiteral("start"), TimeField(facts.start)});
     text += Line({QStringLiteral("models"), CsvField(facts.batteryModels)});
+    if (!facts.batteryManufacturer.isEmpty())
+        text += Line({QStringLiteral("manufacturer"), CsvField(facts.batteryManufacturer)});
+    if (!facts.batterySerial.isEmpty())
+        text += Line({QStringLiteral("serial"), CsvField(facts.batterySerial)});
     text += Line({QStringLiteral("design_wh"), NumberField(facts.designWh)});
     text += Line({QStringLiteral("full_wh"), NumberField(facts.fullWh)});
     text += Line({QStringLiteral("cycles"), facts.cycleCount ? QString::number(*facts.cycleCount) : QString()});
@@ -355,6 +374,11 @@ QByteArray SampleLine(const RunSample& sample)
 QByteArray KeptAwakeRecordLine(const QString& line)
 {
     return Line({QStringLiteral("kept_awake"), CsvField(line)});
+}
+
+QByteArray LogWriteLine(const LogWrite& write)
+{
+    return Line({QStringLiteral("log"), TimeField(write.time), QString::number(write.minutes)});
 }
 
 QByteArray EndLine(RunEnding ending, const QDateTime& time)
@@ -389,6 +413,11 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
         const auto fields = CsvFields(QString::fromUtf8(lines[i]));
         if (fields && fields->size() == 2 && fields->first() == QLatin1String("kept_awake")) {
             UpdateKeptAwakeFact(record.facts.keptAwake, fields->at(1));
+            continue;
+        }
+        if (fields && lines[i].startsWith(kLogLine)) {
+            if (const auto write = LogWriteOf(*fields))
+                record.lastLog = write;
             continue;
         }
         if (fields && lines[i].startsWith(kEndLine) && !record.endLine) {

@@ -26,6 +26,10 @@ struct RunFacts {
     bool fast = true;
     QStringList keptAwake{};  // one line per thing kept awake
     QString bootId{};         // storage::BootId() when the run started; empty in format 1
+    // Who made the battery and its serial, where the firmware tells them:
+    // with the models, they tell one battery from another. Empty in older records.
+    QString batteryManufacturer{};
+    QString batterySerial{};
 };
 
 // One look at the battery during the discharge. Percent and AC state use the
@@ -45,10 +49,18 @@ struct RunSample {
     qint64 remainingSeconds = -1;  // the system's own estimate of the time left, -1 unknown
 };
 
+// One write of the result log: its time of writing and its minutes (lines
+// 3 and 1), as the log got them.
+struct LogWrite {
+    QDateTime time{};
+    qint64 minutes = 0;
+};
+
 struct RunRecord {
     QString path;
     RunFacts facts;
     QList<RunSample> samples;
+    std::optional<LogWrite> lastLog{};  // the last log write; nothing in records older than such lines
     RunEnding ending = RunEnding::NotRecorded;
     bool endLine = false;  // the record has an end line, of a known reason or not
 };
@@ -67,13 +79,17 @@ inline constexpr qsizetype kRecordLineLimit = 4 * 1024;
 // An orderly ending adds a line "end,<reason>,<time>" after the samples; the
 // fact boot_id names the boot the run started in, which tells a run the
 // machine took down from one that was killed. A "kept_awake,<line>" among the
-// samples stands in for the earlier fact about the same lock.
+// samples stands in for the earlier fact about the same lock. Each write of
+// the result log adds "log,<time>,<minutes>", so that every view counts the
+// run as the log did.
 
 // The marker, the facts, the writer's own fact lines and the header.
 QByteArray RecordText(const RunFacts& facts, const QByteArray& writerFacts = {});
 QByteArray SampleLine(const RunSample& sample);
 // "kept_awake,<line>", written when a lock changed during the run.
 QByteArray KeptAwakeRecordLine(const QString& line);
+// "log,<time>,<minutes>": a write of the result log.
+QByteArray LogWriteLine(const LogWrite& write);
 // "end,<reason>,<time>"; empty for an ending that no run writes.
 QByteArray EndLine(RunEnding ending, const QDateTime& time);
 

@@ -101,15 +101,17 @@ std::optional<GaugeError> LargestGaugeError(const RunRecord& run)
     }
     if (!largest)
         return std::nullopt;
-    return GaugeError{int(std::lround(*largest)), minutes};
+    return GaugeError{int(std::lround(*largest)), minutes, *largest};
 }
 
 QString GaugeErrorText(const std::optional<GaugeError>& error)
 {
     if (!error)
         return QStringLiteral("unknown");
-    const QString points = Signed(error->points, 0) + (std::abs(error->points) == 1 ? QStringLiteral(" point")
-                                                                                       : QStringLiteral(" points"));
+    const QString number = DecidingText(error->exact, kCalibratedError, true);
+    const QString points = number + (number == QLatin1String("+1") || number == QLatin1String("-1")
+                                         ? QStringLiteral(" point")
+                                         : QStringLiteral(" points"));
     return points + QStringLiteral(", %1 into the run").arg(DurationText(std::llround(error->minutes * 60)));
 }
 
@@ -174,6 +176,19 @@ QString CapacityChangeText(std::optional<double> beforeWh, std::optional<double>
     return QStringLiteral("%1 Wh (%2 %), ").arg(Signed(*afterWh - *beforeWh, 1), Signed(*change, 1)) + span;
 }
 
+QString DecidingText(double value, double limit, bool sign)
+{
+    const bool over = std::abs(value) > limit;
+    int decimals = 0;
+    double shown = std::round(value);
+    while ((std::abs(shown) > limit) != over && decimals < 2) {
+        ++decimals;
+        const double scale = std::pow(10.0, decimals);
+        shown = std::round(value * scale) / scale;
+    }
+    return sign ? Signed(shown, decimals) : QLocale().toString(std::abs(shown), 'f', decimals);
+}
+
 QString HealthBand(double healthPercent)
 {
     if (healthPercent >= 90)
@@ -199,6 +214,9 @@ VerdictText Judge(const RunRecord& run, std::optional<double> fullAfterWh)
         return {Verdict::None, QStringLiteral("No verdict: Dorvik was closed before the battery ran out.") + onlyRanOut};
     case RunEnding::Killed:
         return {Verdict::None, QStringLiteral("No verdict: Dorvik was stopped before the battery ran out.") + onlyRanOut};
+    case RunEnding::Restarted:
+        return {Verdict::None, QStringLiteral("No verdict: the machine was restarted before the battery ran out.")
+                                   + onlyRanOut};
     case RunEnding::NotRecorded:
         return {Verdict::None, QStringLiteral("No verdict: this record does not say how the run ended.") + onlyRanOut};
     }
@@ -210,10 +228,10 @@ VerdictText Judge(const RunRecord& run, std::optional<double> fullAfterWh)
     QStringList reasons;
     if (*gauge > kCalibratedAtEnd)
         reasons.append(QStringLiteral("the gauge still showed %1 % when the battery ran out").arg(*gauge));
-    if (error && std::abs(error->points) > kCalibratedError)
-        reasons.append(QStringLiteral("it was %1 points off during the run").arg(std::abs(error->points)));
+    if (error && std::abs(error->exact) > kCalibratedError)
+        reasons.append(QStringLiteral("it was %1 points off during the run").arg(DecidingText(error->exact, kCalibratedError)));
     if (change && std::abs(*change) > kRelearnedChange)
-        reasons.append(QStringLiteral("its full capacity changed by %1 %").arg(Signed(*change, 0)));
+        reasons.append(QStringLiteral("its full capacity changed by %1 %").arg(DecidingText(*change, kRelearnedChange, true)));
     if (!reasons.isEmpty())
         return {Verdict::RunAgain, QStringLiteral("Run it once more: ") + reasons.join(QStringLiteral("; "))
                                        + QStringLiteral(". Gauges correct themselves in limited steps, so one cycle "

@@ -31,8 +31,9 @@ QList<QPointF> TrueCurve(const RunRecord& run);
 
 // The gauge's error of largest size, gauge minus truth in points.
 struct GaugeError {
-    int points = 0;
+    int points = 0;      // rounded
     double minutes = 0;  // awake minutes into the run
+    double exact = 0;    // what the rule on it judges
 };
 std::optional<GaugeError> LargestGaugeError(const RunRecord& run);
 QString GaugeErrorText(const std::optional<GaugeError>& error);  // "+20 points, 1 min into the run"
@@ -54,6 +55,11 @@ QString DurationText(qint64 seconds);
 // Full capacity before the run against after it (now, or at the next run).
 std::optional<double> CapacityChangePercent(std::optional<double> beforeWh, std::optional<double> afterWh);
 QString CapacityChangeText(std::optional<double> beforeWh, std::optional<double> afterWh);
+
+// A figure that a rule holds against `limit`, in whole numbers unless that
+// would put it on the other side of the limit ("5" for 5.4 against more than
+// 5): then to one decimal, or two where one is not enough. Signed when asked.
+QString DecidingText(double value, double limit, bool sign = false);
 
 // Health in bands: "good", "normal wear", "worn", "worn: plan a replacement".
 QString HealthBand(double healthPercent);

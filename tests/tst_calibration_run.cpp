@@ -6,11 +6,13 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <QLabel>
 
 #include "calibration/stage_notices.h"
+#include "report/report_facts.h"
 #include "report/run_record.h"
 #include "storage/date_text.h"
 #include "storage/run_liveness.h"
@@ -584,32 +586,54 @@ private slots:
         QCOMPARE(record.facts.bootId, storage::BootId());
     }
 
-    // Show Report opens on the run View Result told of, with its minutes,
-    // though a newer record exists; without that run's record, on the newest.
-    void showReportOpensTheLoggedRunWithItsMinutes()
+    // One span per run in every view: the closing notice, View Result, the
+    // report's row and the list of runs, and --report's figures, by the log's
+    // last write though the replug came after the next minute began, and the same
+    // after a later run. Without that run's record: the newest, and the box
+    // as it ever was.
+    void everyViewCountsTheLoggedRunAlike()
     {
         Run r;
         r.ReadyOnMains(vbYes, true);
         r.platform.pumpCostMs = 1000;
-        r.platform.At(20 * kMinute + 30 * 1000, [&] { r.battery.status.ACLineStatus = 1; });
+        r.platform.At(21 * kMinute + 5 * 1000, [&] { r.battery.status.ACLineStatus = 1; });
         r.Click();
+        const QStringList log = r.Log();
+        QCOMPARE(r.platform.notices.last().body, calibration::RunEndedNoticeText(log[0].toLongLong()));
         const QString runs = QFileInfo(r.f.LogPath()).path() + QStringLiteral("/runs");
         const QString logged = report::ReadRunRecords(runs).runs.value(0).path;
-        QVERIFY(report::RunRecordWriter::Create(runs, {.start = r.platform.Now().addSecs(3600)}));
-        for (const bool kept : {true, false}) {
-            if (!kept)
+        const QString firstLine = QStringLiteral("The previous run lasted for ") + log[0]
+                                  + QStringLiteral(" minutes; it ended when the adaptor was reconnected, before the "
+                                                   "battery ran out.");
+        for (const int stage : {0, 1, 2}) {
+            if (stage == 1)
+                QVERIFY(report::RunRecordWriter::Create(runs, {.start = r.platform.Now().addSecs(3600)}));
+            if (stage == 2)
                 QVERIFY(QFile::remove(logged));
             r.platform.Answer(platform::kExtraButtonAnswer);
             r.form.Command2->click();
-            QVERIFY(r.platform.boxes.last().text.contains(QStringLiteral(" lasted for ") + r.Log()[0] + QStringLiteral(" minutes")));
+            const QStringList box = r.platform.boxes.last().text.split(QStringLiteral("\r\n"));
+            QCOMPARE(box[0], stage < 2 ? firstLine
+                                       : QStringLiteral("The previous run lasted for ") + log[0]
+                                             + QStringLiteral(" minutes before the battery ran out of charge."));
+            QCOMPARE(box.mid(5), (QStringList{QStringLiteral("Started=") + log[1], QStringLiteral("Finished=") + log[2]}));
             QWidget* report = nullptr;
             for (QWidget* child : r.form.findChildren<QWidget*>()) {
                 if (child->windowTitle() == QStringLiteral("Dorvik Run Report"))
                     report = child;
             }
             QVERIFY(report);
-            QCOMPARE(report->findChild<QLabel*>(QStringLiteral("duration"))->text().startsWith(r.Log()[0] + " min"), kept);
-            QCOMPARE(report->findChild<QLabel*>(QStringLiteral("notTheLoggedRun")) == nullptr, kept);
+            const QString span = log[0] + QStringLiteral(" min awake, from ") + log[1] + QStringLiteral(" to ") + log[2];
+            QCOMPARE(report->findChild<QLabel*>(QStringLiteral("duration"))->text() == span, stage < 2);
+            QCOMPARE(report->findChild<QLabel*>(QStringLiteral("notTheLoggedRun")) == nullptr, stage < 2);
+            const QTreeWidget* list = report->findChild<QTreeWidget*>(QStringLiteral("runs"));
+            QCOMPARE(list->topLevelItem(list->topLevelItemCount() - 1)->text(2) == log[0], stage < 2);
+            const report::RunRecords records = report::ReadRunRecords(runs);
+            if (stage < 2) {
+                const report::RunFigures figures = report::BuildReportFacts(records.runs, 0, {}, {}).figures;
+                QCOMPARE(figures.awakeMinutes, log[0].toLongLong());
+                QCOMPARE(figures.finished, *storage::ParseDateText(log[2]));
+            }
             delete report;
         }
     }

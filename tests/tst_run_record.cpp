@@ -17,6 +17,8 @@
 
 using namespace report;
 
+Q_DECLARE_METATYPE(std::optional<double>)
+
 namespace {
 
 const QDateTime kStart(QDate(2026, 12, 6), QTime(10, 0), Qt::LocalTime);
@@ -205,28 +207,34 @@ private slots:
         }
     }
 
-    // The ending from the end line, or from the writer's hold and the boot;
-    // the report's first line names it, and only a run that ran out calls
-    // the last percent the gauge's error.
+    // The ending from the end line, or from the writer's hold and the boot
+    // and, after a restart, the last sample; the report's first line names
+    // it, and only a run that ran out calls the last percent the gauge's error.
     void tellsHowEachRunEnded_data()
     {
         QTest::addColumn<QString>("bootId");
         QTest::addColumn<QByteArray>("endLine");
         QTest::addColumn<bool>("live");
+        QTest::addColumn<int>("lastPercent");
         QTest::addColumn<RunEnding>("ending");
         QTest::addColumn<QString>("words");
         const QString thisBoot = storage::BootId();
-        QTest::newRow("replugged") << thisBoot << EndLine(RunEnding::Replugged, kStart) << false
-                                   << RunEnding::Replugged << "ended when the adaptor was reconnected";
+        QTest::newRow("replugged") << thisBoot << EndLine(RunEnding::Replugged, kStart) << false << 30
+                                   << RunEnding::Replugged << "The run ended when the adaptor was reconnected.";
         QTest::newRow("unknown end word") << thisBoot << QByteArray("end,melted,2026-12-06T12:00:00+01:00\n") << false
-                                          << RunEnding::NotRecorded << "ending not recorded";
-        QTest::newRow("no end, this boot") << thisBoot << QByteArray() << false << RunEnding::Killed
-                                           << "stopped without a word: Dorvik was killed or crashed";
-        QTest::newRow("no end, another boot") << "another boot" << QByteArray() << false << RunEnding::SwitchedOff
-                                              << "ran until the machine switched off";
-        QTest::newRow("held by its writer") << thisBoot << QByteArray() << true << RunEnding::Running << "still running";
-        QTest::newRow("no boot, as format 1") << QString() << QByteArray() << false << RunEnding::NotRecorded
-                                              << "ending not recorded";
+                                          << 30 << RunEnding::NotRecorded << "The record does not say how the run ended.";
+        QTest::newRow("no end, this boot") << thisBoot << QByteArray() << false << 30 << RunEnding::Killed
+                                           << "The run stopped without a word: Dorvik was killed or crashed.";
+        QTest::newRow("no end, another boot, at 10 %") << "another boot" << QByteArray() << false << 10
+                                                       << RunEnding::SwitchedOff
+                                                       << "The run lasted until the machine switched off.";
+        QTest::newRow("no end, another boot, at 11 %")
+            << "another boot" << QByteArray() << false << 11 << RunEnding::Restarted
+            << "The run stopped without a word before a restart, at 11 %: the battery had not run out.";
+        QTest::newRow("held by its writer") << thisBoot << QByteArray() << true << 30 << RunEnding::Running
+                                            << "The run is still going.";
+        QTest::newRow("no boot, as format 1") << QString() << QByteArray() << false << 30 << RunEnding::NotRecorded
+                                              << "The record does not say how the run ended.";
     }
 
     void tellsHowEachRunEnded()
@@ -234,6 +242,7 @@ private slots:
         QFETCH(QString, bootId);
         QFETCH(QByteArray, endLine);
         QFETCH(bool, live);
+        QFETCH(int, lastPercent);
         QFETCH(RunEnding, ending);
         QFETCH(QString, words);
         QVERIFY(!storage::BootId().isEmpty());
@@ -241,7 +250,9 @@ private slots:
         RunFacts facts = Facts();
         facts.bootId = bootId;
         auto writer = RunRecordWriter::Create(directory.path(), facts);
-        for (const RunSample& sample : HandMadeRun())
+        QList<RunSample> samples = HandMadeRun();
+        samples.last().percent = lastPercent;
+        for (const RunSample& sample : samples)
             writer->Append(sample);
         QFile file(writer->Path());
         QVERIFY(file.open(QIODevice::Append) && file.write(endLine) == endLine.size());
@@ -254,6 +265,37 @@ private slots:
         QCOMPARE(qobject_cast<QLabel*>(window->layout()->itemAt(0)->widget())->text(), words);
         const QString gauge = window->findChild<QLabel*>(QStringLiteral("gaugeAtEnd"))->text();
         QCOMPARE(gauge.contains(QStringLiteral("the gauge's error")), ending == RunEnding::SwitchedOff);
+        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("verdict"))->text().startsWith(QStringLiteral("No verdict")),
+                 !RanOut(ending));
+    }
+
+    // After a restart, a record without an end line ran out only when its
+    // last sample could have emptied the battery by the next minute.
+    void countsARunSwitchedOffOnlyNearEmpty_data()
+    {
+        QTest::addColumn<int>("ac");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<std::optional<double>>("energyWh");
+        QTest::addColumn<std::optional<double>>("powerW");
+        QTest::addColumn<bool>("nearEmpty");
+        const std::optional<double> none;
+        QTest::newRow("on battery at 10 %") << 0 << 10 << none << none << true;
+        QTest::newRow("on battery at 11 %") << 0 << 11 << none << none << false;
+        QTest::newRow("on mains at 5 %") << 1 << 5 << none << none << false;
+        QTest::newRow("adaptor unknown at 5 %") << 255 << 5 << none << none << false;
+        QTest::newRow("at 70 %, a minute and a half's draw left") << 0 << 70 << std::optional(0.45) << std::optional(18.0) << true;
+        QTest::newRow("at 70 %, more than that left") << 0 << 70 << std::optional(0.46) << std::optional(18.0) << false;
+        QTest::newRow("percent unknown, draw unknown") << 0 << 255 << std::optional(0.1) << none << false;
+    }
+
+    void countsARunSwitchedOffOnlyNearEmpty()
+    {
+        QFETCH(int, ac);
+        QFETCH(int, percent);
+        QFETCH(std::optional<double>, energyWh);
+        QFETCH(std::optional<double>, powerW);
+        const RunSample sample{.acLineStatus = ac, .percent = percent, .energyWh = energyWh, .powerW = powerW};
+        QTEST(SampleNearEmpty(sample), "nearEmpty");
     }
 
     // A writer refused its hold says so in the record, which still reads
@@ -270,7 +312,7 @@ private slots:
         QTest::newRow("fresh") << true << 100 << true << true << running;
         QTest::newRow("older than two samples") << true << 130 << true << true << killed;
         QTest::newRow("writer gone") << true << 0 << false << true << killed;
-        QTest::newRow("another boot") << true << 0 << true << false << int(RunEnding::SwitchedOff);
+        QTest::newRow("another boot, not near empty") << true << 0 << true << false << int(RunEnding::Restarted);
         QTest::newRow("held, then let go") << false << 0 << true << true << killed;
     }
     void judgesAnUnheldRecordByItsFreshness()
@@ -321,6 +363,7 @@ private slots:
         QTest::newRow("standby") << RunEnding::Standby << "standby" << "standby" << "standby";
         QTest::newRow("switched off") << RunEnding::SwitchedOff << "" << "switched off" << "switched_off";
         QTest::newRow("killed") << RunEnding::Killed << "" << "stopped" << "stopped";
+        QTest::newRow("restarted") << RunEnding::Restarted << "" << "stopped before restart" << "stopped_before_restart";
         QTest::newRow("running") << RunEnding::Running << "" << "running" << "running";
         QTest::newRow("not recorded") << RunEnding::NotRecorded << "" << "not recorded" << "not_recorded";
     }
@@ -336,34 +379,43 @@ private slots:
         QTEST(EndingJsonName(ending), "json");
     }
 
-    // The run the log tells of, with the log's minutes or else by the log's
-    // rule; without it the newest, saying so.
+    // The run the log tells of, with the minutes its record noted the log
+    // writes with, or for older records by the log's rule to the last sample;
+    // without it the newest, saying so.
     void opensOnTheLoggedRun_data()
     {
         QTest::addColumn<storage::LoggedRun>("log");
+        QTest::addColumn<bool>("logLines");
         QTest::addColumn<QString>("minutes");
         QTest::addColumn<QDateTime>("shownStart");
-        QTest::newRow("the log's minutes") << storage::LoggedRun{kStart.addSecs(50), 37} << "37 min" << kStart.addSecs(50);
-        QTest::newRow("minutes by the log's rule") << storage::LoggedRun{kStart.addSecs(50), std::nullopt} << "120 min"
-                                                   << kStart.addSecs(50);
-        QTest::newRow("no such run: the newest") << storage::LoggedRun{kStart.addDays(2), 37} << "120 min"
+        const storage::LoggedRun log{kStart.addSecs(50), 37};
+        QTest::newRow("the log writes' minutes") << log << true << "37 min" << kStart.addSecs(50);
+        QTest::newRow("no log lines: by the log's rule") << log << false << "120 min" << kStart.addSecs(50);
+        QTest::newRow("no such run: the newest") << storage::LoggedRun{kStart.addDays(2), 37} << false << "120 min"
                                                  << kStart.addDays(1);
     }
 
     void opensOnTheLoggedRun()
     {
         QFETCH(storage::LoggedRun, log);
+        QFETCH(bool, logLines);
         QFETCH(QString, minutes);
         QFETCH(QDateTime, shownStart);
         QTemporaryDir directory;
         QList<RunSample> logged = HandMadeRun();
         logged.last().awakeSeconds = 7150;  // 10:00:50 to 12:00:00: 120 minutes by the log, 119.2 awake
-        WriteRun(directory.path(), logged, kStart.addSecs(50));
+        QFile file(WriteRun(directory.path(), logged, kStart.addSecs(50)));
+        const QByteArray lines = LogWriteLine({kStart.addSecs(50 + 36 * 60 + 9), 36})
+                                 + LogWriteLine({kStart.addSecs(50 + 37 * 60 + 9), 37}) + "log,damaged,38\n";
+        QVERIFY(!logLines || (file.open(QIODevice::Append) && file.write(lines) == lines.size()));
+        file.close();
         WriteRun(directory.path(), HandMadeRun(), kStart.addDays(1));
         std::unique_ptr<QWidget> window(BuildRunReport(ReadRunRecords(directory.path()), {}, nullptr, log));
         const QString duration = window->findChild<QLabel*>(QStringLiteral("duration"))->text();
         QVERIFY2(duration.startsWith(minutes), qPrintable(duration));
         QVERIFY(duration.contains(QLocale().toString(shownStart, QLocale::ShortFormat)));
+        const QDateTime finished = logLines ? kStart.addSecs(50 + 37 * 60 + 9) : kStart.addSecs(7200);
+        QVERIFY2(duration.endsWith(QLocale().toString(finished, QLocale::ShortFormat)), qPrintable(duration));
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("notTheLoggedRun")) != nullptr, shownStart != log.start);
     }
 

@@ -217,7 +217,7 @@ private slots:
         QVERIFY(text.contains(QStringLiteral("Run it once more")));
 
         // The rows and Copy Text print the facts that --report prints.
-        const ReportFacts facts = BuildReportFacts(records.runs, 0, LoggedMinutes(records.runs[0]), {},
+        const ReportFacts facts = BuildReportFacts(records.runs, 0, {},
                                                    QDateTime::currentDateTime());
         QCOMPARE(text, QStringLiteral("Dorvik Run Report\n") + FactsLines(facts).join(QLatin1Char('\n')) + '\n');
         auto* form = window->findChild<QWidget*>(QStringLiteral("summary"))->findChild<QFormLayout*>();
