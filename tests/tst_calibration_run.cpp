@@ -458,8 +458,9 @@ private slots:
         QVERIFY(samples.first().awakeSeconds >= 0 && samples.last().awakeSeconds <= minutes * 60 + 31);
     }
 
-    // A status box left open does not stop the minute: the log and the
-    // record move on meanwhile, with the battery as it is now.
+    // A box left open (View Result's, which tells of the run under way) does
+    // not stop the minute: the log and the record move on meanwhile, with the
+    // battery as it is now.
     void boxLeftOpenKeepsLogAndRecordGoing()
     {
         Run r;
@@ -468,11 +469,13 @@ private slots:
         const QString runs = QFileInfo(r.f.LogPath()).path() + "/runs";
         const auto sampleCount = [&] { return report::ReadRunRecords(runs).runs.value(0).samples.size(); };
         QStringList logBefore, logAfterOne, logAfterTwo;
+        QString firstLine;
         qsizetype samplesBefore = 0, samplesDuring = 0;
         std::uint8_t lastPercent = 0;
         r.At(4 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 80; });
         r.platform.At(3 * kMinute, [&] {
-            r.platform.Answer([&](const FakePlatform::Box&) {
+            r.platform.Answer([&](const FakePlatform::Box& box) {
+                firstLine = box.text.section(QStringLiteral("\r\n"), 0, 0);
                 logBefore = r.Log();
                 samplesBefore = sampleCount();
                 r.platform.RunIdle(kMinute + 5000);
@@ -484,11 +487,12 @@ private slots:
                 lastPercent = samples.isEmpty() ? 0 : samples.last().percent;
                 return int(vbOK);
             });
-            r.form.cmdGP->click();
+            r.form.Command2->click();
         });
         r.At(7 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
         r.Click();
         QVERIFY(r.BoxTexts().size() >= 2 && logBefore.size() == 4 && logAfterTwo.size() == 4);
+        QCOMPARE(firstLine, QStringLiteral("The run under way has lasted ") + logBefore[0] + QStringLiteral(" minutes so far."));
         const auto writtenAt = [](const QStringList& log) { return *storage::ParseDateText(log[2]); };
         QVERIFY2(writtenAt(logAfterOne) > writtenAt(logBefore), qPrintable(logAfterOne.join('|')));
         QVERIFY2(writtenAt(logAfterTwo) > writtenAt(logAfterOne), qPrintable(logAfterTwo.join('|')));

@@ -83,7 +83,7 @@ private slots:
         // The window's Copy Text without its title.
         const Result text = Dorvik({QStringLiteral("--report")}, tree_, state);
         QCOMPARE(text.code, 0);
-        QCOMPARE(text.out, QStringLiteral("ending not recorded\n"
+        QCOMPARE(text.out, QStringLiteral("The record does not say how the run ended.\n"
                                           "No verdict: this record does not say how the run ended. Only a run that "
                                           "runs out shows the gauge's error at empty.\n"
                                           "Health now: 81 % of design, normal wear\n"
@@ -110,13 +110,34 @@ private slots:
         const QJsonObject figures = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(figures.keys(), QStringList({"awake_minutes", "design_wh", "ending", "energy_delivered_wh",
-                                              "full_wh_now", "full_wh_start", "gauge_at_end_percent",
-                                              "health_percent", "largest_error_points", "start"}));
+                                              "finished", "full_wh_now", "full_wh_start", "gauge_at_end_percent",
+                                              "health_percent", "largest_error_points", "last_percent", "start"}));
         QCOMPARE(figures.value("start").toString(), QStringLiteral("2026-11-14T09:12:05+01:00"));
         QCOMPARE(figures.value("ending").toString(), QStringLiteral("not_recorded"));
         QCOMPARE(figures.value("health_percent").toDouble(), 87.9);
         QCOMPARE(figures.value("full_wh_start").toDouble(), 50.11);
         QVERIFY(figures.value("largest_error_points").isNull());
+
+        // A run closed by Exit, in the window's words; its minutes and finish
+        // are the result log's last write, not the last sample or the end line.
+        QFile exited(state + QStringLiteral("/dorvik/runs/run-20261120-090000Z.csv"));
+        QVERIFY(exited.open(QIODevice::WriteOnly)
+                && exited.write("dorvik-run-record,1\nstart,2026-11-20T10:00:00+01:00\nmode,fast\n"
+                                "time,awake_s,ac,percent\n2026-11-20T10:00:00+01:00,0,0,100\n"
+                                "log,2026-11-20T10:30:01+01:00,30\n2026-11-20T10:30:02+01:00,1802,0,99\n"
+                                "end,exited,2026-11-20T10:30:40+01:00\n") > 0);
+        exited.close();
+        const QString closed = Dorvik({QStringLiteral("--report")}, tree_, state).out;
+        QVERIFY2(closed.startsWith(QStringLiteral("The run ended when Dorvik was closed.\n")), qPrintable(closed));
+        QVERIFY2(closed.contains(QStringLiteral("\nRun lasted: 30 min awake, from 20 Nov 2026 09:00:00 to 20 Nov 2026 09:30:01\n")), qPrintable(closed));
+        QVERIFY(closed.contains(QStringLiteral("\nLast percent: 99 % at the last sample\n")) && !closed.contains("Gauge at"));
+        const QJsonObject closedFigures =
+            QJsonDocument::fromJson(Dorvik({QStringLiteral("--report"), QStringLiteral("--json")}, tree_, state).out.toUtf8())
+                .object();
+        QCOMPARE(closedFigures.value("ending").toString(), QStringLiteral("closed"));
+        QCOMPARE(closedFigures.value("last_percent").toInt(), 99);
+        QVERIFY(closedFigures.value("gauge_at_end_percent").isNull());
+        QCOMPARE(closedFigures.value("finished").toString(), QStringLiteral("2026-11-20T10:30:01+01:00"));
 
         const Result none = Dorvik({QStringLiteral("--report")}, tree_);
         QCOMPARE(none.code, 1);

@@ -30,7 +30,9 @@ QString Describe(const power::BatteryDetails& d)
     return QStringLiteral("now %1 full %2 design %3 power %4 volts %5 cycles %6 model '%7' technology '%8' status '%9'")
         .arg(Value(d.energyNowWh), Value(d.energyFullWh), Value(d.energyDesignWh), Value(d.powerW), Value(d.voltageV),
              d.cycleCount ? QString::number(*d.cycleCount) : QStringLiteral("-"), d.model, d.technology, d.status)
-        + (d.timeToFullMinutes ? QStringLiteral(" to full %1 min").arg(*d.timeToFullMinutes) : QString());
+        + (d.timeToFullMinutes ? QStringLiteral(" to full %1 min").arg(*d.timeToFullMinutes) : QString())
+        + (d.manufacturer.isEmpty() && d.serial.isEmpty() ? QString()
+                                                          : QStringLiteral(" by '%1' serial '%2'").arg(d.manufacturer, d.serial));
 }
 
 }  // namespace
@@ -103,11 +105,11 @@ private slots:
         QTest::newRow("F2 charge units times the design voltage") << tree::ChargeUnitsDischarging()
             << "now 53.84 full 54.77 design 56.00 power 8.62 volts 12.60 cycles - model '' technology 'Li-poly' status 'Discharging'";
         QStringList named = tree::TwoBatteriesSecondDrained();
-        named[0] += "; model_name=5B10W13975; cycle_count=-1; status=discharging";
-        named[1] += "; model_name=01AV430; cycle_count=40; technology=Li-ion; time_to_full_now=5400";
+        named[0] += "; model_name=5B10W13975; cycle_count=-1; status=discharging; manufacturer=SMP; serial_number=1234";
+        named[1] += "; model_name=01AV430; cycle_count=40; technology=Li-ion; time_to_full_now=5400; serial_number=987";
         QTest::newRow("F4 two batteries summed, models joined, the first one's cycle count") << named
             << "now 48.00 full 90.38 design 111.32 power 12.00 volts 11.27 cycles - model '5B10W13975, 01AV430' "
-               "technology 'Li-ion' status 'Discharging' to full 90 min";
+               "technology 'Li-ion' status 'Discharging' to full 90 min by 'SMP' serial '1234, 987'";
         QTest::newRow("F5 peripherals only") << tree::PeripheralBatteriesOnly()
             << "now - full - design - power - volts - cycles - model '' technology '' status ''";
         QTest::newRow("zero full reported as is, no draw known")

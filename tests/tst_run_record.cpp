@@ -27,7 +27,8 @@ RunFacts Facts(const QDateTime& start = kStart)
 {
     return {.start = start, .batteryModels = QStringLiteral("BAT0 \"main\", spare"), .designWh = 62.5,
             .fullWh = 50.0, .cycleCount = 123, .fast = false,
-            .keptAwake = {QStringLiteral("screen, kept on"), QStringLiteral("sleep")}};
+            .keptAwake = {QStringLiteral("screen, kept on"), QStringLiteral("sleep")},
+            .batteryManufacturer = QStringLiteral("SMP"), .batterySerial = QStringLiteral("12,34")};
 }
 
 // Awake at 0, 60 and 120 minutes; the gauge falls to 30 % while the energy
@@ -78,6 +79,7 @@ private slots:
         QCOMPARE(run.facts.start, kStart);
         QCOMPARE(run.facts.batteryModels, Facts().batteryModels);
         QCOMPARE(run.facts.keptAwake, Facts().keptAwake);
+        QCOMPARE(std::pair(run.facts.batteryManufacturer, run.facts.batterySerial), std::pair(QString("SMP"), QString("12,34")));
         QCOMPARE(run.samples.size(), 3);
         const RunSample& full = run.samples[2];
         QCOMPARE(full.time.offsetFromUtc(), 3600);
@@ -351,21 +353,30 @@ private slots:
     }
 
     // The stored reason stays as older records wrote it; the list of runs
-    // and --report --json use the window's word.
+    // and --report --json use the window's word; View Result's first line
+    // stays as it ever was unless the run did not run out.
     void namesEachEnding_data()
     {
         QTest::addColumn<RunEnding>("ending");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("json");
-        QTest::newRow("replugged") << RunEnding::Replugged << "replugged" << "plugged in" << "plugged_in";
-        QTest::newRow("exited") << RunEnding::Exited << "exited" << "closed" << "closed";
-        QTest::newRow("standby") << RunEnding::Standby << "standby" << "standby" << "standby";
-        QTest::newRow("switched off") << RunEnding::SwitchedOff << "" << "switched off" << "switched_off";
-        QTest::newRow("killed") << RunEnding::Killed << "" << "stopped" << "stopped";
-        QTest::newRow("restarted") << RunEnding::Restarted << "" << "stopped before restart" << "stopped_before_restart";
-        QTest::newRow("running") << RunEnding::Running << "" << "running" << "running";
-        QTest::newRow("not recorded") << RunEnding::NotRecorded << "" << "not recorded" << "not_recorded";
+        QTest::addColumn<QString>("result");
+        const QString ranOut = QStringLiteral("The previous run lasted for 30 minutes before the battery ran out of charge.");
+        const QString before = QStringLiteral("The previous run lasted for 30 minutes; it %1, before the battery ran out.");
+        QTest::newRow("replugged") << RunEnding::Replugged << "replugged" << "plugged in" << "plugged_in"
+                                   << before.arg("ended when the adaptor was reconnected");
+        QTest::newRow("exited") << RunEnding::Exited << "exited" << "closed" << "closed"
+                                << before.arg("ended when Dorvik was closed");
+        QTest::newRow("standby") << RunEnding::Standby << "standby" << "standby" << "standby" << ranOut;
+        QTest::newRow("switched off") << RunEnding::SwitchedOff << "" << "switched off" << "switched_off" << ranOut;
+        QTest::newRow("killed") << RunEnding::Killed << "" << "stopped" << "stopped"
+                                << before.arg("stopped without a word when Dorvik was killed or crashed");
+        QTest::newRow("restarted") << RunEnding::Restarted << "" << "stopped before restart" << "stopped_before_restart"
+                                   << before.arg("stopped without a word before a restart, at 70 %");
+        QTest::newRow("running") << RunEnding::Running << "" << "running" << "running"
+                                 << "The run under way has lasted 30 minutes so far.";
+        QTest::newRow("not recorded") << RunEnding::NotRecorded << "" << "not recorded" << "not_recorded" << ranOut;
     }
 
     void namesEachEnding()
@@ -377,6 +388,7 @@ private slots:
         QCOMPARE(EndLine(ending, kStart).isEmpty(), stored.isEmpty());
         QTEST(EndingWord(ending), "word");
         QTEST(EndingJsonName(ending), "json");
+        QTEST(ViewResultLine(ending, QStringLiteral("30"), 70), "result");
     }
 
     // The run the log tells of, with the minutes its record noted the log

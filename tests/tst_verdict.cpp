@@ -141,6 +141,8 @@ private slots:
         row("calibrated", calibrated, 50.4, Verdict::Calibrated, "never more than 5 points off");
         row("calibrated, no recharge seen", calibrated, std::nullopt, Verdict::Calibrated, "ended at 2 %");
         row("capacity relearned", calibrated, 53.0, Verdict::RunAgain, "full capacity changed by +6 %");
+        row("capacity relearned by 5.4 %", calibrated, 52.7, Verdict::RunAgain, "full capacity changed by +5.4 %");
+        row("capacity lost 5.0 %", calibrated, 47.5, Verdict::Calibrated, "never more than 5 points off");
         row("gauge still high at the end", DriftedRun(), 50.0, Verdict::RunAgain, "still showed 8 %");
         row("no draw or energy", Run({{0, 100}, {60, 2}}), 50.0, Verdict::Calibrated, "cannot be worked out");
         row("replugged", Run({{0, 100, 10.0}, {60, 2, 10.0}}, RunEnding::Replugged), 50.0, Verdict::None,
@@ -165,6 +167,64 @@ private slots:
         QCOMPARE(CapacityChangeText(50.0, 50.4), QStringLiteral("no change (from 50.0 to 50.4 Wh)"));
         QCOMPARE(CapacityChangeText(50.0, 47.5), QStringLiteral("-2.5 Wh (-5.0 %), from 50.0 to 47.5 Wh"));
         QCOMPARE(CapacityChangeText(std::nullopt, 47.5), QStringLiteral("unknown"));
+        // Whole unless rounding would cross the limit the figure is judged by.
+        QCOMPARE(DecidingText(5.4, 5, true), QStringLiteral("+5.4"));
+        QCOMPARE(DecidingText(5.04, 5), QStringLiteral("5.04"));
+        QCOMPARE(DecidingText(4.6, 5), QStringLiteral("5"));
+        QCOMPARE(DecidingText(-5.6, 5, true), QStringLiteral("-6"));
+        QCOMPARE(DecidingText(-0.4, 5, true), QStringLiteral("0"));
+    }
+
+    // "Now" is the same battery: the next run on it, or the one fitted today
+    // when it is that one; another battery is never compared with.
+    void comparesOnlyWithTheSameBattery_data()
+    {
+        QTest::addColumn<QString>("laterSerial");  // empty: no later run
+        QTest::addColumn<QString>("nowSerial");
+        QTest::addColumn<QString>("capacityNow");
+        QTest::addColumn<QString>("relearned");
+        QTest::addColumn<QString>("health");
+        QTest::addColumn<bool>("blamesCapacity");
+        QTest::newRow("the same battery today") << "" << "A1" << "40.0 Wh" << "-10.0 Wh (-20.0 %), from 50.0 to 40.0 Wh"
+                                                << "Health now: 67 % of design, worn: plan a replacement" << true;
+        QTest::newRow("no serial kept: as before") << "" << "" << "40.0 Wh" << "-10.0 Wh (-20.0 %), from 50.0 to 40.0 Wh"
+                                                   << "Health now: 67 % of design, worn: plan a replacement" << true;
+        QTest::newRow("another battery today") << "" << "B2" << "another battery is fitted"
+                                               << "unknown, another battery is fitted"
+                                               << "Health now: unknown, another battery is fitted" << false;
+        QTest::newRow("next run on another battery") << "B2" << "B2" << "another battery is fitted"
+                                                     << "unknown, another battery is fitted"
+                                                     << "Health now: unknown, another battery is fitted" << false;
+        QTest::newRow("next run on the same battery") << "A1" << "B2" << "another battery is fitted"
+                                                      << "+1.0 Wh (+2.0 %), from 50.0 to 51.0 Wh by the next run"
+                                                      << "Health after it: 85 % of design, normal wear" << false;
+    }
+
+    void comparesOnlyWithTheSameBattery()
+    {
+        QFETCH(QString, laterSerial);
+        QFETCH(QString, nowSerial);
+        QList<RunRecord> runs{Run({{0, 100, 10.0}, {60, 52, 10.0}, {120, 2, 10.0}})};
+        runs[0].facts.batterySerial = QStringLiteral("A1");
+        if (!laterSerial.isEmpty()) {
+            runs.append(runs[0]);
+            runs[1].facts.start = kStart.addDays(1);
+            runs[1].facts.fullWh = 51.0;
+            runs[1].facts.batterySerial = laterSerial;
+        }
+        const power::BatteryDetails now{.energyFullWh = 40.0, .energyDesignWh = 60.0, .serial = nowSerial};
+        const ReportFacts facts = BuildReportFacts(runs, 0, now, kStart.addDays(2));
+        const auto value = [&](const QString& label) {
+            for (const FactLine& line : facts.lines) {
+                if (line.label == label)
+                    return line.value;
+            }
+            return QString();
+        };
+        QTEST(value(QStringLiteral("Full capacity now:")), "capacityNow");
+        QTEST(value(QStringLiteral("Full capacity relearned:")), "relearned");
+        QTEST(facts.health, "health");
+        QTEST(facts.verdict.contains(QStringLiteral("capacity")), "blamesCapacity");
     }
 
     void namesTheHealthBandsAtTheirEdges()
