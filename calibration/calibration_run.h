@@ -48,6 +48,7 @@ private:
     Phase AdaptorWait();
     Phase ChargeWait();
     Phase PowerSchemeSetup();
+    void AwaitLockAnswers();
     void UnplugWait();
     void Discharge();
     bool StatusPassFoundAdaptor();
@@ -70,7 +71,7 @@ private:
     std::unique_ptr<report::RunRecordWriter> record_;
     qint64 sampledAtSeconds_ = -1;
     DischargeWorkers workers_{p_.Workers()};
-    qint64 sleptAtBatterySample_ = 0;  // SleptMs at the last sample on battery
+    qint64 sleptOnBattery_ = 0;  // SleptMs at the last read on battery
     StageNotices notices_{p_, power_};
 };
 

@@ -9,6 +9,7 @@
 
 #include "report/run_ending.h"
 #include "storage/durable_file.h"
+#include "storage/lock_lines.h"
 #include "storage/text_file.h"
 
 namespace report {
@@ -347,9 +348,14 @@ bool NewerMarker(const QByteArray& line)
     return digits > 0 && version[0] != '0' && ended && version.left(digits) != "1";
 }
 
-// A later line about a lock stands in for the earlier one of the same lock.
+// A later line about a lock stands in for the earlier one of the same lock;
+// a lock taken later ends "nothing was taken".
 void UpdateKeptAwakeFact(QStringList& keptAwake, const QString& line)
 {
+    if (storage::ParseLockLine(line).state == storage::LockState::Taken)
+        keptAwake.removeIf([](const QString& earlier) {
+            return storage::ParseLockLine(earlier).state == storage::LockState::NothingTaken;
+        });
     const QString name = line.section(QStringLiteral(": "), 0, 0) + QStringLiteral(": ");
     for (QString& earlier : keptAwake) {
         if (earlier.startsWith(name)) {
