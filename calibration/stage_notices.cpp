@@ -113,12 +113,14 @@ void StageNotices::Charging(const SYSTEM_POWER_STATUS& status)
     if (!step || step == shownStep_ || status.BatteryLifePercent >= 100)
         return;
     shownStep_ = step;
-    const auto text = [this] {
-        SYSTEM_POWER_STATUS now{};
-        power_.Query(now);
+    const auto text = [this](const SYSTEM_POWER_STATUS& now) {
         return ChargeNoticeText(now.BatteryLifePercent, MinutesToFull(power_.Details()));
     };
-    p_.Notify(kTitle, text(), text);
+    p_.Notify(kTitle, text(status), [this, text] {
+        SYSTEM_POWER_STATUS now{};
+        power_.Query(now);
+        return text(now);
+    });
 }
 
 void StageNotices::Full(const QList<storage::LockLine>& locks)

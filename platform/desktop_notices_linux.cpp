@@ -176,7 +176,7 @@ protected:
         if (id_ == 0)
             return {};
         QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("CloseNotification"));
-        call << std::exchange(id_, 0u);
+        call << id_;
         return call;
     }
 
