@@ -116,11 +116,7 @@ void StageNotices::Charging(const SYSTEM_POWER_STATUS& status)
     const auto text = [this](const SYSTEM_POWER_STATUS& now) {
         return ChargeNoticeText(now.BatteryLifePercent, MinutesToFull(power_.Details()));
     };
-    p_.Notify(kTitle, text(status), [this, text] {
-        SYSTEM_POWER_STATUS now{};
-        power_.Query(now);
-        return text(now);
-    });
+    p_.Notify(kTitle, text(status), [this, text, last = status] { return text(ReadOr(last)); });
 }
 
 void StageNotices::Full(const QList<storage::LockLine>& locks)
@@ -147,11 +143,16 @@ void StageNotices::Discharging(const SYSTEM_POWER_STATUS& status, bool fast)
     shownStep_ = step;
     shownFast_ = fast;
     const bool started = !std::exchange(discharging_, true);
-    p_.Notify(kTitle, DischargeText(status, started), [this, started] {
-        SYSTEM_POWER_STATUS now{};
-        power_.Query(now);
-        return DischargeText(now, started);
-    });
+    p_.Notify(kTitle, DischargeText(status, started),
+              [this, started, last = status] { return DischargeText(ReadOr(last), started); });
+}
+
+// The battery as it is now, for a notice sent again; the last read when
+// this one fails.
+SYSTEM_POWER_STATUS StageNotices::ReadOr(const SYSTEM_POWER_STATUS& last) const
+{
+    SYSTEM_POWER_STATUS now{};
+    return power_.Query(now) ? now : last;
 }
 
 QString StageNotices::DischargeText(const SYSTEM_POWER_STATUS& status, bool started) const

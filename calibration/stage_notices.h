@@ -50,6 +50,7 @@ public:
 
 private:
     void Progress(const SYSTEM_POWER_STATUS& status);
+    SYSTEM_POWER_STATUS ReadOr(const SYSTEM_POWER_STATUS& last) const;
     QString DischargeText(const SYSTEM_POWER_STATUS& status, bool started) const;
 
     platform::Platform& p_;
