@@ -11,8 +11,11 @@
 Q_LOGGING_CATEGORY(lcKeepAwake, "dorvik.keepawake")
 
 namespace platform {
+namespace {
 
 const QString kLabel = QStringLiteral("system sleep");
+
+}  // namespace
 
 struct KeepAwake::Impl {
     std::function<void()> onSettled;

@@ -147,6 +147,7 @@ protected:
     virtual void OnEnd() = 0;
     virtual void SendNotice(const DesktopNotice&) {}
     virtual void SendProgress(const TaskbarProgress&) {}
+    // Takes the last notice off the screen, without waiting.
     virtual void WithdrawNotice() {}
 
 private:
