@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "calibration/minute_keeper.h"
+#include "calibration/power_settings_step.h"
 #include "calibration/result_log.h"
 #include "report/run_record.h"
 #include "storage/date_text.h"
@@ -27,6 +28,10 @@ constexpr qint64 kLogIntervalTicks = 60;
 // The estimate of time asleep may creep by a tick without any sleep; no
 // standby is that short.
 constexpr qint64 kSleptAtLeastMs = 2000;
+// The locks' answers, asked for at the click, are in within this (or given
+// up on); the power-settings step waits for them, pumping, to say what holds.
+constexpr qint64 kLockAnswersMs = 2000;
+constexpr int kLockPollMs = 50;
 
 const QString S1 = QStringLiteral("Please connect the AC Adaptor to begin the calibration run!");
 const QString S4 = QStringLiteral("Please REMOVE THE AC ADAPTER to begin the calibration...");
@@ -38,17 +43,6 @@ QString S2(int percent)
         QStringLiteral("Waiting for battery to finish charging..."),
         QStringLiteral("Total battery power remaining: %1%").arg(percent),
         QStringLiteral("(Hint: To allow faster charging, shutdown the system.)"),
-    }.join(kCrLf);
-}
-
-QString S3()
-{
-    return QStringList{
-        QStringLiteral("Please change the POWER SCHEME to PORTABLE/LAPTOP."),
-        QStringLiteral("Then change the RUNNING ON BATTERIES column items to NEVER")
-            + QStringLiteral(" i.e. set the TURN OFF MONITOR, TURN OFF HARD DISKS, SYSTEM STANDBY and SYSTEM HIBERNATES settings (if present)")
-            + QStringLiteral(" all to NEVER. Finally set the ALARMS to as low a setting as possible."),
-        QStringLiteral("Then click on OK to close down Control Panel"),
     }.join(kCrLf);
 }
 
@@ -107,18 +101,23 @@ void CalibrationRun::Run()
     }
     UnplugWait();
     Discharge();
-    // Woken on mains after the last sample on battery: the machine slept
+    // Woken on mains after the last read on battery: the machine slept
     // (an empty battery's last resort), and the adaptor came with the wake.
-    const bool slept = p_.SleptMs() - sleptAtBatterySample_ >= kSleptAtLeastMs;
+    const bool slept = p_.SleptMs() - sleptOnBattery_ >= kSleptAtLeastMs;
     EndRecord(slept ? report::RunEnding::Standby : report::RunEnding::Replugged);
     notices_.Ended(logged_.minutes);
     p_.ReleaseAwake();
     p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
 }
 
+// Each read that finds the machine on battery notes the time slept so far:
+// a sleep it woke from on battery was not the battery running out.
 int CalibrationRun::Read()
 {
-    return power_.Query(status_);
+    const int read = power_.Query(status_);
+    if (status_.ACLineStatus == power::kAcOffline)
+        sleptOnBattery_ = p_.SleptMs();
+    return read;
 }
 
 // A battery held below full never gives the gauge its full reference:
@@ -204,8 +203,10 @@ CalibrationRun::Phase CalibrationRun::ChargeWait()
 
 CalibrationRun::Phase CalibrationRun::PowerSchemeSetup()
 {
-    notices_.Full();
-    w_.SetStatusText(S3());
+    AwaitLockAnswers();
+    const QList<storage::LockLine> locks = p_.AwakeLocks();
+    notices_.Full(locks);
+    w_.SetStatusText(PowerSettingsInstructions(locks));
     if (const auto panel = p_.PowerOptionsPanel())
         p_.Launch(panel->program, panel->arguments);
     p_.MsgBox(M4, platform::vbOKOnly);
@@ -213,6 +214,15 @@ CalibrationRun::Phase CalibrationRun::PowerSchemeSetup()
     case platform::vbYes: return Phase::UnplugWait;
     case platform::vbNo: return Phase::PowerSchemeSetup;
     default: p_.End();
+    }
+}
+
+void CalibrationRun::AwaitLockAnswers()
+{
+    const qint64 until = p_.AwakeMs() + kLockAnswersMs;
+    while (!p_.AwakeSettled() && p_.AwakeMs() < until) {
+        p_.DoEvents();
+        p_.Sleep(kLockPollMs);
     }
 }
 
@@ -361,8 +371,6 @@ void CalibrationRun::RecordSample()
 void CalibrationRun::RecordSample(const power::BatteryDetails& details)
 {
     sampledAtSeconds_ = w_.Ticks();
-    if (status_.ACLineStatus != power::kAcOnline)
-        sleptAtBatterySample_ = p_.SleptMs();
     if (!record_)
         return;
     const report::RunSample sample{

@@ -48,6 +48,7 @@ private:
     Phase AdaptorWait();
     Phase ChargeWait();
     Phase PowerSchemeSetup();
+    void AwaitLockAnswers();
     void UnplugWait();
     void Discharge();
     bool StatusPassFoundAdaptor();
@@ -72,7 +73,7 @@ private:
     report::LogWrite logged_;  // the log's last write: every view counts the run by it
     qint64 sampledAtSeconds_ = -1;
     DischargeWorkers workers_{p_.Workers()};
-    qint64 sleptAtBatterySample_ = 0;  // SleptMs at the last sample on battery
+    qint64 sleptOnBattery_ = 0;  // SleptMs at the last read on battery
     StageNotices notices_{p_, power_};
 };
 

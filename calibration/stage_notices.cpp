@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "calibration/power_settings_step.h"
 #include "report/verdict.h"
 
 namespace calibration {
@@ -28,12 +29,18 @@ QString ChargeNoticeText(int percent, std::optional<double> minutesToFull)
     return text;
 }
 
-QString FullNoticeText(bool keptAwake)
+QString FullNoticeText(const QList<storage::LockLine>& locks)
 {
-    return keptAwake ? QStringLiteral("The battery is full. Dorvik keeps this machine awake by itself: "
-                                      "answer OK and Yes in its window to go on.")
-                     : QStringLiteral("The battery is full. Nothing keeps this machine awake: turn off automatic "
-                                      "suspend and screen blanking in the power settings, then answer OK and Yes.");
+#ifdef Q_OS_WIN
+    return storage::AnyTaken(locks)
+               ? QStringLiteral("The battery is full. Dorvik keeps this machine awake by itself: "
+                                "answer OK and Yes in its window to go on.")
+               : QStringLiteral("The battery is full. Nothing keeps this machine awake: turn off automatic "
+                                "suspend and screen blanking in the power settings, then answer OK and Yes.");
+#else
+    return QStringLiteral("The battery is full. ") + PowerSettingsAdvice(locks).join(QLatin1Char(' '))
+           + QStringLiteral(" Then answer OK and Yes in Dorvik's window.");
+#endif
 }
 
 QString UnplugNoticeText()
@@ -64,15 +71,6 @@ QString RecordFailedNoticeText(const QString& error)
     return QStringLiteral("Warning: the run record cannot be written (%1). The run goes on.").arg(error);
 }
 
-bool KeptAwake(const QStringList& awakeReport)
-{
-    for (const QString& line : awakeReport) {
-        if (line.endsWith(QLatin1String(": taken")) || line.endsWith(QLatin1String(": held off")))
-            return true;
-    }
-    return false;
-}
-
 std::optional<double> MinutesToFull(const power::BatteryDetails& details)
 {
     if (details.timeToFullMinutes)
@@ -89,11 +87,11 @@ std::optional<qint64> MinutesLeft(const SYSTEM_POWER_STATUS& status)
     return status.BatteryLifeTime / 60;
 }
 
-std::optional<int> TenPercentStep(std::uint8_t percent)
+std::optional<int> TenPercentStep(std::uint8_t percent, bool falling)
 {
     if (percent > 100)
         return std::nullopt;
-    return percent / 10;
+    return falling ? (percent + 9) / 10 : percent / 10;
 }
 
 StageNotices::~StageNotices()
@@ -107,21 +105,25 @@ void StageNotices::AdaptorWait()
     shownStep_.reset();
 }
 
+// At 100 % the "full" notice takes over.
 void StageNotices::Charging(const SYSTEM_POWER_STATUS& status)
 {
     Progress(status);
-    const auto step = TenPercentStep(status.BatteryLifePercent);
-    if (!step || step == shownStep_)
+    const auto step = TenPercentStep(status.BatteryLifePercent, false);
+    if (!step || step == shownStep_ || status.BatteryLifePercent >= 100)
         return;
     shownStep_ = step;
-    p_.Notify(kTitle, ChargeNoticeText(status.BatteryLifePercent, MinutesToFull(power_.Details())));
+    const auto text = [this](const SYSTEM_POWER_STATUS& now) {
+        return ChargeNoticeText(now.BatteryLifePercent, MinutesToFull(power_.Details()));
+    };
+    p_.Notify(kTitle, text(status), [this, text, last = status] { return text(ReadOr(last)); });
 }
 
-void StageNotices::Full()
+void StageNotices::Full(const QList<storage::LockLine>& locks)
 {
     p_.ShowProgress(std::nullopt);
     shownStep_.reset();
-    p_.Notify(kTitle, FullNoticeText(KeptAwake(p_.AwakeReport())));
+    p_.Notify(kTitle, FullNoticeText(locks));
 }
 
 void StageNotices::Unplug()
@@ -130,18 +132,36 @@ void StageNotices::Unplug()
 }
 
 // The first call announces the discharge; later ones refresh it at each
-// tenth of the battery.
+// tenth of the battery and at a switch of the mode. A box that waits sends
+// it again with the battery as it is then.
 void StageNotices::Discharging(const SYSTEM_POWER_STATUS& status, bool fast)
 {
     Progress(status);
-    const auto step = TenPercentStep(status.BatteryLifePercent);
-    if (discharging_ && (!step || step == shownStep_))
+    const auto step = TenPercentStep(status.BatteryLifePercent, true);
+    if (discharging_ && fast == shownFast_ && (!step || step == shownStep_))
         return;
     shownStep_ = step;
-    QString text = DischargeNoticeText(!std::exchange(discharging_, true), fast, status.BatteryLifePercent, MinutesLeft(status), KeptAwake(p_.AwakeReport()));
+    shownFast_ = fast;
+    const bool started = !std::exchange(discharging_, true);
+    p_.Notify(kTitle, DischargeText(status, started),
+              [this, started, last = status] { return DischargeText(ReadOr(last), started); });
+}
+
+// The battery as it is now, for a notice sent again; the last read when
+// this one fails.
+SYSTEM_POWER_STATUS StageNotices::ReadOr(const SYSTEM_POWER_STATUS& last) const
+{
+    SYSTEM_POWER_STATUS now{};
+    return power_.Query(now) ? now : last;
+}
+
+QString StageNotices::DischargeText(const SYSTEM_POWER_STATUS& status, bool started) const
+{
+    QString text = DischargeNoticeText(started, shownFast_, status.BatteryLifePercent, MinutesLeft(status),
+                                       storage::AnyTaken(p_.AwakeLocks()));
     if (!recordWarning_.isEmpty())
         text += QLatin1Char('\n') + recordWarning_;
-    p_.Notify(kTitle, text);
+    return text;
 }
 
 void StageNotices::Ended(qint64 minutes)

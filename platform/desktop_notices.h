@@ -28,6 +28,8 @@ public:
     virtual ~DesktopNotices() = default;
     virtual void Show(const DesktopNotice& notice) = 0;
     virtual void SetProgress(const TaskbarProgress& progress) = 0;
+    // Takes the last notice off the screen.
+    virtual void Withdraw() = 0;
     // Runs when the user clicks a notice (its default action).
     std::function<void()> onActivated;
 };

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QVariantMap>
 #include <optional>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -45,11 +46,29 @@ public:
             return;
         }
         ListenOnce();
+        withdrawOnReply_ = false;  // the new notice replaces the one to withdraw
         if (waiting_) {
             queued_ = notice;  // only the newest matters
             return;
         }
         Send(notice);
+    }
+
+    // Fire and forget. A notice still on its way is withdrawn once its
+    // answer names it.
+    void Withdraw() override
+    {
+        if (!bus_.isConnected())
+            return;
+        queued_.reset();
+        if (waiting_) {
+            withdrawOnReply_ = true;
+            return;
+        }
+        if (QDBusMessage call = CloseCall(); call.type() == QDBusMessage::MethodCallMessage) {
+            call.setAutoStartService(false);
+            bus_.send(call);
+        }
     }
 
     void SetProgress(const TaskbarProgress& progress) override
@@ -70,6 +89,8 @@ protected:
     virtual QDBusMessage NoticeCall(const DesktopNotice& notice) = 0;
     virtual void Listen() = 0;
     virtual void Replied(const QDBusMessage&) {}
+    // The call that withdraws the last notice; an invalid message when there is none.
+    virtual QDBusMessage CloseCall() = 0;
 
     void Activated()
     {
@@ -95,6 +116,8 @@ private:
                                                  : watcher->error().name() + QStringLiteral(": ") + watcher->error().message());
             else
                 Replied(reply);
+            if (std::exchange(withdrawOnReply_, false))
+                Withdraw();
             if (queued_) {
                 const DesktopNotice next = *std::exchange(queued_, std::nullopt);
                 Send(next);
@@ -116,7 +139,7 @@ private:
         logged_ = true;
     }
 
-    bool waiting_ = false, listening_ = false, logged_ = false;
+    bool waiting_ = false, listening_ = false, logged_ = false, withdrawOnReply_ = false;
     std::optional<DesktopNotice> queued_;
 };
 
@@ -146,6 +169,15 @@ protected:
     {
         if (!reply.arguments().isEmpty())
             id_ = reply.arguments().constFirst().toUInt();
+    }
+
+    QDBusMessage CloseCall() override
+    {
+        if (id_ == 0)
+            return {};
+        QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("CloseNotification"));
+        call << id_;
+        return call;
     }
 
 private slots:
@@ -182,6 +214,13 @@ protected:
     {
         bus_.connect(QString(), kPath, kInterface, QStringLiteral("ActionInvoked"), this,
                      SLOT(OnActionInvoked(QString, QString, QVariantList)));
+    }
+
+    QDBusMessage CloseCall() override
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("RemoveNotification"));
+        call << kId;
+        return call;
     }
 
 private slots:

@@ -40,6 +40,9 @@ public:
                           notice.urgent ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
     }
 
+    // The balloon goes with its icon.
+    void Withdraw() override { tray_.hide(); }
+
     void SetProgress(const TaskbarProgress& progress) override
     {
         const HWND window = Window();

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "storage/lock_lines.h"
+
 namespace platform {
 
 // Keeps the machine from sleeping (idle, suspend, lid) while a run needs it
@@ -25,10 +27,11 @@ public:
     // Gives back everything taken; an answer still on its way is given back
     // as it arrives. Safe to call at any time, any number of times.
     void Release();
-    // One line per lock: taken, refused (with the reason), not present, or
+    // Each lock's state: taken, refused (with the reason), absent, or
     // waiting for an answer; lost or taken again when its service restarted
     // during the hold. It follows the locks for as long as they are held.
-    QStringList Report() const;
+    QList<storage::LockLine> Locks() const;
+    QStringList Report() const { return storage::LockLineTexts(Locks()); }
     // Whether every answer to the last Hold is in.
     bool Settled() const;
 

@@ -8,6 +8,8 @@
 // and a service that comes back is asked again.
 #include "platform/keep_awake.h"
 
+#include "storage/lock_lines.h"
+
 #include <QLoggingCategory>
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -64,7 +66,7 @@ const QString kLogind = QStringLiteral("org.freedesktop.login1");
 const QString kPortal = QStringLiteral("org.freedesktop.portal.Desktop");
 const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 
-enum class LockState { Waiting, Taken, Released, Abandoned, Refused, Absent, NoAnswer, NotNeeded, Lost };
+enum class AskState { Waiting, Taken, Released, Abandoned, Refused, Absent, NoAnswer, NotNeeded, Lost };
 
 // Turns a successful answer into the action that gives the lock back; an
 // empty action means the answer held nothing.
@@ -83,7 +85,7 @@ struct Lock {
     TakeFn take;
     std::function<void(const QDBusMessage& reply)> onTaken;
     QString what;  // logind's lock type
-    LockState state = LockState::Waiting;
+    AskState state = AskState::Waiting;
     QString reason;
     std::function<void()> giveBack;
     // Bumped by every ask and every loss: an answer to an older ask is
@@ -102,11 +104,12 @@ struct Lock {
 };
 using LockPtr = std::shared_ptr<Lock>;
 
-QString Taken(const Lock& lock)
+// The words after "taken": when and how the lock came.
+QString TakenDetail(const Lock& lock)
 {
     if (lock.kept)
         return QStringLiteral("kept through a restart of ") + lock.serviceLabel;
-    QString text = QStringLiteral("taken");
+    QString text;
     if (!lock.after.isEmpty())
         text += (lock.restarts > 0 ? QStringLiteral(" again after ") : QStringLiteral(" after ")) + lock.after;
     if (lock.restarts > 1)
@@ -116,26 +119,34 @@ QString Taken(const Lock& lock)
     return text;
 }
 
-QString LineOf(const Lock& lock)
+storage::LockLine LockOf(const Lock& lock)
 {
+    using Out = storage::LockState;
     const QString after = lock.after.isEmpty() ? QString() : QStringLiteral(" after ") + lock.after;
     switch (lock.state) {
-    case LockState::Waiting: return lock.label + QStringLiteral(": waiting for an answer") + after;
-    case LockState::Taken: return lock.label + QStringLiteral(": ") + Taken(lock);
-    case LockState::Released: return lock.label + QStringLiteral(": released");
-    case LockState::Abandoned:
-        return lock.label + (lock.pending ? QStringLiteral(": released; its answer is given back when it comes")
-                                          : QStringLiteral(": released before its answer"));
-    case LockState::Refused: return lock.label + QStringLiteral(": refused (%1)").arg(lock.reason) + after;
-    case LockState::Absent: return lock.label + QStringLiteral(": not present") + after;
-    case LockState::NoAnswer:
-        return lock.label + QStringLiteral(": no answer within %1 s").arg(kAnswerTimeoutMs / 1000)
-               + (lock.pending ? QStringLiteral(", still waiting") : QString()) + after;
-    case LockState::NotNeeded: return lock.label + QStringLiteral(": not needed");
-    case LockState::Lost:
-        return lock.label + QStringLiteral(": lost when %1 stopped; taken again when it is back").arg(lock.serviceLabel);
+    case AskState::Waiting: return {lock.label, Out::Waiting, after};
+    case AskState::Taken: return {lock.label, Out::Taken, TakenDetail(lock)};
+    case AskState::Released: return {lock.label, Out::Released, {}};
+    case AskState::Abandoned:
+        return {lock.label, Out::Released,
+                lock.pending ? QStringLiteral("; its answer is given back when it comes") : QStringLiteral(" before its answer")};
+    case AskState::Refused: return {lock.label, Out::Refused, QStringLiteral(" (%1)").arg(lock.reason) + after};
+    case AskState::Absent: return {lock.label, Out::Absent, after};
+    case AskState::NoAnswer:
+        return {lock.label, Out::Waiting,
+                QStringLiteral("no answer within %1 s").arg(kAnswerTimeoutMs / 1000)
+                    + (lock.pending ? QStringLiteral(", still waiting") : QString()) + after};
+    case AskState::NotNeeded: return {lock.label, Out::NotNeeded, {}};
+    case AskState::Lost:
+        return {lock.label, Out::Lost,
+                QStringLiteral(" when %1 stopped; taken again when it is back").arg(lock.serviceLabel)};
     }
-    return lock.label;
+    return {lock.label, Out::Unknown, {}};
+}
+
+QString LineOf(const Lock& lock)
+{
+    return storage::LockLineText(LockOf(lock));
 }
 
 bool IsError(const QDBusMessage& reply, std::initializer_list<const char*> names)
@@ -154,11 +165,11 @@ void RecordFailure(Lock& lock, const QDBusMessage& reply)
 {
     if (IsError(reply, {"org.freedesktop.DBus.Error.ServiceUnknown", "org.freedesktop.DBus.Error.NameHasNoOwner",
                         "org.freedesktop.DBus.Error.Disconnected"})) {
-        lock.state = LockState::Absent;
+        lock.state = AskState::Absent;
     } else if (IsError(reply, {"org.freedesktop.DBus.Error.NoReply", "org.freedesktop.DBus.Error.Timeout"})) {
-        lock.state = LockState::NoAnswer;
+        lock.state = AskState::NoAnswer;
     } else {
-        lock.state = LockState::Refused;
+        lock.state = AskState::Refused;
         lock.reason = reply.errorName() + QStringLiteral(": ") + reply.errorMessage();
     }
 }
@@ -266,12 +277,12 @@ struct KeepAwake::Impl {
 
     bool AllAnswered(const std::vector<LockPtr>& locks) const
     {
-        return std::none_of(locks.begin(), locks.end(), [](const LockPtr& l) { return l->state == LockState::Waiting; });
+        return std::none_of(locks.begin(), locks.end(), [](const LockPtr& l) { return l->state == AskState::Waiting; });
     }
 
     bool AnyTaken(const std::vector<LockPtr>& locks) const
     {
-        return std::any_of(locks.begin(), locks.end(), [](const LockPtr& l) { return l->state == LockState::Taken; });
+        return std::any_of(locks.begin(), locks.end(), [](const LockPtr& l) { return l->state == AskState::Taken; });
     }
 
     // A change after the summary gets a line of its own.
@@ -284,7 +295,7 @@ struct KeepAwake::Impl {
     void Ask(const LockPtr& lock)
     {
         const quint64 generation = ++lock->generation;
-        lock->state = LockState::Waiting;
+        lock->state = AskState::Waiting;
         lock->pending = true;
         if (!lock->bus.isConnected()) {  // Qt's call would never finish: answer for the bus, from the event loop
             const QDBusMessage absent = QDBusMessage::createError(
@@ -301,9 +312,9 @@ struct KeepAwake::Impl {
                              OnReply(lock, finished->reply(), generation);
                          });
         QTimer::singleShot(kAnswerTimeoutMs, &context, [this, lock, generation] {
-            if (lock->generation != generation || lock->state != LockState::Waiting)
+            if (lock->generation != generation || lock->state != AskState::Waiting)
                 return;
-            lock->state = LockState::NoAnswer;
+            lock->state = AskState::NoAnswer;
             Note(*lock);
             OnAnswer();
         });
@@ -313,7 +324,7 @@ struct KeepAwake::Impl {
     {
         const bool answered = reply.type() == QDBusMessage::ReplyMessage;
         std::function<void()> giveBack = answered ? lock->take(reply) : std::function<void()>();
-        if (generation != lock->generation || lock->state == LockState::Abandoned) {
+        if (generation != lock->generation || lock->state == AskState::Abandoned) {
             // Nobody wants this lock any more: released, lost or asked again.
             if (generation == lock->generation)
                 lock->pending = false;
@@ -324,7 +335,7 @@ struct KeepAwake::Impl {
             return;
         }
         lock->pending = false;
-        const bool late = lock->state == LockState::NoAnswer;
+        const bool late = lock->state == AskState::NoAnswer;
         if (!answered) {
             // The service's objects may not be there yet just after it started.
             if (!lock->after.isEmpty() && lock->retries < kRetries && NotReadyYet(reply)) {
@@ -337,12 +348,12 @@ struct KeepAwake::Impl {
             }
             RecordFailure(*lock, reply);
         } else if ((lock->giveBack = std::move(giveBack))) {
-            lock->state = LockState::Taken;
+            lock->state = AskState::Taken;
             lock->late = late;
             if (lock->onTaken)
                 lock->onTaken(reply);
         } else {
-            lock->state = LockState::Refused;
+            lock->state = AskState::Refused;
             lock->reason = QStringLiteral("the answer held no lock");
         }
         Note(*lock);
@@ -352,16 +363,16 @@ struct KeepAwake::Impl {
     void OnAnswer()
     {
         // The portal is for sandboxes, where none of the session services is reachable.
-        if (portal->state == LockState::Waiting && !portalAsked && AllAnswered(session)) {
+        if (portal->state == AskState::Waiting && !portalAsked && AllAnswered(session)) {
             if (AnyTaken(session))
-                portal->state = LockState::NotNeeded;
+                portal->state = AskState::NotNeeded;
             else
                 AskPortal();
         }
         if (summarized || !AllAnswered(All()))
             return;
         summarized = true;
-        qCInfo(lcKeepAwake, "keeping the machine awake: %s", qUtf8Printable(Report().join(QStringLiteral("; "))));
+        qCInfo(lcKeepAwake, "keeping the machine awake: %s", qUtf8Printable(storage::LockLineTexts(Locks()).join(QStringLiteral("; "))));
         if (onSettled)
             onSettled();
     }
@@ -446,12 +457,12 @@ struct KeepAwake::Impl {
         const LockPtr lock = portal;
         if (!lock || response == 0 || !lock->requestPaths.contains(path))
             return;
-        if (lock->state != LockState::Taken && lock->state != LockState::Waiting && lock->state != LockState::NoAnswer)
+        if (lock->state != AskState::Taken && lock->state != AskState::Waiting && lock->state != AskState::NoAnswer)
             return;
         ++lock->generation;  // an answer still on its way holds nothing now
         lock->pending = false;
         lock->giveBack = {};  // the portal ends the request itself
-        lock->state = LockState::Refused;
+        lock->state = AskState::Refused;
         lock->reason = QStringLiteral("the portal answered %1: %2")
                            .arg(response)
                            .arg(response == 1 ? QStringLiteral("cancelled by the user")
@@ -505,7 +516,7 @@ struct KeepAwake::Impl {
             return;
         std::vector<LockPtr> back;
         std::copy_if(locks.begin(), locks.end(), std::back_inserter(back), [](const LockPtr& lock) {
-            return lock->state == LockState::Lost || lock->state == LockState::Absent;
+            return lock->state == AskState::Lost || lock->state == AskState::Absent;
         });
         const bool orphans = std::any_of(back.begin(), back.end(), [](const LockPtr& l) { return bool(l->orphan); });
         if (orphans)
@@ -536,25 +547,25 @@ struct KeepAwake::Impl {
     void Lose(Lock& lock)
     {
         // Waiting without a call on its way: a retry pending, or the portal not asked yet.
-        const bool retrying = lock.state == LockState::Waiting && lock.retries > 0;
-        if (lock.state != LockState::Taken && !lock.pending && !retrying)
+        const bool retrying = lock.state == AskState::Waiting && lock.retries > 0;
+        if (lock.state != AskState::Taken && !lock.pending && !retrying)
             return;
         ++lock.generation;  // the old owner's answer, if any, holds nothing
         lock.pending = false;
         // A cookie means nothing to the next owner; a descriptor may.
-        lock.orphan = lock.state == LockState::Taken && !lock.what.isEmpty() ? std::exchange(lock.giveBack, {})
+        lock.orphan = lock.state == AskState::Taken && !lock.what.isEmpty() ? std::exchange(lock.giveBack, {})
                                                                               : std::function<void()>();
         lock.giveBack = {};
-        lock.state = LockState::Lost;
+        lock.state = AskState::Lost;
         qCInfo(lcKeepAwake, "%s", qUtf8Printable(LineOf(lock)));
     }
 
     void TakeAgain(const std::vector<LockPtr>& locks, const QStringList& kept)
     {
         for (const LockPtr& lock : locks) {
-            if (!held || (lock->state != LockState::Lost && lock->state != LockState::Absent))
+            if (!held || (lock->state != AskState::Lost && lock->state != AskState::Absent))
                 continue;  // released or changed while logind was asked
-            const bool restarted = lock->state == LockState::Lost;
+            const bool restarted = lock->state == AskState::Lost;
             lock->restarts += restarted;
             lock->after = lock->serviceLabel + (restarted ? QStringLiteral(" restarted") : QStringLiteral(" started"));
             lock->retries = 0;
@@ -562,7 +573,7 @@ struct KeepAwake::Impl {
             lock->kept = lock->orphan && kept.contains(lock->what);
             if (lock->kept) {
                 lock->giveBack = std::exchange(lock->orphan, {});
-                lock->state = LockState::Taken;
+                lock->state = AskState::Taken;
                 qCInfo(lcKeepAwake, "%s", qUtf8Printable(LineOf(*lock)));
                 continue;
             }
@@ -607,29 +618,29 @@ struct KeepAwake::Impl {
         held = false;
         for (const LockPtr& lock : All()) {
             lock->orphan = {};
-            if (lock->state == LockState::Taken) {
+            if (lock->state == AskState::Taken) {
                 std::exchange(lock->giveBack, {})();
-                lock->state = LockState::Released;
-            } else if (lock->pending || lock->state == LockState::Waiting) {
+                lock->state = AskState::Released;
+            } else if (lock->pending || lock->state == AskState::Waiting) {
                 // An answer on its way is given back as it arrives; a retry stops.
                 lock->generation += !lock->pending;
-                lock->state = LockState::Abandoned;
-            } else if (lock->state == LockState::Lost) {
-                lock->state = LockState::Released;
+                lock->state = AskState::Abandoned;
+            } else if (lock->state == AskState::Lost) {
+                lock->state = AskState::Released;
             }
         }
         Unfollow(portal);
     }
 
-    QStringList Report() const
+    QList<storage::LockLine> Locks() const
     {
-        QStringList lines;
+        QList<storage::LockLine> locks;
         const std::vector<LockPtr> all = All();
         for (const LockPtr& lock : all)
-            lines << LineOf(*lock);
+            locks << LockOf(*lock);
         if (!all.empty() && AllAnswered(all) && held && !AnyTaken(all))
-            lines << QStringLiteral("nothing was taken: the machine may sleep during the run");
-        return lines;
+            locks << storage::NothingTakenLine();
+        return locks;
     }
 };
 
@@ -653,9 +664,9 @@ void KeepAwake::Release()
     impl_->Release();
 }
 
-QStringList KeepAwake::Report() const
+QList<storage::LockLine> KeepAwake::Locks() const
 {
-    return impl_->Report();
+    return impl_->Locks();
 }
 
 bool KeepAwake::Settled() const

@@ -5,16 +5,22 @@
 
 
 #include <QLoggingCategory>
+#include <optional>
 #include <windows.h>
 
 Q_LOGGING_CATEGORY(lcKeepAwake, "dorvik.keepawake")
 
 namespace platform {
+namespace {
+
+const QString kLabel = QStringLiteral("system sleep");
+
+}  // namespace
 
 struct KeepAwake::Impl {
     std::function<void()> onSettled;
     bool held = false;
-    QString line;
+    std::optional<storage::LockLine> lock;
 };
 
 KeepAwake::KeepAwake(std::function<void()> onSettled) : impl_(std::make_unique<Impl>())
@@ -35,10 +41,10 @@ void KeepAwake::Hold()
     // The state stays until changed on this thread, the event loop's own,
     // which lives as long as the application.
     const bool taken = SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0;
-    impl_->line = taken ? QStringLiteral("system sleep: held off")
-                        : QStringLiteral("system sleep: refused (SetThreadExecutionState failed, error %1)")
-                              .arg(GetLastError());
-    qCInfo(lcKeepAwake, "keeping the machine awake: %s", qUtf8Printable(impl_->line));
+    impl_->lock = taken ? storage::LockLine{kLabel, storage::LockState::Taken, QStringLiteral("held off")}
+                        : storage::LockLine{kLabel, storage::LockState::Refused,
+                                            QStringLiteral(" (SetThreadExecutionState failed, error %1)").arg(GetLastError())};
+    qCInfo(lcKeepAwake, "keeping the machine awake: %s", qUtf8Printable(storage::LockLineText(*impl_->lock)));
     if (impl_->onSettled)
         impl_->onSettled();
 }
@@ -49,12 +55,12 @@ void KeepAwake::Release()
         return;
     impl_->held = false;
     SetThreadExecutionState(ES_CONTINUOUS);
-    impl_->line = QStringLiteral("system sleep: released");
+    impl_->lock = storage::LockLine{kLabel, storage::LockState::Released, {}};
 }
 
-QStringList KeepAwake::Report() const
+QList<storage::LockLine> KeepAwake::Locks() const
 {
-    return impl_->line.isEmpty() ? QStringList() : QStringList{impl_->line};
+    return impl_->lock ? QList<storage::LockLine>{*impl_->lock} : QList<storage::LockLine>();
 }
 
 bool KeepAwake::Settled() const

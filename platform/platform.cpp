@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/platform.h"
 
+#include <utility>
+
 #include "storage/run_liveness.h"
 
 namespace platform {
@@ -27,9 +29,10 @@ void Platform::DoEvents()
     ThrowIfEnded();
 }
 
-void Platform::Notify(const QString& title, const QString& body)
+void Platform::Notify(const QString& title, const QString& body, std::function<QString()> current)
 {
     notice_ = DesktopNotice{title, body, boxesOpen_ > 0};
+    noticeNow_ = std::move(current);
     SendNotice(*notice_);
 }
 
@@ -42,7 +45,9 @@ void Platform::ShowProgress(std::optional<int> percent)
 
 void Platform::ForgetNotices()
 {
-    notice_.reset();
+    if (std::exchange(notice_, std::nullopt))
+        WithdrawNotice();
+    noticeNow_ = {};
     ShowProgress(std::nullopt);
 }
 
@@ -56,6 +61,8 @@ void Platform::BoxWaiting(bool waiting)
     const bool urgent = boxesOpen_ > 0;
     if (notice_ && notice_->urgent != urgent) {
         notice_->urgent = urgent;
+        if (urgent && noticeNow_)
+            notice_->body = noticeNow_();
         if (urgent)
             SendNotice(*notice_);
     }
@@ -78,6 +85,7 @@ void Platform::RequestEnd()
         return;
     ended_ = true;
     ReleaseAwake();
+    ForgetNotices();
     OnEnd();
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/desktop_notices.h"
 #include "platform/power_panel.h"
+#include "storage/lock_lines.h"
 
 namespace platform {
 
@@ -108,21 +109,26 @@ public:
     // services it asks: their answers arrive while events are processed.
     virtual void HoldAwake() = 0;
     virtual void ReleaseAwake() = 0;
-    // What HoldAwake took and what was refused, with the reason, one line
-    // each; a lock still waiting for its answer says so.
-    virtual QStringList AwakeReport() = 0;
+    // What became of each lock HoldAwake asked for: taken, refused with
+    // the reason, absent, still waiting for its answer, lost.
+    virtual QList<storage::LockLine> AwakeLocks() = 0;
+    // The same, one line each, as a run's record keeps them.
+    QStringList AwakeReport() { return storage::LockLineTexts(AwakeLocks()); }
+    // Whether every answer to HoldAwake is in (or given up on).
+    virtual bool AwakeSettled() = 0;
     // Names this boot of the machine, kept in a run's record (see BootId in
     // platform/run_liveness.h).
     virtual QString BootId();
 
     // A desktop notification that replaces the last one; while a box waits
-    // for the user it is shown again as urgent.
-    void Notify(const QString& title, const QString& body);
+    // for the user it is shown again as urgent, with the body `current`
+    // gives then when there is one.
+    void Notify(const QString& title, const QString& body, std::function<QString()> current = {});
     // The battery percent on the taskbar entry, nothing to hide it. Sent
     // only when the whole percent changes.
     void ShowProgress(std::optional<int> percent);
-    // The notices are over: no box makes them urgent again, and the taskbar
-    // entry shows no progress.
+    // The notices are over: the last one is withdrawn, no box makes it
+    // urgent again, and the taskbar entry shows no progress.
     void ForgetNotices();
 
     // Ends the application at once: no further handler code runs.
@@ -141,6 +147,8 @@ protected:
     virtual void OnEnd() = 0;
     virtual void SendNotice(const DesktopNotice&) {}
     virtual void SendProgress(const TaskbarProgress&) {}
+    // Takes the last notice off the screen, without waiting.
+    virtual void WithdrawNotice() {}
 
 private:
     void ThrowIfEnded() const;
@@ -148,6 +156,7 @@ private:
     bool ended_ = false;
     int boxesOpen_ = 0;
     std::optional<DesktopNotice> notice_;
+    std::function<QString()> noticeNow_;
     TaskbarProgress progress_;
 };
 

@@ -6,9 +6,12 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRect>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 
 #include "platform/sleep_clock.h"
 #include "storage/date_text.h"
@@ -106,9 +109,14 @@ void QtPlatform::ReleaseAwake()
     keepAwake_.Release();
 }
 
-QStringList QtPlatform::AwakeReport()
+QList<storage::LockLine> QtPlatform::AwakeLocks()
 {
-    return keepAwake_.Report();
+    return keepAwake_.Locks();
+}
+
+bool QtPlatform::AwakeSettled()
+{
+    return keepAwake_.Settled();
 }
 
 void QtPlatform::ConfigureMessageBox(QMessageBox& box, const QString& text, int style, const QString& title)
@@ -146,11 +154,43 @@ int QtPlatform::AnswerOf(const QMessageBox& box)
     }
 }
 
+QRect QtPlatform::PlaceBeside(const QRect& window, const QSize& box, const QRect& screen)
+{
+    constexpr int kGap = 8;
+    const int centreX = window.center().x() - box.width() / 2;
+    const int centreY = window.center().y() - box.height() / 2;
+    const QPoint places[] = {
+        {centreX, window.bottom() + 1 + kGap},
+        {window.right() + 1 + kGap, centreY},
+        {window.left() - kGap - box.width(), centreY},
+        {centreX, window.top() - kGap - box.height()},
+    };
+    // Slid along the window's edge to stay on the screen.
+    const auto onScreen = [&](QPoint at) {
+        at.setX(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - box.width())));
+        at.setY(std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - box.height())));
+        return QRect(at, box);
+    };
+    for (const QPoint& at : places) {
+        const QRect place = onScreen(at);
+        if (screen.contains(place) && !place.intersects(window))
+            return place;
+    }
+    return onScreen(places[0]);
+}
+
 int QtPlatform::ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton)
 {
-    QMessageBox box(QApplication::activeWindow());
+    QWidget* window = QApplication::activeWindow();
+    QMessageBox box(window);
     ConfigureMessageBox(box, text, style, title);
     const QAbstractButton* extra = extraButton.isEmpty() ? nullptr : box.addButton(extraButton, QMessageBox::ActionRole);
+    if (window && window->isVisible() && window->screen()) {
+        // The window frame's title bar and borders, before the box has one.
+        const QSize frame(16, 48);
+        box.adjustSize();
+        box.move(PlaceBeside(window->frameGeometry(), box.size() + frame, window->screen()->availableGeometry()).topLeft());
+    }
     box.exec();
     return extra && box.clickedButton() == extra ? kExtraButtonAnswer : AnswerOf(box);
 }
@@ -184,6 +224,12 @@ DesktopNotices& QtPlatform::Notices()
 void QtPlatform::SendNotice(const DesktopNotice& notice)
 {
     Notices().Show(notice);
+}
+
+void QtPlatform::WithdrawNotice()
+{
+    if (notices_)
+        notices_->Withdraw();
 }
 
 void QtPlatform::SendProgress(const TaskbarProgress& progress)

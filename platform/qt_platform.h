@@ -8,6 +8,8 @@
 #include "platform/platform.h"
 
 class QMessageBox;
+class QRect;
+class QSize;
 
 namespace platform {
 
@@ -28,7 +30,8 @@ public:
     qint64 AwakeMs() override;
     void HoldAwake() override;
     void ReleaseAwake() override;
-    QStringList AwakeReport() override;
+    QList<storage::LockLine> AwakeLocks() override;
+    bool AwakeSettled() override;
     // What a click on a desktop notice does: raise the window.
     void OnNoticeActivated(std::function<void()> activate) { activateWindow_ = std::move(activate); }
 
@@ -36,6 +39,10 @@ public:
     static void ConfigureMessageBox(QMessageBox& box, const QString& text, int style, const QString& title);
     // The answer code of the button a box was closed with.
     static int AnswerOf(const QMessageBox& box);
+    // Where a box of this frame size stands beside its window, on the
+    // screen and clear of the window, whose texts it may point to: below,
+    // else right, left or above; only on a screen too small for any, over it.
+    static QRect PlaceBeside(const QRect& window, const QSize& box, const QRect& screen);
 
 protected:
     int ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton) override;
@@ -43,6 +50,7 @@ protected:
     void OnEnd() override;
     void SendNotice(const DesktopNotice& notice) override;
     void SendProgress(const TaskbarProgress& progress) override;
+    void WithdrawNotice() override;
 
 private:
     DesktopNotices& Notices();

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "power/system_power_status.h"
+#include "storage/lock_lines.h"
 
 namespace report {
 namespace {
@@ -305,9 +306,14 @@ bool NewerMarker(const QByteArray& line)
     return digits > 0 && version[0] != '0' && ended && version.left(digits) != "1";
 }
 
-// A later line about a lock stands in for the earlier one of the same lock.
+// A later line about a lock stands in for the earlier one of the same lock;
+// a lock taken later ends "nothing was taken".
 void UpdateKeptAwakeFact(QStringList& keptAwake, const QString& line)
 {
+    if (storage::ParseLockLine(line).state == storage::LockState::Taken)
+        keptAwake.removeIf([](const QString& earlier) {
+            return storage::ParseLockLine(earlier).state == storage::LockState::NothingTaken;
+        });
     const QString name = line.section(QStringLiteral(": "), 0, 0) + QStringLiteral(": ");
     for (QString& earlier : keptAwake) {
         if (earlier.startsWith(name)) {

@@ -7,8 +7,9 @@
 #include <cmath>
 
 #include "power/system_power_status.h"
-#include "storage/date_text.h"
 #include "report/report_math.h"
+#include "storage/date_text.h"
+#include "storage/lock_lines.h"
 
 namespace report {
 namespace {
@@ -259,18 +260,15 @@ QString KeptAwakeLine(const QStringList& lines)
 {
     if (lines.isEmpty())
         return QStringLiteral("nothing recorded");
+    using storage::LockState;
     int there = 0;
     QStringList taken, notTaken;
-    for (const QString& line : lines) {
-        const qsizetype colon = line.indexOf(QStringLiteral(": "));  // a reason may hold more
-        const QString name = colon < 0 ? line : line.left(colon);
-        const QString state = colon < 0 ? QString() : line.mid(colon + 2);
-        if (state == QLatin1String("not present") || state == QLatin1String("not needed"))
+    for (const storage::LockLine& lock : storage::ParseLockLines(lines)) {
+        // The summary "nothing was taken" names no service.
+        if (lock.state == LockState::Absent || lock.state == LockState::NotNeeded || lock.state == LockState::NothingTaken)
             continue;
         ++there;
-        // "taken", "taken, answered late", "taken again after …", "kept through …"
-        const bool held = state.startsWith(QLatin1String("taken")) || state.startsWith(QLatin1String("kept"));
-        (held ? taken : notTaken).append(name);
+        (lock.state == LockState::Taken ? taken : notTaken).append(lock.service);
     }
     if (there == 0)
         return QStringLiteral("no service was there to ask");

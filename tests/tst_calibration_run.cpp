@@ -15,6 +15,7 @@
 #include "report/report_facts.h"
 #include "report/run_record.h"
 #include "storage/date_text.h"
+#include "storage/lock_lines.h"
 #include "storage/run_liveness.h"
 #include "support/scripted_power.h"
 #include "support/window_fixture.h"
@@ -219,12 +220,65 @@ private slots:
         r.Click();
         // A full battery goes straight to the set-up: no charge-wait text, no sleep.
         QCOMPARE(r.texts.size(), 1);
-        QVERIFY(r.texts[0].startsWith(QStringLiteral("Please change the POWER SCHEME")));
+        QVERIFY(r.texts[0].startsWith(QStringLiteral("Dorvik keeps the screen from locking")));
         QCOMPARE(r.platform.launches.size(), 2);
         QCOMPARE(r.platform.launches[0].program, QStringLiteral("power-panel"));
         QCOMPARE(r.platform.boxes.size(), 4);
         QVERIFY(r.platform.sleeps.isEmpty());
         QVERIFY(r.platform.endCalled);
+    }
+
+    // What the locks took, once their answers are in (at most 2 s after the
+    // click), is what the window and the notice say at the settings step.
+    void powerSettingsStepSaysWhatHolds_data()
+    {
+        QTest::addColumn<QStringList>("locks");
+        QTest::addColumn<qint64>("answeredAtMs");  // the locks are taken then; 0 before the click, -1 never
+        QTest::addColumn<QStringList>("advice");
+        const QString critical = QStringLiteral(
+            "Only you can set what happens when the battery is nearly empty: where the power settings offer it, set "
+            "the critical battery level as low as it goes. Shutting down, hibernating or suspending there all end "
+            "the run well.");
+        const QString suspendOff = QStringLiteral("In the desktop's power settings, turn automatic suspend on battery "
+                                                  "off (\"Automatic Suspend\" or \"Suspend when inactive\").");
+        const QString both = QStringLiteral("Dorvik keeps the machine from suspending and the screen from locking while the run lasts.");
+        QTest::newRow("suspend and screen") << QStringList{"logind idle: taken", "logind sleep: taken, answered late",
+                                                          "GNOME session manager: not present"}
+                                            << qint64(0) << QStringList{both, critical};
+        QTest::newRow("screen only") << QStringList{"screen saver: taken again after screen saver restarted",
+                                                   "logind sleep: refused (org.freedesktop.DBus.Error.AccessDenied: no)",
+                                                   "logind handle-lid-switch: kept through a restart of logind"}
+                                     << qint64(0)
+                                     << QStringList{"Dorvik keeps the screen from locking and a closed lid from suspending "
+                                                    "it while the run lasts.", suspendOff, critical};
+        QTest::newRow("nothing taken") << QStringList{"logind sleep: not present", "nothing was taken: the machine may sleep during the run"}
+                                       << qint64(0)
+                                       << QStringList{"Dorvik could not keep this machine awake by itself.", suspendOff, critical};
+        QTest::newRow("answers come late") << QStringList{"logind sleep: waiting for an answer", "logind idle: waiting for an answer"}
+                                           << qint64(1500) << QStringList{both, critical};
+        QTest::newRow("no answer") << QStringList{"logind sleep: no answer within 2 s, still waiting"} << qint64(-1)
+                                   << QStringList{"Dorvik could not keep this machine awake by itself.", suspendOff, critical};
+    }
+    void powerSettingsStepSaysWhatHolds()
+    {
+        QFETCH(QStringList, locks);
+        QFETCH(qint64, answeredAtMs);
+        QFETCH(QStringList, advice);
+        Run r;
+        r.ReadyOnMains(vbCancel);
+        r.platform.awakeLocks = storage::ParseLockLines(locks);
+        if (answeredAtMs > 0)
+            r.platform.At(answeredAtMs, [&] {
+                r.platform.awakeLocks = storage::ParseLockLines({"logind sleep: taken", "logind idle: taken"});
+            });
+        r.Click();
+        QCOMPARE(r.texts.size(), 1);
+        QCOMPARE(r.texts[0], QStringList(advice + QStringList{"Then close the power settings and click on OK."}).join("\r\n"));
+        QVERIFY(r.textTimes[0] >= answeredAtMs && r.textTimes[0] <= 2100);
+        // The notice, and its urgent copies while M4 and M5 wait, say the same.
+        QCOMPARE(r.platform.notices.size(), 3);
+        for (const auto& notice : r.platform.notices)
+            QCOMPARE(notice.body, "The battery is full. " + advice.join(' ') + " Then answer OK and Yes in Dorvik's window.");
     }
 
     void chargeBlockersAskBeforeTheRun_data()
@@ -547,6 +601,7 @@ private slots:
         QVERIFY(r.platform.endCalled);
         QVERIFY(!r.form.isVisible());
         QVERIFY(!r.platform.awakeHeld);
+        QCOMPARE(r.platform.noticesWithdrawn, phase == 0 ? 0 : 1);  // the adaptor wait shows none
         QCOMPARE(r.texts.size(), textsAtEnd);
         QCOMPARE(r.Log(), logAtEnd);
         QVERIFY(r.platform.ElapsedMs() < 67 * 1000);
@@ -559,6 +614,7 @@ private slots:
         QTest::newRow("adaptor back") << 0 << report::RunEnding::Replugged;
         QTest::newRow("slept, woke on mains") << 1 << report::RunEnding::Standby;
         QTest::newRow("slept, woke on battery, adaptor back later") << 2 << report::RunEnding::Replugged;
+        QTest::newRow("slept, woke on battery, adaptor back before the next sample") << 5 << report::RunEnding::Replugged;
         QTest::newRow("Exit") << 3 << report::RunEnding::Exited;
         QTest::newRow("window closed") << 4 << report::RunEnding::Exited;
     }
@@ -574,7 +630,7 @@ private slots:
         report::RunEnding whileLive{};
         r.platform.At(5 * kMinute, [&] {
             whileLive = report::ReadRunRecords(runs).runs.value(0).ending;
-            if (way == 1 || way == 2)
+            if (way == 1 || way == 2 || way == 5)
                 r.platform.SystemSleep(60 * kMinute);
             r.battery.status.ACLineStatus = way == 1 ? 1 : 0;
             if (way == 3)
@@ -582,7 +638,8 @@ private slots:
             if (way == 4)
                 r.form.close();
         });
-        r.platform.At(way == 0 ? 6 * kMinute : 70 * kMinute, [&] { r.battery.status.ACLineStatus = 1; });
+        const qint64 replug = way == 0 ? 6 * kMinute : way == 5 ? 65 * kMinute + 3 * 1000 : 70 * kMinute;
+        r.platform.At(replug, [&] { r.battery.status.ACLineStatus = 1; });
         r.Click();
         QCOMPARE(whileLive, report::RunEnding::Running);
         const report::RunRecord record = report::ReadRunRecords(runs).runs.value(0);
@@ -668,15 +725,35 @@ private slots:
         blocker.close();
         r.ReadyOnMains(vbYes, true);
         r.form.cmdFast->click();
+        // At 94 % a status box asks for the current figures, then the mode
+        // switches; 90 % is the next tenth, 89 % is not.
+        r.platform.At(60 * 1000, [&] { r.battery.status.BatteryLifePercent = 94; });
+        r.platform.At(70 * 1000, [&] { r.form.cmdGP->click(); });
+        r.platform.At(80 * 1000, [&] { r.form.cmdFast->click(); });
+        r.platform.At(90 * 1000, [&] { r.battery.status.BatteryLifePercent = 90; });
+        r.platform.At(100 * 1000, [&] { r.battery.status.BatteryLifePercent = 89; });
         r.platform.At(2 * kMinute, [&] { r.battery.status.ACLineStatus = 1; });
+        int withdrawnBeforeM6 = -1;
+        r.platform.Answer([&](const FakePlatform::Box&) { return vbOK; });  // M4
+        r.platform.Answer([&](const FakePlatform::Box&) { return vbYes; });  // M5
+        r.platform.Answer([&](const FakePlatform::Box&) { return vbOK; });  // the status box
+        r.platform.Answer([&](const FakePlatform::Box&) { return withdrawnBeforeM6 = r.platform.noticesWithdrawn, vbOK; });
         r.Click();
         QStringList bodies;
         for (const auto& notice : r.platform.notices)
-            bodies << (notice.urgent ? QStringLiteral("!") : QString()) + notice.body.section(QLatin1Char(' '), 0, 2);
-        QCOMPARE(bodies, QStringList({"The battery is", "!The battery is", "!The battery is", "Unplug the adaptor",
-                                      "Warning: the run", "Discharge started (slow", "The adaptor was", "!The adaptor was"}));
-        QCOMPARE(r.platform.notices[0].body, calibration::FullNoticeText(true));
+            bodies << (notice.urgent ? QStringLiteral("!") : QString()) + notice.body.section(QLatin1Char('\n'), 0, 0).left(40);
+        QCOMPARE(bodies, QStringList({"The battery is full. Dorvik keeps the sc", "!The battery is full. Dorvik keeps the sc",
+                                      "!The battery is full. Dorvik keeps the sc", "Unplug the adaptor to start the discharg",
+                                      "Warning: the run record cannot be writte", "Discharge started (slow discharge): 100 ",
+                                      "!Discharge started (slow discharge): 94 %", "Discharging (fast discharge): 94 %.",
+                                      "Discharging (fast discharge): 90 %.", "The adaptor was reconnected: the run end",
+                                      "!The adaptor was reconnected: the run end"}));
+        QCOMPARE(r.platform.notices[0].body, calibration::FullNoticeText(r.platform.awakeLocks));
         QVERIFY(r.platform.notices[5].body.endsWith(r.platform.notices[4].body));
+        QCOMPARE(r.platform.notices[6].body, QString(r.platform.notices[5].body).replace("100 %", "94 %"));
+        // The reconnection's notice goes once its box is answered.
+        QCOMPARE(withdrawnBeforeM6, 0);
+        QCOMPARE(r.platform.noticesWithdrawn, 1);
         QVERIFY(!r.platform.progress.last().visible && !r.platform.progress.last().urgent);
         QVERIFY(std::any_of(r.platform.progress.begin(), r.platform.progress.end(),
                             [](const platform::TaskbarProgress& shown) { return shown.visible && shown.value == 1.0; }));
@@ -692,11 +769,6 @@ private slots:
         QVERIFY(calibration::ChargeNoticeText(97, 90).endsWith(QStringLiteral("About 1 h 30 min to full.")));
     }
 
-    void nothingTakenIsNotKeptAwake()
-    {
-        QVERIFY(!calibration::KeptAwake({QStringLiteral("logind idle: not present"), QStringLiteral("nothing was taken")}));
-        QVERIFY(calibration::KeptAwake({QStringLiteral("logind idle: taken"), QStringLiteral("portal: refused (no)")}));
-    }
 };
 
 QTEST_MAIN(CalibrationRunTest)

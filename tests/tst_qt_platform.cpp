@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QMessageBox>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QtTest>
@@ -47,6 +48,55 @@ private slots:
             : closedBy == -2 ? void(box.close()) : box.button(QMessageBox::StandardButton(closedBy))->click();
         QVERIFY(box.isHidden());
         QTEST(platform::QtPlatform::AnswerOf(box), "answer");
+    }
+
+    // A box points to the window's texts ("the box below"): it stands
+    // clear of the window, on the screen, below it while there is room.
+    void boxStandsClearOfItsWindow_data()
+    {
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QString>("side");
+        const QRect fullHd(0, 0, 1920, 1080);
+        QTest::newRow("room below") << QRect(700, 100, 416, 418) << fullHd << "below";
+        QTest::newRow("at the bottom") << QRect(700, 600, 416, 418) << fullHd << "right";
+        QTest::newRow("bottom right") << QRect(1500, 600, 416, 418) << fullHd << "left";
+        QTest::newRow("screen too small") << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 600) << "over";
+        QTest::newRow("the real box, offscreen") << QRect(200, 150, 400, 200) << QRect() << "clear";
+    }
+    void boxStandsClearOfItsWindow()
+    {
+        QFETCH(QRect, window);
+        QFETCH(QRect, screen);
+        QFETCH(QString, side);
+        if (side == QLatin1String("clear")) {
+            QWidget shown;
+            shown.setGeometry(window);
+            shown.show();
+            shown.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&shown));
+            platform::QtPlatform qt([] {});
+            QRect box;
+            QTimer::singleShot(0, [&] {
+                if (auto* open = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    box = open->frameGeometry(), open->button(QMessageBox::Ok)->click();
+            });
+            qt.MsgBox(QStringLiteral("Please set up the Power Scheme according to the instructions\r\n"
+                                     "displayed in the box below and then click on OK"));
+            QVERIFY(box.isValid());
+            QVERIFY(!box.intersects(shown.frameGeometry()));
+            QVERIFY(shown.screen()->availableGeometry().contains(box));
+            return;
+        }
+        const QSize size(300, 150);
+        const QRect place = platform::QtPlatform::PlaceBeside(window, size, screen);
+        QCOMPARE(place.size(), size);
+        QVERIFY(screen.contains(place));
+        const bool where = side == "below" ? place.top() > window.bottom()
+                           : side == "right" ? place.left() > window.right()
+                           : side == "left"  ? place.right() < window.left()
+                                             : place.intersects(window);
+        QVERIFY2(where, qPrintable(side));
     }
 
     void endWhileABoxIsOpenUnwindsAfterIt()

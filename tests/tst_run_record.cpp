@@ -90,17 +90,18 @@ private slots:
         QCOMPARE(unknown.batteryStatus, samples[1].batteryStatus);
         QVERIFY(!unknown.energyWh && !unknown.fullWh && !unknown.designWh && !unknown.powerW && !unknown.voltageV);
 
-        // A lock taken again mid-run: only the changed line is added, and it
-        // stands in for the lock's first line.
-        const QStringList first{QStringLiteral("logind sleep: taken"), QStringLiteral("GNOME session: taken")};
-        const QStringList later{QStringLiteral("logind sleep: taken again after logind restarted"), first[1]};
+        // A lock taken mid-run: only the changed line is added, and it stands
+        // in for the lock's first line and for "nothing was taken".
+        const QStringList first{QStringLiteral("logind sleep: not present"), QStringLiteral("GNOME session: refused (x: y)"),
+                                QStringLiteral("nothing was taken: the machine may sleep during the run")};
+        const QStringList later{QStringLiteral("logind sleep: taken after logind started"), first[1]};
         RunFacts facts = Facts();
         facts.keptAwake = first;
         auto writer = RunRecordWriter::Create(directory.filePath(QStringLiteral("c")), facts);
         QVERIFY(writer->Append(HandMadeRun().first()) && writer->UpdateKeptAwake(later) && writer->UpdateKeptAwake(later));
         QFile file(writer->Path());
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll().count("kept_awake,"), 3);
+        QCOMPARE(file.readAll().count("kept_awake,"), 4);
         const RunRecord reread = ReadRunRecords(directory.filePath(QStringLiteral("c"))).runs.first();
         QCOMPARE(reread.facts.keptAwake, later);
         QCOMPARE(reread.samples.size(), 1);

@@ -50,7 +50,7 @@ public:
     std::function<void()> onClockRead;  // runs inside every clock read, before it reads
     qint64 wallShiftMs = 0;  // the wall clock set forward (or back, below 0) by the user
     std::optional<platform::CommandLine> panel = platform::CommandLine{QStringLiteral("power-panel"), {}};
-    QStringList awakeReport{QStringLiteral("logind idle: taken")};
+    QList<storage::LockLine> awakeLocks{{QStringLiteral("logind idle"), storage::LockState::Taken, {}}};
     // Records.
     QList<Box> boxes;
     QList<LaunchRecord> launches;
@@ -60,7 +60,7 @@ public:
     int unexpectedBoxes = 0;
     qint64 pumps = 0, sleptMs = 0;
     bool endCalled = false, awakeHeld = false;
-    int awakeHolds = 0;
+    int awakeHolds = 0, noticesWithdrawn = 0;
     FakeBurnWorkers workers{[this] { return elapsedMs_; }};
 
     void Sleep(int milliseconds) override { sleeps.append(milliseconds), Advance(milliseconds); }
@@ -73,7 +73,8 @@ public:
     qint64 AwakeMs() override;
     void HoldAwake() override { awakeHeld = true, ++awakeHolds; }
     void ReleaseAwake() override { awakeHeld = false; }
-    QStringList AwakeReport() override { return awakeReport; }
+    QList<storage::LockLine> AwakeLocks() override { return awakeLocks; }
+    bool AwakeSettled() override { return storage::AllAnswered(awakeLocks); }
 
 protected:
     int ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton) override;
@@ -81,6 +82,7 @@ protected:
     void OnEnd() override { endCalled = true; }
     void SendNotice(const platform::DesktopNotice& notice) override { notices.append(notice); }
     void SendProgress(const platform::TaskbarProgress& shown) override { progress.append(shown); }
+    void WithdrawNotice() override { ++noticesWithdrawn; }
 
 private:
     struct Timer {
