@@ -44,10 +44,8 @@ Outcome ReadPercent(const BatteryAttributes& battery, const QString& attribute, 
     return {};
 }
 
-// Writes the value and reads it back.
-Outcome WriteChecked(const BatteryAttributes& battery, const QString& attribute, const QString& value) {
-    if (Outcome outcome = battery.Write(attribute, value); !outcome.ok())
-        return outcome;
+// Reads a value just written back: a driver may round it to a step of its own.
+Outcome ReadBack(const BatteryAttributes& battery, const QString& attribute, const QString& value) {
     QString now;
     if (Outcome outcome = ReadValue(battery, attribute, now); !outcome.ok())
         return outcome;
@@ -56,6 +54,13 @@ Outcome WriteChecked(const BatteryAttributes& battery, const QString& attribute,
                                    .arg(attribute, battery.name(), now, value));
     qCInfo(lcPowerHelper) << "set" << attribute << "of" << battery.name() << "to" << value;
     return {};
+}
+
+// Writes the value and reads it back.
+Outcome WriteChecked(const BatteryAttributes& battery, const QString& attribute, const QString& value) {
+    if (Outcome outcome = battery.Write(attribute, value); !outcome.ok())
+        return outcome;
+    return ReadBack(battery, attribute, value);
 }
 
 // Puts back what one call wrote, newest first: the reverse of an order the
@@ -94,14 +99,7 @@ Outcome RaiseStart(const BatteryAttributes& battery, const QString& attribute, s
         if (!battery.Write(attribute, value).ok())
             continue;
         changes.push_back({attribute, QString::number(found)});
-        QString now;
-        if (Outcome outcome = ReadValue(battery, attribute, now); !outcome.ok())
-            return outcome;
-        if (now != value)
-            return Outcome::Failed(QStringLiteral("%1 of %2 reads \"%3\" after writing \"%4\"")
-                                       .arg(attribute, battery.name(), now, value));
-        qCInfo(lcPowerHelper) << "set" << attribute << "of" << battery.name() << "to" << value;
-        return {};
+        return ReadBack(battery, attribute, value);
     }
     changes.push_back({attribute, QString::number(found)});
     return {};
