@@ -159,11 +159,13 @@ QRect QtPlatform::PlaceBeside(const QRect& window, const QSize& box, const QRect
     constexpr int kGap = 8;
     const int centreX = window.center().x() - box.width() / 2;
     const int centreY = window.center().y() - box.height() / 2;
+    // Above first: the power-scheme box points to "the box below", the
+    // window's status box.
     const QPoint places[] = {
+        {centreX, window.top() - kGap - box.height()},
         {centreX, window.bottom() + 1 + kGap},
         {window.right() + 1 + kGap, centreY},
         {window.left() - kGap - box.width(), centreY},
-        {centreX, window.top() - kGap - box.height()},
     };
     // Slid along the window's edge to stay on the screen.
     const auto onScreen = [&](QPoint at) {

@@ -58,11 +58,12 @@ private slots:
         QTest::addColumn<QRect>("screen");
         QTest::addColumn<QString>("side");
         const QRect fullHd(0, 0, 1920, 1080);
-        QTest::newRow("room below") << QRect(700, 100, 416, 418) << fullHd << "below";
-        QTest::newRow("at the bottom") << QRect(700, 600, 416, 418) << fullHd << "right";
-        QTest::newRow("bottom right") << QRect(1500, 600, 416, 418) << fullHd << "left";
+        QTest::newRow("room above") << QRect(700, 400, 416, 418) << fullHd << "above";
+        QTest::newRow("at the top") << QRect(700, 100, 416, 418) << fullHd << "below";
+        QTest::newRow("at the top, screen short") << QRect(700, 100, 416, 418) << QRect(0, 0, 1920, 600) << "right";
+        QTest::newRow("top right, screen short") << QRect(1500, 100, 416, 418) << QRect(0, 0, 1920, 600) << "left";
         QTest::newRow("screen too small") << QRect(0, 0, 800, 600) << QRect(0, 0, 800, 600) << "over";
-        QTest::newRow("the real box, offscreen") << QRect(200, 150, 400, 200) << QRect() << "clear";
+        QTest::newRow("the real box, offscreen") << QRect(200, 350, 400, 200) << QRect() << "clear";
     }
     void boxStandsClearOfItsWindow()
     {
@@ -92,7 +93,8 @@ private slots:
         const QRect place = platform::QtPlatform::PlaceBeside(window, size, screen);
         QCOMPARE(place.size(), size);
         QVERIFY(screen.contains(place));
-        const bool where = side == "below" ? place.top() > window.bottom()
+        const bool where = side == "above"   ? place.bottom() < window.top()
+                           : side == "below" ? place.top() > window.bottom()
                            : side == "right" ? place.left() > window.right()
                            : side == "left"  ? place.right() < window.left()
                                              : place.intersects(window);
