@@ -4,6 +4,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
+#include <QGraphicsLayout>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
@@ -181,6 +182,10 @@ QChart* NewChart(const QPalette& palette)
 {
     auto* chart = new QChart;
     chart->setPalette(palette);  // read back by AddLine for the line colours
+    // The view's frame is margin enough: the plots get the room.
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setMargins(QMargins(6, 4, 6, 4));
+    chart->setBackgroundRoundness(0);
     return chart;
 }
 
@@ -240,8 +245,7 @@ QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& f
 QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, const QFont& font)
 {
     QChart* chart = NewChart(palette);
-    chart->setObjectName(QStringLiteral("historyChart"));
-    chart->setTitle(QStringLiteral("Runs kept"));
+    chart->setObjectName(QStringLiteral("historyChart"));  // the list above names it
     auto* dates = new QDateTimeAxis;
     dates->setFormat(storage::DateTextFormat(QLocale()));
     dates->setTickCount(2);
@@ -293,9 +297,9 @@ QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, con
     stopped->attachAxis(minutes);
     stopped->setColor(dark ? kStraightLine.dark : kStraightLine.light);
     stopped->setBorderColor(stopped->color());
-    QChartView* view = View(chart, 160);
+    QChartView* view = View(chart, 170);
     view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    view->setFixedHeight(std::max(160, 8 * QFontMetrics(font).height()));
+    view->setFixedHeight(std::max(170, 9 * QFontMetrics(font).height()));
     return view;
 }
 

@@ -45,6 +45,9 @@ QFormLayout* Summary(const ReportFacts& facts)
 {
     auto* form = new QFormLayout;
     form->setRowWrapPolicy(QFormLayout::WrapLongRows);
+    // Some styles (Adwaita, macOS) keep fields at their hint's width, where a
+    // wrapped value is cut to its first line.
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     for (const FactLine& line : facts.lines) {
         QLabel* value = Value(line.value, line.name);
         if (line.name == QLatin1String("keptAwake"))
