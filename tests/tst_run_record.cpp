@@ -144,6 +144,48 @@ private slots:
         QCOMPARE(records.newer, 1);  // written by a newer Dorvik: not damage
     }
 
+    void setsAsideSamplesThatCannotBe_data()
+    {
+        QTest::addColumn<int>("index");  // of the sample changed
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("setAside");
+        const auto row = [](const char* name, int index, const char* field, double value, int setAside) {
+            QTest::newRow(name) << index << QByteArray(field) << value << setAside;
+        };
+        row("awake past the wall clock", 1, "awake", 3600 + kAwakeAllowance + 1, 1);
+        row("awake within the allowance", 1, "awake", 3600 + kAwakeAllowance, 0);
+        row("awake a billion seconds", 2, "awake", 1e9, 1);
+        row("awake running back", 2, "awake", 3599, 1);
+        row("draw over 500 W", 1, "power", 500.5, 1);
+        row("draw of 500 W", 1, "power", 500, 0);
+        row("energy over 1000 Wh", 0, "energy", 1000.5, 1);
+        row("voltage over 100 V", 2, "voltage", 100.5, 1);
+    }
+
+    void setsAsideSamplesThatCannotBe()
+    {
+        QFETCH(int, index);
+        QFETCH(QByteArray, field);
+        QFETCH(double, value);
+        QFETCH(int, setAside);
+        QList<RunSample> samples = HandMadeRun();
+        RunSample& changed = samples[index];
+        if (field == "awake")
+            changed.awakeSeconds = qint64(value);
+        else
+            (field == "power" ? changed.powerW : field == "energy" ? changed.energyWh : changed.voltageV) = value;
+        QTemporaryDir directory;
+        WriteRun(directory.path(), samples);
+        const RunRecords records = ReadRunRecords(directory.path());
+        QCOMPARE(records.runs.first().setAside, setAside);
+        QCOMPARE(records.runs.first().samples.size(), 3 - setAside);
+        std::unique_ptr<QWidget> window(BuildRunReport(records, {}));
+        auto* line = window->findChild<QLabel*>(QStringLiteral("setAside"));
+        QCOMPARE(line->isVisibleTo(window.get()), setAside > 0);
+        QCOMPARE(line->text(), QStringLiteral("%1 damaged samples set aside").arg(setAside));
+    }
+
     // This format as written so far, and a later one with a new column and fact
     // and its columns reordered, read whole (as this version writes) and shown.
     void readsRecordsOfOtherVersions()
