@@ -259,8 +259,8 @@ QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, con
     chart->addAxis(minutes, Qt::AlignLeft);
     chart->addAxis(health, Qt::AlignRight);
     FollowPalette(chart, palette, font);
-    // Only a run that ran out tells how long the battery lasts; the others
-    // show apart, by how long they went.
+    // Only a run that ran out tells how long the battery lasts; those that
+    // stopped early show apart, by how long they went.
     auto* lasted = new QLineSeries;
     lasted->setName(QStringLiteral("Minutes lasted"));
     auto* stopped = new QScatterSeries;
@@ -276,8 +276,8 @@ QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, con
         const double when = double(run.facts.start.toMSecsSinceEpoch());
         if (RanOut(run.ending))
             lasted->append(when, summary.minutes);
-        else if (run.ending != RunEnding::Running)
-            stopped->append(when, summary.minutes);
+        else if (run.ending != RunEnding::Running && run.ending != RunEnding::NotRecorded)
+            stopped->append(when, summary.minutes);  // of the others, how they end is not known
         top = std::max(top, summary.minutes);
         if (summary.healthPercent)
             healthLine->append(when, std::min(*summary.healthPercent, 100.0));
