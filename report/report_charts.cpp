@@ -249,7 +249,9 @@ QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, con
     auto* dates = new QDateTimeAxis;
     dates->setFormat(storage::DateTextFormat(QLocale()));
     dates->setTickCount(2);
-    dates->setRange(runs.first().facts.start, runs.last().facts.start);
+    // A little room at each end, so that no point sits half off the plot.
+    const qint64 room = std::max<qint64>(3600, runs.first().facts.start.secsTo(runs.last().facts.start) / 30);
+    dates->setRange(runs.first().facts.start.addSecs(-room), runs.last().facts.start.addSecs(room));
     auto* minutes = Axis(QStringLiteral("min"), 1);  // the legend names the lines
     auto* health = Axis(QStringLiteral("%"), 100);
     minutes->setTickCount(3);
