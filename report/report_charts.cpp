@@ -301,7 +301,7 @@ QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, con
     stopped->setBorderColor(stopped->color());
     QChartView* view = View(chart, 170);
     view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    view->setFixedHeight(std::max(170, 9 * QFontMetrics(font).height()));
+    view->setFixedHeight(std::max(170, 7 * QFontMetrics(font).height()));
     return view;
 }
 

@@ -200,7 +200,7 @@ public:
         auto* middle = new QHBoxLayout;
         auto* charts = new QWidget;
         charts->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
-        charts->setMinimumWidth(300);
+        charts->setMinimumWidth(240);
         charts_ = new QVBoxLayout(charts);
         charts_->setContentsMargins(0, 0, 0, 0);
         middle->addWidget(charts, 3);
