@@ -4,12 +4,15 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
+#include <QGraphicsLayout>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
+#include <QScatterSeries>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <cmath>
+#include <memory>
 
 #include "report/report_math.h"
 #include "report/verdict.h"
@@ -77,15 +80,30 @@ QValueAxis* Axis(const QString& title, double top)
     return axis;
 }
 
-// Ends at the run's length, with ticks at round minutes from 0.
+// A round step that puts at most `most` steps in `span`: 1, 2 or 5 times a
+// power of ten, so that no span, however damaged, asks for more ticks.
+double RoundStep(double span, int most)
+{
+    const double rough = std::max(span, 1.0) / most;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    for (const double nice : {1.0, 2.0, 5.0}) {
+        if (nice * power >= rough)
+            return nice * power;
+    }
+    return 10 * power;
+}
+
+// Ends at the run's length, with ticks at round minutes from 0: hours and
+// their parts up to two days, round numbers beyond.
 QValueAxis* TimeAxis(double minutes)
 {
     auto* axis = Axis(QStringLiteral("Awake time (min)"), std::max(1.0, minutes));
-    double step = 1;
+    double step = RoundStep(minutes, 10);
     for (const double nice : {1, 2, 5, 10, 15, 20, 30, 60, 120, 180, 240, 360, 720, 1440, 2880}) {
-        step = nice;
-        if (minutes / nice <= 8)
+        if (minutes / nice <= 8) {
+            step = nice;
             break;
+        }
     }
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
@@ -131,31 +149,43 @@ QChartView* View(QChart* chart, int minimumHeight)
 }
 
 // Two charts over one time axis: the edges of their plots kept in line
-// whatever their labels' widths, by widening the margin of the chart whose
-// plot reaches further out.
+// whatever their labels' widths. Each chart's layout tells what its axes take
+// beside the plot, apart from the margins; both margins are then set afresh
+// from the opening ones, so that resizing never adds up.
 void AlignPlots(QChart* a, QChart* b)
 {
-    const auto align = [a, b] {
-        const qreal left = a->plotArea().left() - b->plotArea().left();
-        const qreal right = (a->size().width() - a->plotArea().right()) - (b->size().width() - b->plotArea().right());
-        for (const auto& [shift, onLeft] : {std::pair{left, true}, {right, false}}) {
-            if (std::abs(shift) < 1)
-                continue;
-            QChart* wider = shift > 0 ? b : a;
-            QMargins margins = wider->margins();
-            const int more = int(std::lround(std::abs(shift)));
-            onLeft ? margins.setLeft(margins.left() + more) : margins.setRight(margins.right() + more);
-            wider->setMargins(margins);
+    struct Sides {
+        qreal left = 0, right = 0;
+    };
+    struct State {
+        QMargins base;
+        Sides a, b;
+    };
+    const auto state = std::make_shared<State>(State{.base = a->margins(), .a = {}, .b = {}});
+    const auto align = [a, b, state](QChart* laidOut, Sides& sides) {
+        sides = {laidOut->plotArea().left() - laidOut->margins().left(),
+                 laidOut->size().width() - laidOut->plotArea().right() - laidOut->margins().right()};
+        const Sides widest{std::max(state->a.left, state->b.left), std::max(state->a.right, state->b.right)};
+        for (const auto& [chart, own] : {std::pair{a, state->a}, {b, state->b}}) {
+            const QMargins margins(state->base.left() + int(std::lround(widest.left - own.left)), state->base.top(),
+                                   state->base.right() + int(std::lround(widest.right - own.right)),
+                                   state->base.bottom());
+            if (margins != chart->margins())
+                chart->setMargins(margins);
         }
     };
-    QObject::connect(a, &QChart::plotAreaChanged, b, align);
-    QObject::connect(b, &QChart::plotAreaChanged, a, align);
+    QObject::connect(a, &QChart::plotAreaChanged, b, [a, state, align] { align(a, state->a); });
+    QObject::connect(b, &QChart::plotAreaChanged, a, [b, state, align] { align(b, state->b); });
 }
 
 QChart* NewChart(const QPalette& palette)
 {
     auto* chart = new QChart;
     chart->setPalette(palette);  // read back by AddLine for the line colours
+    // The view's frame is margin enough: the plots get the room.
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setMargins(QMargins(6, 4, 6, 4));
+    chart->setBackgroundRoundness(0);
     return chart;
 }
 
@@ -182,24 +212,23 @@ QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& f
     FollowPalette(gauge, palette, font);  // before the lines, which the theme would recolour
     AddLine(gauge, QStringLiteral("Gauge"), PercentCurve(samples), x, percent, kGaugeLine);
     const QList<QPointF> truth = TrueCurve(run);
+    // Only a run that ran out tells where the gauge should have reached 0 %.
     if (!truth.isEmpty())
         AddLine(gauge, QStringLiteral("What it should have shown"), truth, x, percent, kTruthLine);
-    else
+    else if (RanOut(run.ending))
         AddLine(gauge, QStringLiteral("Straight fall to 0 %"), StraightLine(samples), x, percent, kStraightLine);
-    layout->addWidget(View(gauge, std::max(240, 12 * QFontMetrics(font).height())), 3);
+    layout->addWidget(View(gauge, std::max(200, 9 * QFontMetrics(font).height())), 2);
 
     const QList<QPointF> power = PowerCurve(samples);
     if (!power.isEmpty()) {
         QChart* draw = NewChart(palette);
         draw->setObjectName(QStringLiteral("powerChart"));
-        draw->legend()->hide();  // its axis names its one line
+        draw->setTitle(QStringLiteral("Power draw"));
+        draw->legend()->hide();  // the title names its one line
         double top = 1;
         for (const QPointF& point : power)
             top = std::max(top, point.y());
-        // Under the gauge's, on the same ticks: the time is read there.
-        auto* powerX = TimeAxis(minutes);
-        powerX->setLabelsVisible(false);
-        powerX->setTitleVisible(false);
+        auto* powerX = TimeAxis(minutes);  // under the gauge's, on the same ticks
         auto* watts = Axis(QStringLiteral("W"), top * 1.1);
         watts->applyNiceNumbers();
         watts->setTickCount(3);
@@ -207,7 +236,7 @@ QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& f
         draw->addAxis(watts, Qt::AlignLeft);
         FollowPalette(draw, palette, font);
         AddLine(draw, QStringLiteral("Power draw"), power, powerX, watts, kPowerLine);
-        layout->addWidget(View(draw, std::max(120, 6 * QFontMetrics(font).height())), 1);
+        layout->addWidget(View(draw, std::max(140, 6 * QFontMetrics(font).height())), 1);
         AlignPlots(gauge, draw);
     }
     return column;
@@ -216,12 +245,13 @@ QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& f
 QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, const QFont& font)
 {
     QChart* chart = NewChart(palette);
-    chart->setObjectName(QStringLiteral("historyChart"));
-    chart->setTitle(QStringLiteral("Runs kept"));
+    chart->setObjectName(QStringLiteral("historyChart"));  // the list above names it
     auto* dates = new QDateTimeAxis;
     dates->setFormat(storage::DateTextFormat(QLocale()));
     dates->setTickCount(2);
-    dates->setRange(runs.first().facts.start, runs.last().facts.start);
+    // A little room at each end, so that no point sits half off the plot.
+    const qint64 room = std::max<qint64>(3600, runs.first().facts.start.secsTo(runs.last().facts.start) / 30);
+    dates->setRange(runs.first().facts.start.addSecs(-room), runs.last().facts.start.addSecs(room));
     auto* minutes = Axis(QStringLiteral("min"), 1);  // the legend names the lines
     auto* health = Axis(QStringLiteral("%"), 100);
     minutes->setTickCount(3);
@@ -231,15 +261,25 @@ QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, con
     chart->addAxis(minutes, Qt::AlignLeft);
     chart->addAxis(health, Qt::AlignRight);
     FollowPalette(chart, palette, font);
+    // Only a run that ran out tells how long the battery lasts; those that
+    // stopped early show apart, by how long they went.
     auto* lasted = new QLineSeries;
     lasted->setName(QStringLiteral("Minutes lasted"));
+    auto* stopped = new QScatterSeries;
+    stopped->setObjectName(QStringLiteral("stoppedEarly"));
+    stopped->setName(QStringLiteral("stopped early"));
+    stopped->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    stopped->setMarkerSize(QFontMetrics(font).height() / 2.0);
     auto* healthLine = new QLineSeries;
     healthLine->setName(QStringLiteral("Health"));
     double top = 1;
     for (const RunRecord& run : runs) {
         const RunSummary summary = Summarise(run);
         const double when = double(run.facts.start.toMSecsSinceEpoch());
-        lasted->append(when, summary.minutes);
+        if (RanOut(run.ending))
+            lasted->append(when, summary.minutes);
+        else if (run.ending != RunEnding::Running && run.ending != RunEnding::NotRecorded)
+            stopped->append(when, summary.minutes);  // of the others, how they end is not known
         top = std::max(top, summary.minutes);
         if (summary.healthPercent)
             healthLine->append(when, std::min(*summary.healthPercent, 100.0));
@@ -254,9 +294,14 @@ QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, con
         series->setPointsVisible(true);
         Style(series, style, dark);
     }
-    QChartView* view = View(chart, 200);
+    chart->addSeries(stopped);
+    stopped->attachAxis(dates);
+    stopped->attachAxis(minutes);
+    stopped->setColor(dark ? kStraightLine.dark : kStraightLine.light);
+    stopped->setBorderColor(stopped->color());
+    QChartView* view = View(chart, 170);
     view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    view->setFixedHeight(std::max(200, 10 * view->fontMetrics().height()));
+    view->setFixedHeight(std::max(170, 7 * QFontMetrics(font).height()));
     return view;
 }
 

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QTreeWidget>
@@ -44,6 +45,9 @@ QFormLayout* Summary(const ReportFacts& facts)
 {
     auto* form = new QFormLayout;
     form->setRowWrapPolicy(QFormLayout::WrapLongRows);
+    // Some styles (Adwaita, macOS) keep fields at their hint's width, where a
+    // wrapped value is cut to its first line.
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     for (const FactLine& line : facts.lines) {
         QLabel* value = Value(line.value, line.name);
         if (line.name == QLatin1String("keptAwake"))
@@ -105,8 +109,14 @@ QTreeWidget* RunList(const QList<RunRecord>& runs)
     }
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     list->header()->setStretchLastSection(false);
-    list->setMinimumHeight(list->fontMetrics().height() * 7);
-    list->setMinimumWidth(0);  // it scrolls sideways itself rather than widen the summary
+    // Room for every column and four rows; more rows scroll.
+    const QAbstractItemView* view = list;  // where these are public
+    int width = 2 * list->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int column = 0; column < list->columnCount(); ++column)
+        width += std::max(list->header()->sectionSizeHint(column), view->sizeHintForColumn(column));
+    list->setMinimumWidth(width);
+    const int row = std::max(list->fontMetrics().height() + 4, view->sizeHintForRow(0));
+    list->setFixedHeight(list->header()->sizeHint().height() + 4 * row + 2 * list->frameWidth());
     return list;
 }
 
@@ -123,6 +133,12 @@ QString NewerText(int count)
                       : QStringLiteral("%1 records were written by a newer Dorvik and are not shown.").arg(count);
 }
 
+QString SetAsideText(int count)
+{
+    return count == 1 ? QStringLiteral("1 damaged sample set aside")
+                      : QStringLiteral("%1 damaged samples set aside").arg(count);
+}
+
 QString NotLoggedText(const storage::LoggedRun& log)
 {
     const QString newest = QStringLiteral("This is the newest run recorded, not the run in the result log");
@@ -133,34 +149,34 @@ QString NotLoggedText(const storage::LoggedRun& log)
 
 // ---- the window --------------------------------------------------------------
 
-// The report on one of the runs at a time: the latest when it opens, another
-// when it is picked in the list.
+QLabel* Bold(QLabel* label)
+{
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    return label;
+}
+
+// The report on one of the runs at a time: the logged or latest when it
+// opens, another when it is picked in the list. The charts keep the left
+// three fifths, the text and the runs the rest, whatever each one's hint.
 class RunReport : public QWidget {
 public:
     RunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent,
               const std::optional<storage::LoggedRun>& log)
-        : QWidget(parent, Qt::Window), records_(records), now_(now), log_(log),
-          logged_(LoggedRunIndex(records.runs, log ? log->start : QDateTime()))
+        : QWidget(parent, Qt::Window)
     {
         setObjectName(QStringLiteral("runReport"));
         setWindowTitle(QStringLiteral("Dorvik Run Report"));
         auto* layout = new QVBoxLayout(this);
-
-        ending_ = Value(QString(), QStringLiteral("ending"));
-        QFont endingFont = ending_->font();
-        endingFont.setBold(true);
-        ending_->setFont(endingFont);
-        layout->addWidget(ending_);
-        if (log_ && logged_ < 0) {
-            notLogged_ = Value(NotLoggedText(*log_), QStringLiteral("notTheLoggedRun"));
-            layout->addWidget(notLogged_);
-        }
+        ending_ = Bold(Value(QString(), QStringLiteral("ending")));
+        setAside_ = Value(QString(), QStringLiteral("setAside"));
+        notLogged_ = Value(QString(), QStringLiteral("notTheLoggedRun"));
+        for (QLabel* label : {ending_, setAside_, notLogged_})
+            layout->addWidget(label);
 
         auto* top = new QHBoxLayout;
-        verdict_ = Value(QString(), QStringLiteral("verdict"));
-        QFont bold = verdict_->font();
-        bold.setBold(true);
-        verdict_->setFont(bold);
+        verdict_ = Bold(Value(QString(), QStringLiteral("verdict")));
         health_ = Value(QString(), QStringLiteral("health"));
         health_->setAlignment(Qt::AlignRight | Qt::AlignTop);
         top->addWidget(verdict_, 3);
@@ -168,29 +184,28 @@ public:
         layout->addLayout(top);
 
         auto* middle = new QHBoxLayout;
-        charts_ = new QVBoxLayout;
-        middle->addLayout(charts_, 3);
-        auto* scroll = new QScrollArea;
-        scroll->setObjectName(QStringLiteral("summaryScroll"));
-        scroll->setWidgetResizable(true);
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // the rows wrap instead
-        scroll->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
+        auto* charts = new QWidget;
+        charts->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+        charts->setMinimumWidth(240);
+        charts_ = new QVBoxLayout(charts);
+        charts_->setContentsMargins(0, 0, 0, 0);
+        middle->addWidget(charts, 3);
+        right_ = new QWidget;
+        right_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
+        rightLayout_ = new QVBoxLayout(right_);
+        rightLayout_->setContentsMargins(0, 0, 0, 0);
+        scroll_ = new QScrollArea;
+        scroll_->setObjectName(QStringLiteral("summaryScroll"));
+        scroll_->setWidgetResizable(true);
+        scroll_->setFrameShape(QFrame::NoFrame);
+        scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // the rows wrap instead
         auto* content = new QWidget;
         content_ = new QVBoxLayout(content);
         content_->setContentsMargins(0, 0, fontMetrics().averageCharWidth(), 0);
-        content_->addWidget(Value(QStringLiteral("Runs kept, newest first (pick one to show it):")));
-        list_ = RunList(records_.runs);
-        content_->addWidget(list_);
-        if (records_.runs.size() > 1)
-            content_->addWidget(HistoryChart(records_.runs, palette(), font()));
-        if (records_.unreadable > 0)
-            content_->addWidget(Value(UnreadableText(records_.unreadable), QStringLiteral("unreadable")));
-        if (records_.newer > 0)
-            content_->addWidget(Value(NewerText(records_.newer), QStringLiteral("newer")));
         content_->addStretch();
-        scroll->setWidget(content);
-        middle->addWidget(scroll, 2);
+        scroll_->setWidget(content);
+        rightLayout_->addWidget(scroll_, 1);
+        middle->addWidget(right_, 2);
         layout->addLayout(middle, 1);
 
         auto* buttons = new QHBoxLayout;
@@ -209,6 +224,24 @@ public:
         for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)})
             connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
 
+        Load(records, now, log);
+        const QSize screen = this->screen() ? this->screen()->availableGeometry().size() : kOpeningSize;
+        resize(kOpeningSize.expandedTo(minimumSizeHint()).boundedTo(screen));
+    }
+
+    // Shows these records, on the log's run or the latest.
+    void Load(const RunRecords& records, const power::BatteryDetails& now, const std::optional<storage::LoggedRun>& log)
+    {
+        if (records.runs.isEmpty())
+            return;
+        records_ = records;
+        now_ = now;
+        log_ = log;
+        logged_ = LoggedRunIndex(records_.runs, log_ ? log_->start : QDateTime());
+        notLogged_->setText(log_ && logged_ < 0 ? NotLoggedText(*log_) : QString());
+        delete runs_;
+        runs_ = RunsPanel();
+        rightLayout_->addWidget(runs_);
         const qsizetype first = logged_ >= 0 ? logged_ : records_.runs.size() - 1;
         Show(first);
         list_->setCurrentItem(list_->topLevelItem(int(records_.runs.size() - 1 - first)));
@@ -216,9 +249,6 @@ public:
             if (item)
                 Show(item->data(0, Qt::UserRole).toLongLong());
         });
-
-        const QSize screen = this->screen() ? this->screen()->availableGeometry().size() : kOpeningSize;
-        resize(kOpeningSize.boundedTo(screen));
     }
 
     // The figures as plain text, for a forum post or a bug report.
@@ -227,19 +257,57 @@ public:
         return (QStringList{windowTitle()} + FactsLines(facts_)).join(QLatin1Char('\n')) + QLatin1Char('\n');
     }
 
+    // The whole report, the summary unscrolled: a copy of the window, off the
+    // screen, as tall as the summary needs.
+    QImage Image() const
+    {
+        RunReport copy(records_, now_, nullptr, log_);
+        copy.setAttribute(Qt::WA_DontShowOnScreen);
+        copy.Show(shown_);
+        copy.resize(size());
+        copy.show();
+        copy.layout()->activate();
+        QWidget* content = copy.scroll_->widget();
+        const int more = content->heightForWidth(content->width()) - copy.scroll_->viewport()->height();
+        copy.resize(width(), height() + std::max(0, more));
+        copy.layout()->activate();
+        QApplication::processEvents();  // the charts lay out in their scenes
+        return copy.grab().toImage();
+    }
+
 private:
+    // The runs kept, their chart and what could not be read.
+    QWidget* RunsPanel()
+    {
+        auto* panel = new QWidget;
+        auto* layout = new QVBoxLayout(panel);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(Value(QStringLiteral("Runs kept, newest first (pick one to show it):")));
+        list_ = RunList(records_.runs);
+        layout->addWidget(list_);
+        if (records_.runs.size() > 1)
+            layout->addWidget(HistoryChart(records_.runs, palette(), font()));
+        if (records_.unreadable > 0)
+            layout->addWidget(Value(UnreadableText(records_.unreadable), QStringLiteral("unreadable")));
+        if (records_.newer > 0)
+            layout->addWidget(Value(NewerText(records_.newer), QStringLiteral("newer")));
+        return panel;
+    }
+
     void Show(qsizetype index)
     {
         shown_ = index;
+        const RunRecord& run = records_.runs[index];
         facts_ = BuildReportFacts(records_.runs, index, now_, QDateTime::currentDateTime());
         ending_->setText(facts_.ending);
-        if (notLogged_)
-            notLogged_->setVisible(index == records_.runs.size() - 1);
+        setAside_->setText(SetAsideText(run.setAside));
+        setAside_->setVisible(run.setAside > 0);
+        notLogged_->setVisible(!notLogged_->text().isEmpty() && index == records_.runs.size() - 1);
         verdict_->setText(facts_.verdict);
         health_->setText(facts_.health);
 
         delete chartsWidget_;
-        chartsWidget_ = RunCharts(records_.runs[index], palette(), font());
+        chartsWidget_ = RunCharts(run, palette(), font());
         charts_->addWidget(chartsWidget_);
 
         delete summaryWidget_;
@@ -253,6 +321,11 @@ private:
             layout->addWidget(Estimates(facts_.estimates));
         }
         content_->insertWidget(0, summaryWidget_);
+        // Never narrower than the runs' columns or the summary's least width:
+        // a wider summary than its view would be cut off at the right.
+        const int summary = scroll_->widget()->minimumSizeHint().width()
+                            + scroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * scroll_->frameWidth();
+        right_->setMinimumWidth(std::max({fontMetrics().averageCharWidth() * 40, list_->minimumWidth(), summary}));
     }
 
     void SaveImage()
@@ -265,22 +338,27 @@ private:
                                                           QStringLiteral("PNG images (*.png)"));
         if (path.isEmpty())
             return;
-        if (!grab().save(path, "PNG"))
+        if (!Image().save(path, "PNG"))
             QMessageBox::warning(this, QStringLiteral("Dorvik"),
                                  QStringLiteral("The image could not be saved as %1.").arg(QDir::toNativeSeparators(path)));
     }
 
-    const RunRecords records_;
-    const power::BatteryDetails now_;
-    const std::optional<storage::LoggedRun> log_;
-    const qsizetype logged_;
-    QLabel* ending_ = nullptr;
-    QLabel* notLogged_ = nullptr;
+    RunRecords records_;
+    power::BatteryDetails now_;
+    std::optional<storage::LoggedRun> log_;
+    qsizetype logged_ = -1;
     qsizetype shown_ = 0;
+    QLabel* ending_ = nullptr;
+    QLabel* setAside_ = nullptr;
+    QLabel* notLogged_ = nullptr;
     QLabel* verdict_ = nullptr;
     QLabel* health_ = nullptr;
     QVBoxLayout* charts_ = nullptr;
+    QWidget* right_ = nullptr;
+    QVBoxLayout* rightLayout_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
     QVBoxLayout* content_ = nullptr;
+    QWidget* runs_ = nullptr;
     QTreeWidget* list_ = nullptr;
     QWidget* chartsWidget_ = nullptr;
     QWidget* summaryWidget_ = nullptr;
@@ -297,6 +375,12 @@ QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& 
     return new RunReport(records, now, parent, log);
 }
 
+QImage RunReportImage(QWidget* report)
+{
+    const auto* window = dynamic_cast<const RunReport*>(report);
+    return window ? window->Image() : QImage();
+}
+
 QString RunReportText(QWidget* report)
 {
     const auto* window = dynamic_cast<const RunReport*>(report);
@@ -309,6 +393,8 @@ QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& no
     // One report window: a second Show Report brings it back to the front.
     static QPointer<QWidget> shown;
     if (shown && shown->isVisible()) {
+        // Read afresh: a run shown while it went on may have ended since.
+        static_cast<RunReport*>(shown.data())->Load(ReadRunRecords(directory), now, log);
         shown->raise();
         shown->activateWindow();
         return shown;

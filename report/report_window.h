@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QImage>
 #include <QString>
 #include <QWidget>
 
@@ -20,12 +21,16 @@ namespace report {
 QWidget* BuildRunReport(const RunRecords& records, const power::BatteryDetails& now, QWidget* parent = nullptr,
                         const std::optional<storage::LoggedRun>& log = std::nullopt);
 
+// The whole of a window BuildRunReport made, its summary unscrolled (Save Image's).
+QImage RunReportImage(QWidget* report);
+
 // The figures of a window BuildRunReport made, as plain text (Copy Text's).
 QString RunReportText(QWidget* report);
 
 // Reads the records in the folder and shows their report, non-modal, deleted
 // when closed. Nothing, and nothing shown, when the folder holds no run.
-// While one is open, it is raised instead (on the run asked for) and returned.
+// While one is open, it reads the records again, shows the run asked for and
+// is raised and returned instead.
 QWidget* ShowRunReport(const QString& directory, const power::BatteryDetails& now, QWidget* parent = nullptr,
                        const std::optional<storage::LoggedRun>& log = std::nullopt);
 

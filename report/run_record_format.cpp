@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/run_record_format.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 
 #include "power/system_power_status.h"
 #include "storage/lock_lines.h"
@@ -30,6 +32,8 @@ const QByteArray kHeader = [] {
 constexpr qsizetype kTextLimit = 200;
 // Beyond any real battery: a larger number is damage, and would spoil sums.
 constexpr double kQuantityLimit = 1e6;
+// A sample's own bounds, beyond any laptop's battery.
+constexpr double kEnergyLimitWh = 1000, kPowerLimitW = 500, kVoltageLimitV = 100;
 constexpr qint64 kAwakeLimit = qint64(1) << 40;
 
 const QByteArray kEndLine = QByteArrayLiteral("end,");
@@ -120,13 +124,13 @@ std::optional<QStringList> CsvFields(const QString& line)
 }
 
 // Parsed values: nothing means the field is damaged.
-std::optional<std::optional<double>> Quantity(const QString& field)
+std::optional<std::optional<double>> Quantity(const QString& field, double limit = kQuantityLimit)
 {
     if (field.isEmpty())
         return std::optional<double>();
     bool ok = false;
     const double value = field.toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value < 0 || value > kQuantityLimit)
+    if (!ok || !std::isfinite(value) || value < 0 || value > limit)
         return std::nullopt;
     return std::optional<double>(value);
 }
@@ -278,13 +282,12 @@ std::optional<RunSample> Sample(const QStringList& fields, const Columns& column
                      .batteryStatus = field(kStatus),
                      .fast = *fast,
                      .remainingSeconds = *remaining};
-    const std::pair<Column, std::optional<double>*> quantities[] = {{kEnergy, &sample.energyWh},
-                                                                    {kFull, &sample.fullWh},
-                                                                    {kDesign, &sample.designWh},
-                                                                    {kPower, &sample.powerW},
-                                                                    {kVoltage, &sample.voltageV}};
-    for (const auto& [column, value] : quantities) {
-        const auto quantity = Quantity(field(column));
+    const std::tuple<Column, std::optional<double>*, double> quantities[] = {
+        {kEnergy, &sample.energyWh, kEnergyLimitWh}, {kFull, &sample.fullWh, kEnergyLimitWh},
+        {kDesign, &sample.designWh, kEnergyLimitWh}, {kPower, &sample.powerW, kPowerLimitW},
+        {kVoltage, &sample.voltageV, kVoltageLimitV}};
+    for (const auto& [column, value, limit] : quantities) {
+        const auto quantity = Quantity(field(column), limit);
         if (!quantity)
             return std::nullopt;
         *value = *quantity;
@@ -332,6 +335,29 @@ std::optional<LogWrite> LogWriteOf(const QStringList& fields)
     if (!minutes)
         return std::nullopt;
     return LogWrite{*time, *minutes};
+}
+
+// Sets aside the samples the record's own clocks rule out: the machine cannot
+// be awake longer than the wall clock ran since the start, and awake time
+// never runs back. The wall clock's steps back are someone setting it, so
+// only its steps forward add up.
+void SetAsideImpossible(RunRecord& record)
+{
+    QList<RunSample> kept;
+    kept.reserve(record.samples.size());
+    qint64 wall = 0;
+    for (const RunSample& sample : std::as_const(record.samples)) {
+        const QDateTime& previous = kept.isEmpty() ? record.facts.start : kept.last().time;
+        const qint64 ran = wall + std::max<qint64>(0, previous.secsTo(sample.time));
+        if (sample.awakeSeconds <= ran + kAwakeAllowance
+            && (kept.isEmpty() || sample.awakeSeconds >= kept.last().awakeSeconds)) {
+            wall = ran;
+            kept.append(sample);
+        } else {
+            ++record.setAside;
+        }
+    }
+    record.samples = std::move(kept);
 }
 
 // The complete lines: a last line without its line end was torn by a cut.
@@ -433,7 +459,10 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
         }
         if (const auto sample = fields ? Sample(*fields, *columns, record.facts.fast) : std::nullopt)
             record.samples.append(*sample);
+        else if (fields && fields->size() == columns->count)
+            ++record.setAside;  // shaped like a sample, its values damaged
     }
+    SetAsideImpossible(record);
     return {.record = std::move(record)};
 }
 

@@ -63,6 +63,7 @@ struct RunRecord {
     std::optional<LogWrite> lastLog{};  // the last log write; nothing in records older than such lines
     RunEnding ending = RunEnding::NotRecorded;
     bool endLine = false;  // the record has an end line, of a known reason or not
+    int setAside = 0;      // damaged samples left out: beyond physical bounds or the record's own clock
 };
 
 // Longer lines are skipped.
@@ -98,7 +99,11 @@ struct ParsedRunRecord {
     bool newer = false;                 // nothing because a newer Dorvik wrote them in a later format
 };
 // A torn last line (no line end) is left out. A record without an end line
-// reads as NotRecorded: only its folder can tell more.
+// reads as NotRecorded: only its folder can tell more. Samples that cannot be
+// are set aside and counted: a quantity beyond any laptop's battery, awake
+// time beyond the wall clock's run since the start (its steps forward, as
+// it may be set back; kAwakeAllowance aside), or awake time that goes back.
+inline constexpr qint64 kAwakeAllowance = 5 * 60;
 ParsedRunRecord ParseRunRecord(const QByteArray& bytes);
 
 }  // namespace report

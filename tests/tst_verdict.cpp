@@ -6,9 +6,13 @@
 #include <QAbstractAxis>
 #include <QChart>
 #include <QChartView>
+#include <QXYSeries>
 #include <QFormLayout>
 #include <QLabel>
+#include <QHeaderView>
 #include <QScrollArea>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -16,6 +20,7 @@
 
 #include "report/report_facts.h"
 #include "report/report_math.h"
+#include "report/report_charts.h"
 #include "report/report_window.h"
 #include "report/run_record.h"
 #include "report/verdict.h"
@@ -35,12 +40,16 @@ RunRecord Run(const QList<testsupport::Step>& steps, RunEnding ending = RunEndin
     return testsupport::BuildRun(kStart, steps, ending);
 }
 
-// Puts back the application's palette and font however the test ends.
+// Puts back the application's style, palette and font however the test ends.
 class PaletteAndFontGuard {
 public:
-    PaletteAndFontGuard() : palette_(QApplication::palette()), font_(QApplication::font()) {}
+    PaletteAndFontGuard()
+        : palette_(QApplication::palette()), font_(QApplication::font()), style_(QApplication::style()->name())
+    {
+    }
     ~PaletteAndFontGuard()
     {
+        QApplication::setStyle(style_);
         QApplication::setPalette(palette_);
         QApplication::setFont(font_);
     }
@@ -50,6 +59,7 @@ public:
 private:
     const QPalette palette_;
     const QFont font_;
+    const QString style_;
 };
 
 // The run of the report's example: 50, 45, then 8 % a minute apart at 10 W.
@@ -318,8 +328,27 @@ private slots:
         }
     }
 
+    void fitsAndFollowsADarkPaletteAtLargerFonts_data()
+    {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<bool>("smallest");
+        for (const char* style : {"Fusion", "Windows"}) {
+            for (const double scale : {1.0, 1.5}) {
+                for (const bool smallest : {false, true})
+                    QTest::addRow("%s, %.1fx font%s", style, scale, smallest ? ", least size" : "")
+                        << QString::fromLatin1(style) << scale << smallest;
+            }
+        }
+    }
+
+    // Every label's text has the room it needs, every column of the runs
+    // shows whole, and picking a run keeps the charts' size.
     void fitsAndFollowsADarkPaletteAtLargerFonts()
     {
+        QFETCH(QString, style);
+        QFETCH(double, scale);
+        QFETCH(bool, smallest);
         QPalette dark;
         for (const auto& [role, colour] : {std::pair{QPalette::Window, QColor(0x30, 0x30, 0x30)},
                                            {QPalette::Base, QColor(0x20, 0x20, 0x20)},
@@ -327,10 +356,11 @@ private slots:
                                            {QPalette::Text, QColor(Qt::white)}})
             dark.setColor(role, colour);
         const PaletteAndFontGuard restored;
+        QApplication::setStyle(QStyleFactory::create(style));
         QApplication::setPalette(dark);
-        QFont large = QApplication::font();
-        large.setPointSizeF(large.pointSizeF() * 1.5);
-        QApplication::setFont(large);
+        QFont font = QApplication::font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        QApplication::setFont(font);
 
         QList<RunRecord> runs{DriftedRun(), DriftedRun()};
         runs.first().facts.start = kStart.addDays(-3);
@@ -340,40 +370,112 @@ private slots:
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         QVERIFY(window->width() <= 1366 && window->height() <= 680);
+        if (smallest)
+            window->resize(window->minimumSizeHint());
+        QApplication::processEvents();
         const QSize opening = window->size();
 
         auto* scroll = window->findChild<QScrollArea*>(QStringLiteral("summaryScroll"));
-        auto* form = window->findChild<QWidget*>(QStringLiteral("summary"))->findChild<QFormLayout*>();
-        QVERIFY(scroll && form && form->rowCount() >= 10);
+        QVERIFY(window->findChild<QWidget*>(QStringLiteral("summary"))->findChild<QFormLayout*>()->rowCount() >= 10);
         QCOMPARE(scroll->widget()->width(), scroll->viewport()->width());  // rows wrap, never run off sideways
-        for (int row = 0; row < form->rowCount(); ++row) {
-            for (const auto role : {QFormLayout::LabelRole, QFormLayout::FieldRole}) {
-                auto* label = qobject_cast<QLabel*>(form->itemAt(row, role)->widget());
+        for (QLabel* label : window->findChildren<QLabel*>()) {
+            if (!label->isVisible())
+                continue;
+            if (scroll->isAncestorOf(label))
                 scroll->ensureWidgetVisible(label, 0, 0);
-                QApplication::processEvents();
-                const bool whole = label->visibleRegion().boundingRect() == label->rect()
-                                   && label->height() >= label->heightForWidth(label->width());
-                QVERIFY2(whole, qPrintable(label->text()));
-            }
+            QApplication::processEvents();
+            const bool whole = label->visibleRegion().boundingRect() == label->rect()
+                               && (label->wordWrap() ? label->height() >= label->heightForWidth(label->width())
+                                                     : label->width() >= label->sizeHint().width());
+            QVERIFY2(whole, qPrintable(label->text()));
         }
+        auto* list = window->findChild<QTreeWidget*>(QStringLiteral("runs"));
+        for (int column = 0; column < list->columnCount(); ++column)
+            QVERIFY(list->header()->sectionSize(column)
+                    >= list->header()->fontMetrics().horizontalAdvance(list->headerItem()->text(column)));
+        QVERIFY(list->header()->length() <= list->viewport()->width());
         QCOMPARE(window->size(), opening);
         // A chart lives in its view's scene, not among the window's children.
         const QList<QChartView*> views = window->findChildren<QChartView*>();
         QVERIFY(views.size() >= 2);
+        QList<QSize> sizes;
         for (QChartView* view : views) {
             QChart* chart = view->chart();
+            sizes.append(view->size());
             QVERIFY2(chart->backgroundBrush().color().lightness() < 128, qPrintable(view->objectName()));
             QVERIFY2(chart->titleBrush().color().lightness() >= 128, qPrintable(view->objectName()));
             for (QAbstractAxis* axis : chart->axes())
                 QVERIFY2(axis->labelsBrush().color().lightness() >= 128, qPrintable(axis->titleText()));
         }
 
-        // Picking the earlier run shows it; Escape closes.
-        auto* list = window->findChild<QTreeWidget*>(QStringLiteral("runs"));
+        // Picking the earlier run shows it at the same size; Save Image
+        // holds the whole summary; Escape closes.
         list->setCurrentItem(list->topLevelItem(1));
+        QApplication::processEvents();
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("relearned"))->text().endsWith(QStringLiteral("next run")));
+        for (qsizetype i = 0; i < views.size(); ++i)
+            QCOMPARE(window->findChildren<QChartView*>().value(i)->size(), sizes[i]);
+        auto* summary = window->findChild<QWidget*>(QStringLiteral("summary"));
+        QVERIFY(RunReportImage(window.get()).height() >= summary->heightForWidth(summary->width()));
         QTest::keyClick(window.get(), Qt::Key_Escape);
         QVERIFY(!window->isVisible());
+    }
+
+    // Resizing back and forth leaves the plots where they started, in line.
+    void keepsThePlotsInPlaceWhenResized()
+    {
+        std::unique_ptr<QWidget> window(BuildRunReport({.runs = {DriftedRun()}}, {}));
+        window->show();
+        const QSize size(1180, 660);  // its opening size on a screen that has room
+        window->resize(size);
+        QApplication::processEvents();
+        const auto plots = [&] {
+            QList<QRectF> areas;
+            for (QChartView* view : window->findChildren<QChartView*>())
+                areas.append(view->chart()->plotArea());
+            return areas;
+        };
+        const QList<QRectF> opening = plots();
+        for (int i = 0; i < 40; ++i) {
+            window->resize(i % 2 ? size : window->minimumSize());
+            QApplication::processEvents();
+        }
+        const QList<QRectF> after = plots();
+        QCOMPARE(after.size(), 2);
+        QVERIFY(qAbs(after[0].left() - after[1].left()) <= 1 && qAbs(after[0].right() - after[1].right()) <= 1);
+        for (qsizetype i = 0; i < after.size(); ++i)
+            QVERIFY2(qAbs(after[i].left() - opening[i].left()) <= 2 && qAbs(after[i].width() - opening[i].width()) <= 2,
+                     qPrintable(QStringLiteral("%1 became %2").arg(opening[i].left()).arg(after[i].left())));
+    }
+
+    // A run that stopped early gets no line of what the gauge should have
+    // shown, and the runs' chart keeps it apart from those that ran out.
+    void chartsClaimOnlyWhatIsKnown()
+    {
+        QList<RunRecord> runs;
+        for (const RunEnding ending : {RunEnding::SwitchedOff, RunEnding::Replugged, RunEnding::Killed, RunEnding::Standby})
+            runs.append(Run({{0, 100}, {1200, 89}}, ending));
+        const auto names = [](QWidget* widget, const QString& chartName) {
+            QStringList names;
+            QList<QChartView*> views = widget->findChildren<QChartView*>();
+            if (auto* view = qobject_cast<QChartView*>(widget))
+                views.append(view);
+            for (QChartView* view : views) {
+                for (QAbstractSeries* series : view->chart()->series()) {
+                    if (view->chart()->objectName() == chartName)
+                        names.append(QStringLiteral("%1 %2").arg(series->name()).arg(static_cast<QXYSeries*>(series)->count()));
+                }
+            }
+            return names;
+        };
+        for (const RunRecord& run : runs) {
+            std::unique_ptr<QWidget> charts(RunCharts(run, {}, {}));
+            QCOMPARE(names(charts.get(), QStringLiteral("gaugeChart")).contains(QStringLiteral("Straight fall to 0 % 2")),
+                     RanOut(run.ending));
+        }
+        std::unique_ptr<QWidget> history(HistoryChart(runs, {}, {}));
+        QCOMPARE(names(history.get(), QStringLiteral("historyChart")),
+                 (QStringList{"Minutes lasted 2", "Health 4", "stopped early 2"}));
     }
 
     void showsOneWindowAtATime()
@@ -387,6 +489,20 @@ private slots:
         QWidget* second = ShowRunReport(directory.path(), {});
         QVERIFY(second && second->isVisible());
         second->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        // Raised again, it reads the records afresh and shows the run asked for.
+        auto running = RunRecordWriter::Create(directory.path(), {.start = kStart.addDays(1)});
+        QWidget* third = ShowRunReport(directory.path(), {});
+        const auto ending = [&] { return third->findChild<QLabel*>(QStringLiteral("ending"))->text(); };
+        QCOMPARE(ending(), EndingText(RunEnding::Running));
+        running->End(RunEnding::Replugged, kStart.addDays(1));
+        running.reset();
+        QCOMPARE(ShowRunReport(directory.path(), {}), third);
+        QCOMPARE(ending(), EndingText(RunEnding::Replugged));
+        QCOMPARE(ShowRunReport(directory.path(), {}, nullptr, storage::LoggedRun{kStart, std::nullopt}), third);
+        QCOMPARE(third->findChild<QTreeWidget*>()->currentItem()->data(0, Qt::UserRole).toLongLong(), 0);
+        third->close();
     }
 };
 
