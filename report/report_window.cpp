@@ -97,11 +97,14 @@ QTreeWidget* RunList(const QList<RunRecord>& runs)
     for (qsizetype index = runs.size() - 1; index >= 0; --index) {
         const RunRecord& run = runs[index];
         const RunSummary summary = Summarise(run);
+        // Only a run that ran out left the gauge's error at empty.
+        const QString none = QStringLiteral("\u2013");
         const auto gauge = summary.gaugeAtEnd ? std::optional<double>(*summary.gaugeAtEnd) : std::nullopt;
+        const QString gaugeText = RanOut(run.ending) ? PercentText(gauge) : none;
         const auto error = RanOut(run.ending) ? LargestGaugeError(run) : std::nullopt;
-        const QString errorText = error ? GaugeErrorText(error).section(QLatin1Char(','), 0, 0) : QStringLiteral("\u2013");
+        const QString errorText = error ? GaugeErrorText(error).section(QLatin1Char(','), 0, 0) : none;
         auto* row = new QTreeWidgetItem(list, {WhenText(summary.start), EndingWord(run.ending),
-                                               NumberText(summary.minutes, 0), PercentText(gauge), errorText,
+                                               NumberText(summary.minutes, 0), gaugeText, errorText,
                                                PercentText(summary.healthPercent)});
         row->setData(0, Qt::UserRole, qlonglong(index));
         for (int column = 2; column < 6; ++column)

@@ -450,7 +450,7 @@ private slots:
 
     // A run that stopped early gets no line of what the gauge should have
     // shown, and the runs' chart keeps it apart from those that ran out.
-    void chartsClaimOnlyWhatIsKnown()
+    void chartsAndTheRunsTableClaimOnlyWhatIsKnown()
     {
         QList<RunRecord> runs;
         for (const RunEnding ending : {RunEnding::SwitchedOff, RunEnding::Replugged, RunEnding::Killed, RunEnding::Standby})
@@ -476,6 +476,13 @@ private slots:
         std::unique_ptr<QWidget> history(HistoryChart(runs, {}, {}));
         QCOMPARE(names(history.get(), QStringLiteral("historyChart")),
                  (QStringList{"Minutes lasted 2", "Health 4", "stopped early 2"}));
+        // The runs table gives a gauge at the end only where it was the gauge's error.
+        std::unique_ptr<QWidget> window(BuildRunReport({.runs = runs}, {}));
+        const auto* list = window->findChild<QTreeWidget*>(QStringLiteral("runs"));
+        QStringList gauges;
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            gauges << list->topLevelItem(row)->text(3);
+        QCOMPARE(gauges, (QStringList{"89 %", "\u2013", "\u2013", "89 %"}));
     }
 
     void showsOneWindowAtATime()
