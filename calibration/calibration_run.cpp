@@ -79,7 +79,7 @@ CalibrationRun::CalibrationRun(RunWindow& window, platform::Platform& platform, 
 // a closed window or a fatal path.
 CalibrationRun::~CalibrationRun()
 {
-    EndRecord(report::RunEnding::Exited);
+    EndRecord(ending_);
 }
 
 void CalibrationRun::Run()
@@ -91,6 +91,8 @@ void CalibrationRun::Run()
         p_.MsgBox(M1, platform::vbOKOnly + platform::vbCritical);
         p_.End();
     }
+    charge_ = std::make_unique<ChargeChanges>(p_, power_.Details().name);
+    charge_->Query();
     if (!StartDespiteChargeBlockers()) {
         p_.ReleaseAwake();
         w_.SetBeginEnabled(true);
@@ -105,8 +107,14 @@ void CalibrationRun::Run()
         case Phase::UnplugWait: break;
         }
     }
-    UnplugWait();
+    onMains_ = DischargeOnMainsChosen();
+    if (onMains_)
+        w_.SetStatusText(S5);
+    else
+        UnplugWait();
     Discharge();
+    if (onMains_)
+        return RechargeAndReport();
     // Woken on mains after the last sample on battery: the machine slept
     // (an empty battery's last resort), and the adaptor came with the wake.
     const bool slept = p_.SleptMs() - sleptAtBatterySample_ >= kSleptAtLeastMs;
@@ -129,7 +137,7 @@ bool CalibrationRun::StartDespiteChargeBlockers()
     if (blockers.isEmpty())
         return true;
     const QString text = blockers.join(kCrLf) + kCrLf + kCrLf + kStartAnyway;
-    return p_.MsgBox(text, platform::vbYesNo + platform::vbExclamation) == platform::vbYes;
+    return LiftOrStartAnyway(text);
 }
 
 // Awake time since the discharge started, from one read of a clock that
@@ -218,7 +226,7 @@ CalibrationRun::Phase CalibrationRun::PowerSchemeSetup()
 
 void CalibrationRun::UnplugWait()
 {
-    w_.SetStatusText(S4);
+    w_.SetStatusText(notOnMainsLine_.isEmpty() ? S4 : S4 + kCrLf + notOnMainsLine_);
     notices_.Unplug();
     do {
         p_.DoEvents();
@@ -265,6 +273,8 @@ bool CalibrationRun::StatusPassFoundAdaptor()
         p_.Sleep(kSlowPassMs);
     w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
     notices_.Discharging(status_, w_.FastDischarge());
+    if (onMains_)
+        return MainsDischargeOver();
     if (status_.ACLineStatus != power::kAcOnline)
         return false;
     workers_.Stop();  // on mains they would drain nothing; a blip restarts them at the next pass
@@ -285,7 +295,7 @@ QString CalibrationRun::DischargeStatusText(qint64 minutes) const
         QString(),
         QStringLiteral("PLEASE DO NOT SWITCH THE SYSTEM OFF"),
         QStringLiteral("OR CLOSE THE LID."),
-        QStringLiteral("DO NOT RE-CONNECT THE AC ADAPTOR."),
+        onMains_ ? kOnMainsLine : QStringLiteral("DO NOT RE-CONNECT THE AC ADAPTOR."),
         QString(),
         QStringLiteral("WARNING: If you continue to use the system, you may lose your work if the system switches off suddenly."),
     }.join(kCrLf);
@@ -339,6 +349,7 @@ void CalibrationRun::StartRecord()
         .bootId = p_.BootId(),
         .batteryManufacturer = details.manufacturer,
         .batterySerial = details.serial,
+        .onMains = onMains_,
     };
     QString error;
     record_ = report::RunRecordWriter::Create(recordDirectory_, facts, &error);
@@ -368,7 +379,8 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
     const report::RunSample sample{
         .time = p_.Now(),
         .awakeSeconds = AwakeMsSinceStart() / 1000,
-        .acLineStatus = status_.ACLineStatus,
+        // On mains the battery runs the machine until the recharge: the ac column tells the two apart.
+        .acLineStatus = onMains_ && !recharging_ ? power::kAcOffline : status_.ACLineStatus,
         .percent = status_.BatteryLifePercent,
         .batteryStatus = details.status,
         .fast = w_.FastDischarge(),
