@@ -44,8 +44,7 @@ const EndingNames kEndings[] = {
                    "at {percent}, before the battery ran out.")},
     {RunEnding::RanOutOnMains, QLatin1String("ran-out-on-mains"), QLatin1String("ran out on mains"),
      QLatin1String("The battery ran out with the adaptor connected, and Dorvik recorded its recharge."),
-     QLatin1String("The previous run lasted for {minutes} minutes before the battery ran out of charge "
-                   "with the adaptor connected.")},
+     kRanOutResult},
 };
 
 const EndingNames& Names(RunEnding ending)
