@@ -85,8 +85,10 @@ void ChargeChanges::ChargeAgain()
 {
     QString reason;
     Change(&platform::ChargeControl::Restore, &reason);
+    // Not waited for: hours after the first password, polkit may ask again
+    // with nobody there, and the recharge must be recorded all the same.
     if (lifted_)
-        Change(&platform::ChargeControl::LiftChargeLimit, &reason);
+        p_.Charging().LiftChargeLimit(battery_, [](bool, const QString&) {});
 }
 
 bool ChargeChanges::Change(void (platform::ChargeControl::*method)(const QString&, platform::ChargeControl::Done),

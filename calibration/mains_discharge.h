@@ -41,7 +41,7 @@ public:
     // False, with the reason, when the helper refused or is not there.
     bool DischargeOnMains(QString* reason);
     bool LiftChargeLimit(QString* reason);
-    // Charging back on `auto`, with the charge limit still lifted if this
+    // Charging back on `auto`, with the charge limit lifted again if this
     // run lifted it, so that the recharge reaches full.
     void ChargeAgain();
 

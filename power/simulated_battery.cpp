@@ -174,7 +174,7 @@ int SimulatedBattery::Query(SYSTEM_POWER_STATUS& status)
     } else {
         status.BatteryLifePercent = power::RoundedPercent(ShownPercent());
         status.BatteryFlag = power::BatteryFlagFor(status.BatteryLifePercent, charging);
-        if (!acPlugged_) {
+        if (Draining()) {
             const power::BatteryTimes times =
                 power::TimesOnBattery(capacityWh_ * ShownPercent() / 100.0, capacityWh_, DrawW());
             status.BatteryLifeTime = times.remaining;
