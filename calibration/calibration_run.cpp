@@ -73,7 +73,7 @@ CalibrationRun::CalibrationRun(RunWindow& window, platform::Platform& platform, 
 // a closed window or a fatal path.
 CalibrationRun::~CalibrationRun()
 {
-    EndRecord(report::RunEnding::Exited);
+    EndRecord(ending_);
 }
 
 void CalibrationRun::Run()
@@ -85,6 +85,8 @@ void CalibrationRun::Run()
         p_.MsgBox(M1, platform::vbOKOnly + platform::vbCritical);
         p_.End();
     }
+    charge_ = std::make_unique<ChargeChanges>(p_, power_.Details().name);
+    charge_->Query();
     if (!StartDespiteChargeBlockers()) {
         p_.ReleaseAwake();
         w_.SetBeginEnabled(true);
@@ -99,8 +101,14 @@ void CalibrationRun::Run()
         case Phase::UnplugWait: break;
         }
     }
-    UnplugWait();
+    onMains_ = DischargeOnMainsChosen();
+    if (onMains_)
+        w_.SetStatusText(S5);
+    else
+        UnplugWait();
     Discharge();
+    if (onMains_)
+        return RechargeAndReport();
     // Woken on mains after the last read on battery: the machine slept
     // (an empty battery's last resort), and the adaptor came with the wake.
     const bool slept = p_.SleptMs() - sleptOnBattery_ >= kSleptAtLeastMs;
@@ -128,7 +136,7 @@ bool CalibrationRun::StartDespiteChargeBlockers()
     if (blockers.isEmpty())
         return true;
     const QString text = blockers.join(kCrLf) + kCrLf + kCrLf + kStartAnyway;
-    return p_.MsgBox(text, platform::vbYesNo + platform::vbExclamation) == platform::vbYes;
+    return LiftOrStartAnyway(text);
 }
 
 // Awake time since the discharge started, from one read of a clock that
@@ -228,7 +236,7 @@ void CalibrationRun::AwaitLockAnswers()
 
 void CalibrationRun::UnplugWait()
 {
-    w_.SetStatusText(S4);
+    w_.SetStatusText(notOnMainsLine_.isEmpty() ? S4 : S4 + kCrLf + notOnMainsLine_);
     notices_.Unplug();
     do {
         p_.DoEvents();
@@ -275,6 +283,8 @@ bool CalibrationRun::StatusPassFoundAdaptor()
         p_.Sleep(kSlowPassMs);
     w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
     notices_.Discharging(status_, w_.FastDischarge());
+    if (onMains_)
+        return MainsDischargeOver();
     if (status_.ACLineStatus != power::kAcOnline)
         return false;
     workers_.Stop();  // on mains they would drain nothing; a blip restarts them at the next pass
@@ -295,7 +305,7 @@ QString CalibrationRun::DischargeStatusText(qint64 minutes) const
         QString(),
         QStringLiteral("PLEASE DO NOT SWITCH THE SYSTEM OFF"),
         QStringLiteral("OR CLOSE THE LID."),
-        QStringLiteral("DO NOT RE-CONNECT THE AC ADAPTOR."),
+        onMains_ ? kOnMainsLine : QStringLiteral("DO NOT RE-CONNECT THE AC ADAPTOR."),
         QString(),
         QStringLiteral("WARNING: If you continue to use the system, you may lose your work if the system switches off suddenly."),
     }.join(kCrLf);
@@ -349,6 +359,7 @@ void CalibrationRun::StartRecord()
         .bootId = p_.BootId(),
         .batteryManufacturer = details.manufacturer,
         .batterySerial = details.serial,
+        .onMains = onMains_,
     };
     QString error;
     record_ = report::RunRecordWriter::Create(recordDirectory_, facts, &error);
@@ -376,7 +387,8 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
     const report::RunSample sample{
         .time = p_.Now(),
         .awakeSeconds = AwakeMsSinceStart() / 1000,
-        .acLineStatus = status_.ACLineStatus,
+        // On mains the battery runs the machine until the recharge: the ac column tells the two apart.
+        .acLineStatus = onMains_ && !recharging_ ? power::kAcOffline : status_.ACLineStatus,
         .percent = status_.BatteryLifePercent,
         .batteryStatus = details.status,
         .fast = w_.FastDischarge(),

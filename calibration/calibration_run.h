@@ -4,8 +4,10 @@
 #include <QDateTime>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "calibration/discharge_workers.h"
+#include "calibration/mains_discharge.h"
 #include "calibration/stage_notices.h"
 #include "platform/platform.h"
 #include "power/power_status_source.h"
@@ -60,6 +62,11 @@ private:
     void RecordSample(const power::BatteryDetails& details);
     void KeepMinute();
     void EndRecord(report::RunEnding ending);
+    // The run on mains (calibration_run_on_mains.cpp).
+    bool LiftOrStartAnyway(const QString& question);
+    bool DischargeOnMainsChosen();
+    bool MainsDischargeOver();
+    void RechargeAndReport();
 
     RunWindow& w_;
     platform::Platform& p_;
@@ -75,6 +82,14 @@ private:
     DischargeWorkers workers_{p_.Workers()};
     qint64 sleptOnBattery_ = 0;  // SleptMs at the last read on battery
     StageNotices notices_{p_, power_};
+    std::unique_ptr<ChargeChanges> charge_;  // restores what it changed when the run goes
+    bool onMains_ = false;
+    bool recharging_ = false;
+    std::optional<MainsWatch> mainsWatch_;
+    QString batteryStatus_;  // the source's status word, read at most once a second on mains
+    qint64 batteryStatusAtMs_ = -1;
+    QString notOnMainsLine_;
+    report::RunEnding ending_ = report::RunEnding::Exited;  // what the destructor records
 };
 
 }  // namespace calibration

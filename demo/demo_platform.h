@@ -18,6 +18,10 @@ public:
     DemoPlatform(ScaledClock& clock, std::function<void()> quit,
                  const QDateTime& wallStart = QDateTime::currentDateTime());
 
+    // The simulated machine's power helper, in place of the system's.
+    void SetCharging(platform::ChargeControl* charging) { charging_ = charging; }
+    platform::ChargeControl& Charging() override { return charging_ ? *charging_ : QtPlatform::Charging(); }
+
     QDateTime Now() override;
     qint64 AwakeMs() override;
     void Sleep(int milliseconds) override;
@@ -29,6 +33,7 @@ public:
 private:
     ScaledClock& clock_;
     const QDateTime start_;
+    platform::ChargeControl* charging_ = nullptr;
 };
 
 // Where a launch's simulated wall clock starts: at `now`, or, when an earlier

@@ -22,6 +22,7 @@ DemoSession::DemoSession(QString resultLogPath, QString runRecordDirectory, std:
       simulator_(battery_, clock_),
       switchOff_(switchOff ? std::move(switchOff) : [] { SwitchOffNow(); })
 {
+    platform_.SetCharging(&charging_);
     battery_.SetCapacityWh(kCapacityWh);
     battery_.SetChargeRateW(kChargeRateW);
     battery_.SetDrawHook([this] {

@@ -7,6 +7,7 @@
 
 #include "app/frmMain.h"
 #include "demo/cpu_use.h"
+#include "demo/demo_charge_control.h"
 #include "demo/demo_platform.h"
 #include "demo/scaled_clock.h"
 #include "demo/simulator_window.h"
@@ -46,6 +47,7 @@ private:
     ScaledClock clock_;
     CpuUse cpu_;
     power::SimulatedBattery battery_;
+    DemoChargeControl charging_{battery_};
     DemoPlatform platform_;
     frmMain window_;
     BatterySimulatorWindow simulator_;

@@ -74,7 +74,17 @@ BatterySimulatorWindow::BatterySimulatorWindow(power::SimulatedBattery& battery,
     gaugeError->setToolTip(QStringLiteral("How much too high the gauge reads when the battery is empty"));
     connect(gaugeError, &QSpinBox::valueChanged, this, [this](int points) { battery_.SetGaugeErrorAtEmpty(points); });
     gaugeError->setValue(kStartGaugeError);
+    auto* chargeLimit = new QSpinBox;
+    chargeLimit->setAccessibleName(QStringLiteral("Charge limit"));
+    chargeLimit->setRange(50, 100);
+    chargeLimit->setSingleStep(5);
+    chargeLimit->setSuffix(QStringLiteral(" %"));
+    chargeLimit->setToolTip(QStringLiteral("Where the firmware stops charging; the power helper may lift it"));
+    chargeLimit->setValue(battery_.ChargeLimit());
+    connect(chargeLimit, &QSpinBox::valueChanged, this, [this](int percent) { battery_.SetChargeLimit(percent); });
+    chargeLimit_ = chargeLimit;
     auto* lapseForm = new QFormLayout;
+    lapseForm->addRow(QStringLiteral("Charge limit"), chargeLimit);
     lapseForm->addRow(QStringLiteral("Gauge error at empty"), gaugeError);
     lapseForm->addRow(QStringLiteral("Time lapse"), lapse_);
     layout->addLayout(lapseForm);
@@ -113,9 +123,14 @@ void BatterySimulatorWindow::Refresh()
         charge_->setValue(percent);
         chargeValue_->setText(QStringLiteral("%1 %").arg(percent));
     }
+    if (!chargeLimit_->hasFocus() && chargeLimit_->value() != battery_.ChargeLimit()) {
+        const QSignalBlocker blocker(chargeLimit_);  // the helper lifted or restored it
+        chargeLimit_->setValue(battery_.ChargeLimit());
+    }
     SYSTEM_POWER_STATUS status{};
     const int result = battery_.Query(status);
-    state_->setText(SimulatedStateText(result, status));
+    const QString behaviour = battery_.ForceDischarge() ? QStringLiteral("force-discharge") : QStringLiteral("auto");
+    state_->setText(SimulatedStateText(result, status) + QStringLiteral("\ncharge_behaviour = ") + behaviour);
 }
 
 bool BatterySimulatorWindow::AcPlugged() const

@@ -10,6 +10,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QSlider;
+class QSpinBox;
 
 namespace demo {
 
@@ -41,6 +42,7 @@ private:
     QSlider* charge_;
     QLabel* chargeValue_;
     QComboBox* lapse_;
+    QSpinBox* chargeLimit_;
     QLabel* state_;
 };
 

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "platform/desktop_notices.h"
+#include "platform/power_helper_client.h"
 #include "platform/power_panel.h"
 #include "storage/lock_lines.h"
 
@@ -95,6 +96,8 @@ public:
     virtual std::optional<CommandLine> PowerOptionsPanel() = 0;
     // The threads that burn beside the window's in a fast discharge.
     virtual BurnWorkers& Workers() = 0;
+    // The power helper, which may change the battery's charging for a run.
+    virtual ChargeControl& Charging() = 0;
     // Local date and time, to the second.
     virtual QDateTime Now() = 0;
     // Milliseconds the machine has spent in system sleep since it booted;

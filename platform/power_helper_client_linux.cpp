@@ -8,6 +8,7 @@
 #include <QDBusPendingReply>
 #include <QFileInfo>
 #include <QObject>
+#include <QTimer>
 
 namespace platform {
 namespace {
@@ -52,7 +53,16 @@ private:
             QStringLiteral("io.github.dorvik.PowerHelper1"), method);
         message << battery;
         message.setInteractiveAuthorizationAllowed(true);
-        auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(message, kAnswerTimeoutMs),
+        const QDBusConnection bus = QDBusConnection::systemBus();
+        if (!bus.isConnected()) {
+            // A pending call on no bus never finishes: answer, later as ever.
+            const QDBusError error(QDBusError::Disconnected, bus.lastError().message());
+            QTimer::singleShot(0, &context_, [answer = std::move(answer), error] {
+                answer(QDBusPendingCall::fromError(error));
+            });
+            return;
+        }
+        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message, kAnswerTimeoutMs),
                                                     &context_);
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, &context_,
                          [watcher, answer = std::move(answer)] {

@@ -52,6 +52,14 @@ QtPlatform::QtPlatform(std::function<void()> quit)
 {
 }
 
+// Made at first use: a program that never calls the helper never touches the system bus.
+ChargeControl& QtPlatform::Charging()
+{
+    if (!charging_)
+        charging_ = MakeChargeControl();
+    return *charging_;
+}
+
 void QtPlatform::Sleep(int milliseconds)
 {
     QThread::msleep(static_cast<unsigned long>(milliseconds));

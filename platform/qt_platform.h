@@ -25,6 +25,7 @@ public:
     void Launch(const QString& program, const QStringList& arguments) override;
     std::optional<CommandLine> PowerOptionsPanel() override;
     BurnWorkers& Workers() override { return workers_; }
+    ChargeControl& Charging() override;
     QDateTime Now() override;
     qint64 SleptMs() override;
     qint64 AwakeMs() override;
@@ -60,6 +61,7 @@ private:
     std::unique_ptr<DesktopNotices> notices_;
     KeepAwake keepAwake_;
     ThreadBurnWorkers workers_;
+    std::unique_ptr<ChargeControl> charging_;
 };
 
 }  // namespace platform

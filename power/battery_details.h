@@ -20,6 +20,7 @@ struct BatteryDetails {
     QString manufacturer;  // every system battery's maker, joined likewise
     QString serial;        // every system battery's serial number, joined likewise
     QString technology;  // "Li-ion", "Li-poly", ...
+    QString name;        // the first system battery's own name (BAT0), for the power helper
     QString status;      // "Charging", "Discharging", "Full", "Not charging", "Unknown"
 };
 

@@ -114,6 +114,7 @@ BatteryDetails DetailsOf(std::vector<DetailedBattery> batteries)
     details.manufacturer = makers.join(QStringLiteral(", "));
     details.serial = serials.join(QStringLiteral(", "));
     details.status = CombinedStatus(batteries);
+    details.name = QString::fromStdString(batteries.front().name);
     return details;
 }
 

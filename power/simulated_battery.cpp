@@ -71,6 +71,33 @@ void SimulatedBattery::SetChargeRateW(double chargeRateW)
 void SimulatedBattery::SetCycleCount(int cycles) { cycleCount_ = cycles; }
 void SimulatedBattery::SetGaugeErrorAtEmpty(double points) { gaugeErrorAtEmpty_ = std::clamp(points, 0.0, 100.0); }
 
+void SimulatedBattery::SetForceDischarge(bool force)
+{
+    CatchUp();
+    forceDischarge_ = force;
+    fullSinceMs_ = -1;
+}
+
+bool SimulatedBattery::ForceDischarge()
+{
+    CatchUp();
+    return forceDischarge_;
+}
+
+void SimulatedBattery::SetChargeLimit(int percent)
+{
+    CatchUp();
+    chargeLimit_ = std::clamp(percent, 1, 100);
+    fullSinceMs_ = -1;
+}
+
+QStringList SimulatedBattery::ChargeBlockers()
+{
+    if (chargeLimit_ >= 100)
+        return {};
+    return {QStringLiteral("A charge limit stops charging at %1 %.").arg(chargeLimit_)};
+}
+
 double SimulatedBattery::ShownPercent() const
 {
     return percent_ + gaugeErrorAtEmpty_ * (100.0 - percent_) / 100.0;
@@ -85,7 +112,7 @@ double SimulatedBattery::ChargePercent()
 bool SimulatedBattery::Charging()
 {
     CatchUp();
-    return ChargerRuns() && (percent_ < 100.0 || fullSinceMs_ < 0 || lastMs_ - fullSinceMs_ < kTrickleMs);
+    return ChargerRuns() && (percent_ < Top() || fullSinceMs_ < 0 || lastMs_ - fullSinceMs_ < kTrickleMs);
 }
 
 bool SimulatedBattery::SwitchedOff()
@@ -110,17 +137,21 @@ void SimulatedBattery::CatchUp()
     }
     if (ChargerRuns()) {
         const double percentPerHour = 100.0 * chargeRateW_ / capacityWh_;
-        if (percent_ < 100.0 && percentPerHour > 0) {
-            const double hoursToFull = (100.0 - percent_) / percentPerHour;
+        if (percent_ < Top() && percentPerHour > 0) {
+            const double hoursToFull = (Top() - percent_) / percentPerHour;
             if (hoursToFull <= hours)
                 fullSinceMs_ = lastMs_ + static_cast<qint64>(hoursToFull * 3'600'000.0);
-            percent_ = std::min(100.0, percent_ + percentPerHour * hours);
-        } else if (percent_ >= 100.0 && fullSinceMs_ < 0) {
+            percent_ = std::min(Top(), percent_ + percentPerHour * hours);
+        } else if (percent_ >= Top() && fullSinceMs_ < 0) {
             fullSinceMs_ = lastMs_;
         }
-    } else if (!acPlugged_) {
+    } else if (Draining()) {
         percent_ = std::max(0.0, percent_ - 100.0 * DrawW() / capacityWh_ * hours);
-        switchedOff_ = switchedOff_ || percent_ <= 0.0;
+        if (percent_ <= 0.0 && acPlugged_) {
+            forceDischarge_ = false;
+            gaugeErrorAtEmpty_ = 0.0;
+        }
+        switchedOff_ = switchedOff_ || (percent_ <= 0.0 && !acPlugged_);
     }
     lastMs_ = now;
 }
@@ -143,7 +174,7 @@ int SimulatedBattery::Query(SYSTEM_POWER_STATUS& status)
     } else {
         status.BatteryLifePercent = power::RoundedPercent(ShownPercent());
         status.BatteryFlag = power::BatteryFlagFor(status.BatteryLifePercent, charging);
-        if (!acPlugged_) {
+        if (Draining()) {
             const power::BatteryTimes times =
                 power::TimesOnBattery(capacityWh_ * ShownPercent() / 100.0, capacityWh_, DrawW());
             status.BatteryLifeTime = times.remaining;
@@ -165,6 +196,7 @@ BatteryDetails SimulatedBattery::Details()
     details.voltageV = 11.4;
     details.cycleCount = cycleCount_;
     details.model = QStringLiteral("Simulated battery");
+    details.name = QStringLiteral("BAT0");
     details.technology = QStringLiteral("Li-ion");
     if (readingUnknown_) {
         details.status = QStringLiteral("Unknown");
@@ -172,9 +204,9 @@ BatteryDetails SimulatedBattery::Details()
     }
     details.energyFullWh = capacityWh_;
     details.energyNowWh = capacityWh_ * ShownPercent() / 100.0;
-    details.powerW = !acPlugged_ ? DrawW() : charging ? std::max(0.0, chargeRateW_) : 0.0;
+    details.powerW = Draining() ? DrawW() : charging ? std::max(0.0, chargeRateW_) : 0.0;
     details.status = charging      ? QStringLiteral("Charging")
-                     : !acPlugged_ ? QStringLiteral("Discharging")
+                     : Draining() ? QStringLiteral("Discharging")
                      : percent_ >= 100.0 ? QStringLiteral("Full")
                                          : QStringLiteral("Not charging");
     return details;

@@ -33,6 +33,14 @@ public:
     // A drifted gauge: it reads high by this many points at empty, linearly
     // less above, and right at full. The time left follows what it reads.
     void SetGaugeErrorAtEmpty(double points);
+    // charge_behaviour force-discharge: on AC the battery runs the machine.
+    // At empty the firmware returns to auto by itself, as ThinkPads do, and
+    // the gauge has learnt where empty is: its error is gone.
+    void SetForceDischarge(bool force);
+    bool ForceDischarge();
+    // The charge stops at this percent (100: no limit).
+    void SetChargeLimit(int percent);
+    int ChargeLimit() const { return chargeLimit_; }
 
     double ChargePercent();
     bool Charging();
@@ -43,6 +51,7 @@ public:
     // Full is the capacity, a little worn from the design; the power is the
     // draw on battery and the charge rate while charging.
     BatteryDetails Details() override;
+    QStringList ChargeBlockers() override;
 
     // A full battery on AC reports charging for this long before it reads
     // high and not charging, as a real one tops up.
@@ -52,7 +61,9 @@ private:
     void CatchUp();
     double DrawW() const;
     double ShownPercent() const;
-    bool ChargerRuns() const { return acPlugged_ && !stalled_ && present_; }
+    bool ChargerRuns() const { return acPlugged_ && !stalled_ && present_ && !forceDischarge_; }
+    bool Draining() const { return !acPlugged_ || forceDischarge_; }
+    double Top() const { return chargeLimit_; }
 
     std::function<qint64()> clockMs_;
     qint64 lastMs_;
@@ -70,6 +81,8 @@ private:
     bool queryFails_ = false;
     bool present_ = true;
     bool switchedOff_ = false;
+    bool forceDischarge_ = false;
+    int chargeLimit_ = 100;
 };
 
 }  // namespace power

@@ -78,12 +78,26 @@ struct After {
     std::optional<double> designWh;
     bool latest = true;     // today's figures, not a later run's
     bool fittedNow = true;  // the run's battery is the one fitted today
+    bool recharged = false;  // from the run's own recharge on mains
 };
+
+// A run on mains recorded its own recharge: its full capacity at the end of
+// it is the one relearned from this very cycle.
+std::optional<double> RechargedFullWh(const RunRecord& run)
+{
+    for (auto sample = run.recharge.crbegin(); sample != run.recharge.crend(); ++sample) {
+        if (sample->fullWh)
+            return sample->fullWh;
+    }
+    return std::nullopt;
+}
 
 After AfterRun(const QList<RunRecord>& runs, qsizetype index, const power::BatteryDetails& now)
 {
     const RunFacts& facts = runs[index].facts;
     const bool fittedNow = SameBattery(facts, now);
+    if (const auto recharged = RechargedFullWh(runs[index]))
+        return {recharged, facts.designWh, false, fittedNow, true};
     for (qsizetype later = index + 1; later < runs.size(); ++later) {
         if (SameBattery(facts, runs[later].facts))
             return {runs[later].facts.fullWh, facts.designWh, false, fittedNow};
@@ -113,7 +127,9 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
     const bool unknownAfter = after.latest && !after.fittedNow;
     const QString relearned = unknownAfter ? QStringLiteral("unknown, ") + kAnotherBattery
                               : CapacityChangeText(run.facts.fullWh, after.fullWh)
-                                    + (after.latest ? QString() : QStringLiteral(" by the next run"));
+                                    + (after.recharged ? QStringLiteral(" by the recharge after the run")
+                                       : after.latest  ? QString()
+                                                       : QStringLiteral(" by the next run"));
     lines += QList<FactLine>{
         {QStringLiteral("Energy delivered:"), WhText(figures.energyDeliveredWh)},
         {QStringLiteral("Full capacity at the start:"), CapacityAtStartText(run.facts)},

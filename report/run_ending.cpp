@@ -42,6 +42,9 @@ const EndingNames kEndings[] = {
      QLatin1String("The run stopped without a word before a restart, at {percent}: the battery had not run out."),
      QLatin1String("The previous run lasted for {minutes} minutes; it stopped without a word before a restart, "
                    "at {percent}, before the battery ran out.")},
+    {RunEnding::RanOutOnMains, QLatin1String("ran-out-on-mains"), QLatin1String("ran out on mains"),
+     QLatin1String("The battery ran out with the adaptor connected, and Dorvik recorded its recharge."),
+     kRanOutResult},
 };
 
 const EndingNames& Names(RunEnding ending)

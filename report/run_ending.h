@@ -18,16 +18,17 @@ enum class RunEnding {
     SwitchedOff,  // the machine went down with the run: no end line, booted since, last seen near empty
     Killed,       // same boot, no end line, and no writer holds it
     Restarted,    // no end line, booted since, but last seen with charge or on mains: never stored
+    RanOutOnMains,  // discharged with the adaptor connected until empty, then recharged
 };
 
 // Only a run that ran out tells the gauge's error at empty.
 constexpr bool RanOut(RunEnding ending)
 {
-    return ending == RunEnding::SwitchedOff || ending == RunEnding::Standby;
+    return ending == RunEnding::SwitchedOff || ending == RunEnding::Standby || ending == RunEnding::RanOutOnMains;
 }
 
 // The reason a record's end line gives: only the orderly endings (Replugged,
-// Exited, Standby) have one; empty for the others. These words are on disks,
+// Exited, Standby, RanOutOnMains) have one; empty for the others. These words are on disks,
 // so they never change.
 QLatin1String EndingStoredWord(RunEnding ending);
 // The ending an end line's reason names; NotRecorded for any other.

@@ -213,6 +213,8 @@ bool ApplyFact(const QStringList& fields, RunFacts& facts)
         facts.keptAwake.append(value);
     else if (key == QLatin1String("boot_id"))
         facts.bootId = value;
+    else if (key == QLatin1String("discharge"))
+        facts.onMains = value == QLatin1String("on-mains");
     else if (key == QLatin1String("mode")) {
         const auto fast = Mode(value);
         facts.fast = fast.value_or(true);
@@ -391,6 +393,8 @@ QByteArray RecordText(const RunFacts& facts, const QByteArray& writerFacts)
         text += Line({QStringLiteral("kept_awake"), CsvField(line)});
     if (!facts.bootId.isEmpty())
         text += Line({QStringLiteral("boot_id"), CsvField(facts.bootId)});
+    if (facts.onMains)
+        text += Line({QStringLiteral("discharge"), QStringLiteral("on-mains")});
     return text + writerFacts + kHeader + '\n';
 }
 
@@ -457,10 +461,13 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
             record.ending = EndingOfStoredWord(fields->at(1));
             continue;
         }
-        if (const auto sample = fields ? Sample(*fields, *columns, record.facts.fast) : std::nullopt)
-            record.samples.append(*sample);
-        else if (fields && fields->size() == columns->count)
+        if (const auto sample = fields ? Sample(*fields, *columns, record.facts.fast) : std::nullopt) {
+            const bool recharging = record.facts.onMains
+                                    && (!record.recharge.isEmpty() || sample->acLineStatus == power::kAcOnline);
+            (recharging ? record.recharge : record.samples).append(*sample);
+        } else if (fields && fields->size() == columns->count) {
             ++record.setAside;  // shaped like a sample, its values damaged
+        }
     }
     SetAsideImpossible(record);
     return {.record = std::move(record)};

@@ -30,6 +30,8 @@ struct RunFacts {
     // with the models, they tell one battery from another. Empty in older records.
     QString batteryManufacturer{};
     QString batterySerial{};
+    // The battery discharged with the adaptor connected ("discharge,on-mains").
+    bool onMains = false;
 };
 
 // One look at the battery during the discharge. Percent and AC state use the
@@ -60,6 +62,10 @@ struct RunRecord {
     QString path;
     RunFacts facts;
     QList<RunSample> samples;
+    // A run on mains goes on recording while the battery charges back to
+    // full: those samples, kept apart so that they count for the relearned
+    // capacity and nothing else.
+    QList<RunSample> recharge{};
     std::optional<LogWrite> lastLog{};  // the last log write; nothing in records older than such lines
     RunEnding ending = RunEnding::NotRecorded;
     bool endLine = false;  // the record has an end line, of a known reason or not
@@ -82,7 +88,9 @@ inline constexpr qsizetype kRecordLineLimit = 4 * 1024;
 // machine took down from one that was killed. A "kept_awake,<line>" among the
 // samples stands in for the earlier fact about the same lock. Each write of
 // the result log adds "log,<time>,<minutes>", so that every view counts the
-// run as the log did.
+// run as the log did. A run on mains has the fact "discharge,on-mains"; its
+// samples have ac 0 while the battery runs the machine and ac 1 from the
+// recharge on, which older readers take for an ordinary run's samples.
 
 // The marker, the facts, the writer's own fact lines and the header.
 QByteArray RecordText(const RunFacts& facts, const QByteArray& writerFacts = {});

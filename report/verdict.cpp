@@ -206,7 +206,8 @@ VerdictText Judge(const RunRecord& run, std::optional<double> fullAfterWh)
     const QString onlyRanOut = QStringLiteral(" Only a run that runs out shows the gauge's error at empty.");
     switch (run.ending) {
     case RunEnding::SwitchedOff:
-    case RunEnding::Standby: break;
+    case RunEnding::Standby:
+    case RunEnding::RanOutOnMains: break;
     case RunEnding::Running: return {Verdict::None, QStringLiteral("No verdict yet: the run is still going.")};
     case RunEnding::Replugged:
         return {Verdict::None, QStringLiteral("No verdict: the adaptor was plugged in before the battery ran out.")

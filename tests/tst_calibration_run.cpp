@@ -11,6 +11,7 @@
 
 #include <QLabel>
 
+#include "calibration/mains_discharge.h"
 #include "calibration/stage_notices.h"
 #include "report/report_facts.h"
 #include "report/run_record.h"
@@ -73,6 +74,41 @@ struct Run {
                 battery.status.ACLineStatus = 0;
         });
     }
+    // Firmware discharging on mains, as the helper's calls set it: it says
+    // "Discharging" lagMs after the write and loses a point every 6 s; at
+    // autoAt % it goes back to auto by itself and charges. After Restore it
+    // charges 10 points a minute and relearns a full capacity of 42 Wh.
+    void FirmwareOnMains(qint64 lagMs, int autoAt, bool unplugged)
+    {
+        battery.onQuery = [=, this](SYSTEM_POWER_STATUS& s) {
+            const qint64 t = platform.ElapsedMs();
+            const QStringList& calls = platform.charging.calls;
+            if (forcedAt < 0 && calls.contains(QStringLiteral("DischargeOnMains BAT0")))
+                forcedAt = t;
+            if (forcedAt >= 0 && chargedAt < 0 && calls.last() == QStringLiteral("Restore BAT0"))
+                chargedAt = t, chargedFrom = s.BatteryLifePercent;
+            int percent = 100;
+            QString word = QStringLiteral("Full");
+            if (chargedAt >= 0) {
+                percent = int(std::min<qint64>(100, chargedFrom + (t - chargedAt) / 6000));
+                word = percent < 100 ? QStringLiteral("Charging") : word;
+            } else if (forcedAt >= 0 && t < forcedAt + lagMs) {
+                word = QStringLiteral("Not charging");
+            } else if (forcedAt >= 0) {
+                percent = int(std::max<qint64>(std::max(autoAt, 0), 100 - (t - forcedAt - lagMs) / 6000));
+                word = percent == autoAt ? QStringLiteral("Charging") : QStringLiteral("Discharging");
+            }
+            s.ACLineStatus = unplugged && t > 2 * kMinute && t < 4 * kMinute ? 0 : 1;
+            s.BatteryFlag = word == QLatin1String("Charging") ? 8 : percent > 33 ? 1 : 2;
+            s.BatteryLifePercent = std::uint8_t(percent);
+            battery.details.status = word;
+            battery.details.energyNowWh = 0.45 * percent;
+            battery.details.energyFullWh = chargedAt >= 0 && percent == 100 ? 42.0 : 45.0;
+        };
+    }
+    qint64 forcedAt = -1, chargedAt = -1;
+    int chargedFrom = 0;
+    QString Runs() const { return QFileInfo(f.LogPath()).path() + QStringLiteral("/runs"); }
     QStringList Log() const
     {
         QFile file(f.LogPath());
@@ -284,25 +320,47 @@ private slots:
     void chargeBlockersAskBeforeTheRun_data()
     {
         QTest::addColumn<int>("answer");
-        QTest::newRow("No keeps the window as it was") << int(vbNo);
-        QTest::newRow("Yes runs as ever") << int(vbYes);
+        QTest::addColumn<QString>("liftRefusal");  // empty: no lift offered
+        QTest::addColumn<QStringList>("changes");   // the helper's calls after Offers
+        const QString lift = QStringLiteral("LiftChargeLimit BAT0"), restore = QStringLiteral("Restore BAT0");
+        QTest::newRow("No keeps the window as it was") << int(vbNo) << QString() << QStringList();
+        QTest::newRow("Yes runs as ever") << int(vbYes) << QString() << QStringList();
+        QTest::newRow("lifted for the run, put back at its end")
+            << int(platform::kExtraButtonAnswer) << QStringLiteral("-") << QStringList{lift, restore};
+        QTest::newRow("a refused lift asks again, saying why")
+            << int(platform::kExtraButtonAnswer) << QStringLiteral("not authorised") << QStringList{lift, restore};
     }
 
     void chargeBlockersAskBeforeTheRun()
     {
         QFETCH(int, answer);
+        QFETCH(QString, liftRefusal);
         Run r;
         r.battery.Set(0, 0, 80);
         r.battery.blockers = QStringList{QStringLiteral("BAT0 stops charging at 80 %.")};
-        r.platform.Answer(answer);
+        if (!liftRefusal.isEmpty())
+            r.platform.charging.offers = QStringList{platform::ChargeControl::kLiftChargeLimit};
+        r.platform.Answer([&](const FakePlatform::Box&) {
+            r.platform.charging.refusal = liftRefusal == QLatin1String("-") ? QString() : liftRefusal;
+            return answer;
+        });
+        const bool refused = liftRefusal.size() > 1;
+        if (refused)
+            r.platform.Answer(vbNo);
         r.platform.At(3000, [&] { r.form.cmdExit->click(); });
         r.Click();
-        QCOMPARE(r.platform.boxes.size(), 1);
+        const QString question = r.battery.blockers[0] + QStringLiteral("\r\n\r\nStart the calibration anyway?");
+        QCOMPARE(r.platform.boxes.size(), refused ? 2 : 1);
         QCOMPARE(r.platform.boxes[0].style, 4 + 48);
-        QCOMPARE(r.platform.boxes[0].text, r.battery.blockers[0] + QStringLiteral("\r\n\r\nStart the calibration anyway?"));
-        QCOMPARE(r.form.Command1->isEnabled(), answer == vbNo);
-        QCOMPARE(r.texts.isEmpty(), answer == vbNo);
-        QCOMPARE(r.platform.endCalled, answer == vbYes);
+        QCOMPARE(r.platform.boxes[0].text, question);
+        QCOMPARE(r.platform.boxes[0].extraButton, liftRefusal.isEmpty() ? QString() : QStringLiteral("Lift it for this run"));
+        if (refused)
+            QCOMPARE(r.platform.boxes[1].text, "The charge limit was not lifted: not authorised.\r\n\r\n" + question);
+        QTEST(r.platform.charging.calls.mid(1), "changes");
+        const bool runs = answer == vbYes || liftRefusal == QLatin1String("-");
+        QCOMPARE(r.form.Command1->isEnabled(), !runs);
+        QCOMPARE(r.texts.isEmpty(), !runs);
+        QCOMPARE(r.platform.endCalled, runs);
         QVERIFY(!r.platform.awakeHeld);
     }
 
@@ -645,6 +703,99 @@ private slots:
         const report::RunRecord record = report::ReadRunRecords(runs).runs.value(0);
         QCOMPARE(record.ending, ending);
         QCOMPARE(record.facts.bootId, storage::BootId());
+    }
+
+    // On mains only the battery ends the discharge: at 0 %, or when the
+    // firmware goes back to auto; never the firmware's lag, nor the adaptor.
+    // The recharge follows in the record, and its full capacity is the one
+    // relearned. Exit puts back what the helper changed.
+    void dischargeOnMains_data()
+    {
+        QTest::addColumn<qint64>("lagMs");
+        QTest::addColumn<int>("autoAt");  // -1: it discharges to 0 %
+        QTest::addColumn<bool>("unplugged");
+        QTest::addColumn<qint64>("exitAt");  // -1: no Exit
+        QTest::newRow("to 0 %, recharged, reported") << qint64(3000) << -1 << false << qint64(-1);
+        QTest::newRow("firmware back on auto at 4 %") << qint64(3000) << 4 << false << qint64(-1);
+        QTest::newRow("\"Discharging\" 10 s after the write") << qint64(10000) << -1 << false << qint64(-1);
+        QTest::newRow("unplugged and plugged in mid-run") << qint64(3000) << -1 << true << qint64(-1);
+        QTest::newRow("Exit mid-run") << qint64(3000) << -1 << false << 3 * kMinute;
+    }
+
+    void dischargeOnMains()
+    {
+        QFETCH(qint64, lagMs);
+        QFETCH(int, autoAt);
+        QFETCH(bool, unplugged);
+        QFETCH(qint64, exitAt);
+        Run r;
+        r.ReadyOnMains();
+        r.platform.Answer(vbYes);
+        r.platform.charging.offers = QStringList{platform::ChargeControl::kDischargeOnMains};
+        r.FirmwareOnMains(lagMs, autoAt, unplugged);
+        r.form.cmdFast->click();  // slow: one pass a second
+        if (exitAt >= 0)
+            r.platform.At(exitAt, [&] { r.form.cmdExit->click(); });
+        r.Click();
+        QCOMPARE(r.platform.boxes[2].text, calibration::kAskDischargeOnMains);
+        QCOMPARE(r.platform.unexpectedBoxes, 0);
+        QVERIFY(r.texts.filter(QStringLiteral("Please REMOVE")).isEmpty());
+        QVERIFY(r.texts.last().contains(exitAt < 0 ? QStringLiteral("Recharging to full") : calibration::kOnMainsLine));
+        QCOMPARE(r.platform.charging.calls.last(), QStringLiteral("Restore BAT0"));
+        const report::RunRecords records = report::ReadRunRecords(r.Runs());
+        const report::RunRecord& run = records.runs.value(0);
+        QVERIFY(run.facts.onMains);
+        QCOMPARE(run.ending, exitAt < 0 ? report::RunEnding::RanOutOnMains : report::RunEnding::Exited);
+        QVERIFY(std::all_of(run.samples.begin(), run.samples.end(), [](const report::RunSample& s) { return s.acLineStatus == 0; }));
+        if (exitAt >= 0)
+            return;
+        QVERIFY2(run.samples.last().percent <= std::max(autoAt, 0) + 10, qPrintable(QString::number(run.samples.last().percent)));
+        QCOMPARE(run.recharge.last().percent, 100);
+        const report::ReportFacts facts = report::BuildReportFacts(records.runs, 0, {}, r.platform.Now());
+        QVERIFY2(facts.verdict.startsWith(QStringLiteral("Run it once more")), qPrintable(facts.verdict));
+        QVERIFY(report::FactsLines(facts).contains(
+            QStringLiteral("Full capacity relearned: -3.0 Wh (-6.7 %), from 45.0 to 42.0 Wh by the recharge after the run")));
+        QCOMPARE(r.platform.notices.last().body, calibration::kFinishedNotice);
+        QVERIFY(!r.platform.awakeHeld);
+        QWidget* report = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            report = widget->windowTitle() == QLatin1String("Dorvik Run Report") ? widget : report;
+        QVERIFY(report && report->isVisible());
+        delete report;
+    }
+
+    void withoutDischargeOnMainsTheUnplugWaitSaysWhy_data()
+    {
+        QTest::addColumn<QString>("queryRefusal");
+        QTest::addColumn<int>("answer");  // to the question; 0: not asked
+        QTest::addColumn<QString>("refusal");  // the helper's answer to Yes
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("No") << QString() << int(vbNo) << QString() << "you answered No";
+        QTest::newRow("refused") << QString() << int(vbYes) << "not authorised" << "not authorised";
+        const QString missing = QStringLiteral("the power helper is not installed");
+        QTest::newRow("helper missing") << missing << 0 << QString() << missing;
+    }
+
+    void withoutDischargeOnMainsTheUnplugWaitSaysWhy()
+    {
+        QFETCH(QString, queryRefusal);
+        QFETCH(int, answer);
+        QFETCH(QString, refusal);
+        QFETCH(QString, reason);
+        Run r;
+        r.platform.charging.offers = QStringList{platform::ChargeControl::kDischargeOnMains};
+        r.platform.charging.refusal = queryRefusal;
+        r.ReadyOnMains(vbYes, true);
+        if (answer != 0)
+            r.platform.Answer(answer);
+        QObject::connect(r.form.TxtStatus, &QPlainTextEdit::textChanged, [&] { r.platform.charging.refusal = refusal; });
+        r.platform.At(2 * kMinute, [&] { r.battery.status.ACLineStatus = 1; });
+        r.Click();
+        QCOMPARE(r.platform.unexpectedBoxes, 0);
+        QVERIFY(r.texts.contains(QStringLiteral("Please REMOVE THE AC ADAPTER to begin the calibration...\r\n")
+                                 + calibration::NotOnMainsLine(reason)));
+        QCOMPARE(report::ReadRunRecords(r.Runs()).runs.value(0).ending, report::RunEnding::Replugged);
+        QCOMPARE(r.platform.charging.calls.contains(QStringLiteral("Restore BAT0")), answer == vbYes);
     }
 
     // One span per run in every view: the closing notice, View Result, the

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -50,8 +51,20 @@ private slots:
         QVERIFY(session.Platform().Now() > last);
     }
 
-    void fastDischargeUntilTheSimulatedMachineDies()
+    // Unplugged, the simulated machine dies; on mains, with its charge limit
+    // lifted for the run, the demo's helper drains the battery with the
+    // adaptor in, its firmware returns to auto at empty, and the report opens
+    // after the recharge, with the limit back.
+    void fastDischargeOnTheSimulator_data()
     {
+        QTest::addColumn<bool>("onMains");
+        QTest::newRow("unplugged until the machine dies") << false;
+        QTest::newRow("on mains, limit lifted, to the report") << true;
+    }
+
+    void fastDischargeOnTheSimulator()
+    {
+        QFETCH(bool, onMains);
         QTemporaryDir dir;
         const QString logPath = dir.filePath(QStringLiteral("Dorvik-demo.log"));
         int switchOffs = 0;
@@ -61,18 +74,39 @@ private slots:
         QVERIFY(ac && ac->accessibleName() == QStringLiteral("AC adaptor plugged in"));
         ac->click();
         session.Battery().SetCapacityWh(2.5);  // even idle it dies within half a minute at 60x
-        int answered = 0;  // the user answers OK and Yes, then pulls the plug
+        auto* limit = session.Simulator().findChild<QSpinBox*>();
+        QVERIFY(limit && limit->accessibleName() == QStringLiteral("Charge limit"));
+        limit->setValue(onMains ? 80 : 100);
+        int answered = 0;  // the user lifts the limit, answers OK and Yes (No on mains unplugged), pulls the plug
         QTimer user;
         connect(&user, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && ++answered)
-                (box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes) : box->button(QMessageBox::Ok))->click();
-            else if (answered == 2 && ac->isChecked())
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box && ++answered) {
+                QAbstractButton* answer = box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes) : box->button(QMessageBox::Ok);
+                for (QAbstractButton* button : box->buttons())
+                    answer = button->text() == QLatin1String("Lift it for this run") ? button : answer;
+                if (!onMains && box->text().endsWith(QStringLiteral("Discharge on mains?")))
+                    answer = box->button(QMessageBox::No);
+                answer->click();
+            } else if (!onMains && answered == 3 && ac->isChecked()) {
                 ac->click();
+            }
         });
         user.start(50);
         QTimer::singleShot(90'000, [&] { session.Platform().RequestEnd(); });
         session.Window().Command1->click();
-        QCOMPARE(std::pair(answered, switchOffs), std::pair(2, 1));
+        QCOMPARE(std::pair(answered, switchOffs), std::pair(onMains ? 4 : 3, onMains ? 0 : 1));
+        if (onMains) {
+            const report::RunRecord run = report::ReadRunRecords(logPath + ".runs").runs.value(0);
+            QCOMPARE(run.ending, report::RunEnding::RanOutOnMains);
+            QVERIFY(!run.recharge.isEmpty() && run.recharge.last().percent == 100);
+            QTRY_COMPARE(session.Battery().ChargeLimit(), 80);  // put back as the run went
+            QVERIFY(!session.Battery().ForceDischarge());
+            const QWidgetList shown = QApplication::topLevelWidgets();
+            QVERIFY(std::any_of(shown.begin(), shown.end(),
+                                [](QWidget* w) { return w->isVisible() && w->windowTitle() == "Dorvik Run Report"; }));
+            return;
+        }
         const QList<QByteArray> lines = storage::ReadFirstLines(logPath, 3).value();
         const auto date = [&](int i) { return storage::ParseDateText(QString::fromLocal8Bit(lines[i])).value(); };
         // The minutes come from a clock read just before the one of line 3.

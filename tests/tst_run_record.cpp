@@ -413,6 +413,8 @@ private slots:
         QTest::newRow("exited") << RunEnding::Exited << "exited" << "closed" << "closed"
                                 << before.arg("ended when Dorvik was closed");
         QTest::newRow("standby") << RunEnding::Standby << "standby" << "standby" << "standby" << ranOut;
+        QTest::newRow("ran out on mains") << RunEnding::RanOutOnMains << "ran-out-on-mains" << "ran out on mains"
+                                          << "ran_out_on_mains" << ranOut;
         QTest::newRow("switched off") << RunEnding::SwitchedOff << "" << "switched off" << "switched_off" << ranOut;
         QTest::newRow("killed") << RunEnding::Killed << "" << "stopped" << "stopped"
                                 << before.arg("stopped without a word when Dorvik was killed or crashed");

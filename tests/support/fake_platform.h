@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 #include "support/fake_burn_workers.h"
+#include "support/fake_charge_control.h"
 
 // A platform for tests: a clock that Sleep and the pump advance instead of
 // blocking, a pump that delivers due timer ticks and scripted actions,
@@ -62,12 +63,14 @@ public:
     bool endCalled = false, awakeHeld = false;
     int awakeHolds = 0, noticesWithdrawn = 0;
     FakeBurnWorkers workers{[this] { return elapsedMs_; }};
+    FakeChargeControl charging = NoChargeOffers();
 
     void Sleep(int milliseconds) override { sleeps.append(milliseconds), Advance(milliseconds); }
     std::unique_ptr<platform::IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
     void Launch(const QString& program, const QStringList& arguments) override { launches.append({program, arguments}); }
     std::optional<platform::CommandLine> PowerOptionsPanel() override { return panel; }
     platform::BurnWorkers& Workers() override { return workers; }
+    platform::ChargeControl& Charging() override { return charging; }
     QDateTime Now() override;
     qint64 SleptMs() override;
     qint64 AwakeMs() override;
@@ -85,6 +88,13 @@ protected:
     void WithdrawNotice() override { ++noticesWithdrawn; }
 
 private:
+    // Most runs meet a battery that offers nothing, as most machines do.
+    static FakeChargeControl NoChargeOffers()
+    {
+        FakeChargeControl none;
+        none.offers.clear();
+        return none;
+    }
     struct Timer {
         qint64 interval, nextDue;
         std::function<void()> onTick;

@@ -15,6 +15,8 @@ struct ScriptedPower : power::PowerStatusSource {
 
     QStringList blockers;
     QStringList ChargeBlockers() override { return blockers; }
+    power::BatteryDetails details{.name = QStringLiteral("BAT0")};
+    power::BatteryDetails Details() override { return details; }
 
     int Query(SYSTEM_POWER_STATUS& out) override
     {
