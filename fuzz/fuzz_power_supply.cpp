@@ -42,7 +42,7 @@ static void MakeEntry(const fs::path& root, string_view line)
         std::ofstream(root / supply / name) << rest.substr(std::min(rest.size(), name.size() + 1)) << '\n';
 }
 
-static void Check(bool holds, const char* invariant) { if (!holds) qFatal("Invariant broken: %s", invariant); }
+using fuzz::Check;
 
 static void CheckRecord(const SYSTEM_POWER_STATUS& s)
 {

@@ -18,13 +18,7 @@
 
 namespace {
 
-void Check(bool holds, const char* what)
-{
-    if (holds)
-        return;
-    std::fprintf(stderr, "Invariant broken: %s\n", what);
-    std::abort();
-}
+using fuzz::Check;
 
 QRectF GaugePlot(QWidget* window)
 {

@@ -4,6 +4,8 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -23,6 +25,15 @@ inline const std::filesystem::path& ScratchDirectory()
         return own;
     }();
     return directory;
+}
+
+// Stops the fuzzer on an input that breaks what must hold.
+inline void Check(bool holds, const char* what)
+{
+    if (holds)
+        return;
+    std::fprintf(stderr, "Invariant broken: %s\n", what);
+    std::abort();
 }
 
 }  // namespace fuzz

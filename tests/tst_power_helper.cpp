@@ -65,10 +65,6 @@ private slots:
     }
 
     void threshold_order_named_cases() {
-        const std::vector<ThresholdWrite> endFirst{{Which::End, 100}, {Which::Start, 99}};
-        QCOMPARE(OrderThresholdWrites({75, 80}, {99, 100}), endFirst);
-        const std::vector<ThresholdWrite> startFirst{{Which::Start, 75}, {Which::End, 80}};
-        QCOMPARE(OrderThresholdWrites({99, 100}, {75, 80}), startFirst);
         // Only what differs is written; a threshold the target leaves out stays.
         QCOMPARE(OrderThresholdWrites({75, 100}, {99, 100}), (std::vector<ThresholdWrite>{{Which::Start, 99}}));
         QCOMPARE(OrderThresholdWrites({75, 80}, {std::nullopt, 100}), (std::vector<ThresholdWrite>{{Which::End, 100}}));
@@ -95,28 +91,6 @@ private slots:
                         QCOMPARE(reached.start, std::optional<int>(toStart));
                         QCOMPARE(reached.end, std::optional<int>(toEnd));
                     }
-    }
-
-    void ledger_gives_each_caller_its_own() {
-        ChangeLedger ledger;
-        ledger.Record(":1.5", {"BAT0", "charge_behaviour"}, "auto");
-        ledger.Record(":1.5", {"BAT0", "charge_control_end_threshold"}, "80");
-        ledger.Record(":1.5", {"BAT0", "charge_behaviour"}, "force-discharge");  // its first find counts
-        ledger.Record(":1.5", {"BAT1", "charge_stop_threshold"}, "60");
-        ledger.Record(":1.7", {"BAT2", "charge_behaviour"}, "inhibit-charge");
-        QCOMPARE(ledger.Callers(), (QStringList{":1.5", ":1.7"}));
-
-        QCOMPARE(ledger.Release(":1.5", "BAT0"),
-                 (std::vector<Restoration>{{{"BAT0", "charge_behaviour"}, "auto"},
-                                           {{"BAT0", "charge_control_end_threshold"}, "80"}}));
-        QVERIFY(ledger.Holds(":1.5"));
-        QVERIFY(ledger.Release(":1.5", "BAT0").empty());
-        QCOMPARE(ledger.Release(":1.5"), (std::vector<Restoration>{{{"BAT1", "charge_stop_threshold"}, "60"}}));
-        QVERIFY(!ledger.Holds(":1.5"));
-        QVERIFY(ledger.Release(":1.9").empty());
-        QVERIFY(!ledger.Empty());
-        QCOMPARE(ledger.ReleaseAll(), (std::vector<Restoration>{{{"BAT2", "charge_behaviour"}, "inhibit-charge"}}));
-        QVERIFY(ledger.Empty());
     }
 
     // Two callers on one setting: it goes back to what was there before

@@ -238,14 +238,6 @@ private slots:
         QTEST(facts.verdict.contains(QStringLiteral("capacity")), "blamesCapacity");
     }
 
-    void namesTheHealthBandsAtTheirEdges()
-    {
-        QStringList bands;
-        for (const double health : {90.0, 89.9, 80.0, 79.9, 70.0, 69.9})
-            bands.append(HealthBand(health));
-        QCOMPARE(bands, (QStringList{"good", "normal wear", "normal wear", "worn", "worn", "worn: plan a replacement"}));
-    }
-
     void summarisesAcrossRuns()
     {
         QList<RunRecord> runs{DriftedRun(), DriftedRun(), DriftedRun()};
