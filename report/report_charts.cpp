@@ -298,6 +298,9 @@ QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, con
     stopped->attachAxis(dates);
     stopped->attachAxis(minutes);
     stopped->setColor(dark ? kStraightLine.dark : kStraightLine.light);
+    // A legend entry for runs that are not there would only puzzle.
+    for (QLegendMarker* marker : chart->legend()->markers(stopped))
+        marker->setVisible(stopped->count() > 0);
     stopped->setBorderColor(stopped->color());
     QChartView* view = View(chart, 170);
     view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
