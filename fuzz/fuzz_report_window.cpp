@@ -41,10 +41,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string path = fuzz::ScratchDirectory() / "run-20260101-000000Z.csv";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    Check(file && std::fwrite(data, 1, size, file) == size, "the scratch file is written");
-    std::fclose(file);
+    fuzz::WriteScratchFile("run-20260101-000000Z.csv", data, size);
     static const QString directory = QString::fromStdString(fuzz::ScratchDirectory().string());
     const std::unique_ptr<QWidget> window(report::BuildRunReport(report::ReadRunRecords(directory), {}));
     if (!window)

@@ -58,10 +58,7 @@ void CheckRecord(const report::RunRecord& record, const QByteArray& input)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string path = fuzz::ScratchDirectory() / "run-20260101-000000Z.csv";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    Check(file && std::fwrite(data, 1, size, file) == size, "the scratch file is written");
-    std::fclose(file);
+    fuzz::WriteScratchFile("run-20260101-000000Z.csv", data, size);
     static const QString directory = QString::fromStdString(fuzz::ScratchDirectory().string());
     const report::RunRecords records = report::ReadRunRecords(directory);
     Check(records.runs.size() + records.unreadable + records.newer == 1, "one file is a record, unreadable or newer");

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -34,6 +35,15 @@ inline void Check(bool holds, const char* what)
         return;
     std::fprintf(stderr, "Invariant broken: %s\n", what);
     std::abort();
+}
+
+// Writes one input into the scratch directory as the file `name`.
+inline void WriteScratchFile(const char* name, const std::uint8_t* data, std::size_t size)
+{
+    const std::string path = ScratchDirectory() / name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    Check(file && std::fwrite(data, 1, size, file) == size, "the scratch file is written");
+    std::fclose(file);
 }
 
 }  // namespace fuzz

@@ -3,11 +3,11 @@
 import time
 
 
-def wait_until(predicate, timeout=5.0):
+def wait_until(predicate, timeout=5.0, step=0.02):
     '''True once the predicate holds, False when the timeout passes first.'''
     deadline = time.monotonic() + timeout
     while not predicate():
         if time.monotonic() > deadline:
             return False
-        time.sleep(0.02)
+        time.sleep(step)
     return True

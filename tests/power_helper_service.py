@@ -313,12 +313,7 @@ class PowerHelperService(dbusmock.DBusTestCase):
 
 def poll_until(predicate, timeout=5.0):
     '''wait_until with a finer step, for timing.'''
-    deadline = time.monotonic() + timeout
-    while not predicate():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.001)
-    return True
+    return wait_until(predicate, timeout, step=0.001)
 
 
 def run_bench(helper_program):
