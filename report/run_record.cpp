@@ -66,14 +66,15 @@ std::unique_ptr<RunRecordWriter> RunRecordWriter::Create(const QString& director
     if (!storage::CreateDirectoryDurably(directory, error))
         return nullptr;
     const QString path = FreeRecordPath(QDir(directory), facts.start);
-    const qint64 pid = QCoreApplication::applicationPid();
-    if (!storage::CreateFileDurably(path, RecordText(facts, WriterFactLines(pid, true)), error))
+    RunFacts written = facts;
+    written.writerPid = QCoreApplication::applicationPid();
+    if (!storage::CreateFileDurably(path, RecordText(written), error))
         return nullptr;
     // The hold needs the file; when refused, the record is rewritten before
     // any sample to tell readers to judge it by its freshness instead.
     std::unique_ptr<storage::FileHold> hold = takeHold(path);
-    if ((!hold || !hold->Held())
-        && !storage::ReplaceFileDurably(path, RecordText(facts, WriterFactLines(pid, false)), error)) {
+    written.unlocked = !hold || !hold->Held();
+    if (written.unlocked && !storage::ReplaceFileDurably(path, RecordText(written), error)) {
         QFile::remove(path);
         return nullptr;
     }
@@ -167,7 +168,7 @@ RunEnding UnendedRunEnding(const QString& path, const RunRecord& run)
     if (!storage::SameBoot(run.facts.bootId, now))
         return !run.samples.isEmpty() && SampleNearEmpty(run.samples.last()) ? RunEnding::SwitchedOff
                                                                              : RunEnding::Restarted;
-    return UnlockedRunIsLive(path) ? RunEnding::Running : RunEnding::Killed;
+    return UnlockedRunIsLive(path, run.facts) ? RunEnding::Running : RunEnding::Killed;
 }
 
 bool SampleNearEmpty(const RunSample& sample)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <tuple>
 
 #include "power/system_power_status.h"
@@ -215,6 +216,10 @@ bool ApplyFact(const QStringList& fields, RunFacts& facts)
         facts.bootId = value;
     else if (key == QLatin1String("discharge"))
         facts.onMains = value == QLatin1String("on-mains");
+    else if (key == QLatin1String("lock"))
+        facts.unlocked = value == QLatin1String("none");
+    else if (key == QLatin1String("pid"))
+        facts.writerPid = Whole(value, 0, std::numeric_limits<qint64>::max()).value_or(0);
     else if (key == QLatin1String("mode")) {
         const auto fast = Mode(value);
         facts.fast = fast.value_or(true);
@@ -376,7 +381,7 @@ QList<QByteArray> CompleteLines(const QByteArray& bytes)
 
 }  // namespace
 
-QByteArray RecordText(const RunFacts& facts, const QByteArray& writerFacts)
+QByteArray RecordText(const RunFacts& facts)
 {
     QByteArray text = kMarker + '\n';
     text += Line({QStringLiteral("start"), TimeField(facts.start)});
@@ -395,7 +400,11 @@ QByteArray RecordText(const RunFacts& facts, const QByteArray& writerFacts)
         text += Line({QStringLiteral("boot_id"), CsvField(facts.bootId)});
     if (facts.onMains)
         text += Line({QStringLiteral("discharge"), QStringLiteral("on-mains")});
-    return text + writerFacts + kHeader + '\n';
+    if (facts.writerPid > 0)
+        text += Line({QStringLiteral("pid"), QString::number(facts.writerPid)});
+    if (facts.unlocked)
+        text += Line({QStringLiteral("lock"), QStringLiteral("none")});
+    return text + kHeader + '\n';
 }
 
 QByteArray SampleLine(const RunSample& sample)

@@ -32,6 +32,11 @@ struct RunFacts {
     QString batterySerial{};
     // The battery discharged with the adaptor connected ("discharge,on-mains").
     bool onMains = false;
+    // The writer's process ("pid,<id>"), and whether it could hold no lock on
+    // the record ("lock,none", a file system without locks): readers then
+    // judge the record by how fresh it is.
+    qint64 writerPid = 0;
+    bool unlocked = false;
 };
 
 // One look at the battery during the discharge. Percent and AC state use the
@@ -92,8 +97,8 @@ inline constexpr qsizetype kRecordLineLimit = 4 * 1024;
 // samples have ac 0 while the battery runs the machine and ac 1 from the
 // recharge on, which older readers take for an ordinary run's samples.
 
-// The marker, the facts, the writer's own fact lines and the header.
-QByteArray RecordText(const RunFacts& facts, const QByteArray& writerFacts = {});
+// The marker, the facts and the header.
+QByteArray RecordText(const RunFacts& facts);
 QByteArray SampleLine(const RunSample& sample);
 // "kept_awake,<line>", written when a lock changed during the run.
 QByteArray KeptAwakeRecordLine(const QString& line);
