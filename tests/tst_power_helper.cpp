@@ -108,10 +108,6 @@ private slots:
             QCOMPARE(ledger.Release(second), (std::vector<Restoration>{{behaviour, "auto"}}));
             QVERIFY(ledger.Empty());
         }
-        ChangeLedger ledger;
-        ledger.Record(":1.5", behaviour, "auto");
-        ledger.Record(":1.7", behaviour, "force-discharge");
-        QCOMPARE(ledger.ReleaseAll(), (std::vector<Restoration>{{behaviour, "auto"}}));
     }
 };
 
