@@ -90,9 +90,10 @@ BatteryDetails DetailsOf(std::vector<DetailedBattery> batteries)
     details.energyDesignWh = SumOverAll(batteries, &Battery::designWh);
     details.powerW = SumOverAll(batteries, &Battery::rateW);
     details.voltageV = MeanVoltage(batteries);
-    // Many firmwares write 0 or -1 for a count they do not keep.
+    // Many firmwares write 0 or -1 for a count they do not keep; a fraction
+    // of a cycle is no count either.
     const auto cycles = batteries.front().cycleCount;
-    if (cycles && *cycles > 0 && *cycles < 1e9)
+    if (cycles && *cycles >= 1 && *cycles < 1e9)
         details.cycleCount = static_cast<int>(*cycles);
     // Batteries that charge one after the other are full when the last is.
     for (const DetailedBattery& detailed : batteries) {
