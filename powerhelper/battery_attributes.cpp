@@ -13,6 +13,7 @@ namespace powerhelper {
 namespace {
 
 constexpr int kMaxAttributeSize = 4096;
+constexpr int kMaxNameLength = 64;
 
 QString ErrnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
@@ -63,6 +64,10 @@ Outcome OpenAttribute(int folder, const QString& attribute, int access, int& fd)
 std::unique_ptr<BatteryAttributes> BatteryAttributes::Open(const QString& sysfsRoot, const QString& name,
                                                            Outcome& outcome) {
     static const QRegularExpression kName(QStringLiteral("^[A-Za-z0-9_.-]+$"));
+    if (name.size() > kMaxNameLength) {
+        outcome = Outcome::Invalid(QStringLiteral("a power supply name has at most %1 characters").arg(kMaxNameLength));
+        return nullptr;
+    }
     if (!kName.match(name).hasMatch() || name == QLatin1String(".") || name == QLatin1String("..")) {
         outcome = Outcome::Invalid(QStringLiteral("\"%1\" is not a power supply name").arg(name));
         return nullptr;
@@ -83,6 +88,12 @@ std::unique_ptr<BatteryAttributes> BatteryAttributes::Open(const QString& sysfsR
     QString type;
     if (!battery->Read(QStringLiteral("type"), type).ok() || type != QLatin1String("Battery")) {
         outcome = Outcome::Invalid(QStringLiteral("\"%1\" is not a battery").arg(name));
+        return nullptr;
+    }
+    // A mouse's or a headset's battery is not the machine's to calibrate.
+    QString scope;
+    if (battery->Read(QStringLiteral("scope"), scope).ok() && scope == QLatin1String("Device")) {
+        outcome = Outcome::Invalid(QStringLiteral("\"%1\" is a device's battery, not the system's").arg(name));
         return nullptr;
     }
     battery->ideapadFd_ = OpenIdeapadDevice(sysfsRoot);

@@ -32,8 +32,8 @@ inline const QString kConservationMode = QStringLiteral("conservation_mode");
 // through a symbolic link.
 class BatteryAttributes {
 public:
-    // Checks the name ([A-Za-z0-9_.-]+, not "." or "..") and that the entry
-    // is a folder whose type is Battery. On failure returns null and sets
+    // Checks the name ([A-Za-z0-9_.-]{1,64}, not "." or "..") and that the
+    // entry is a folder whose type is Battery and whose scope is not Device. On failure returns null and sets
     // outcome.
     static std::unique_ptr<BatteryAttributes> Open(const QString& sysfsRoot, const QString& name, Outcome& outcome);
     ~BatteryAttributes();

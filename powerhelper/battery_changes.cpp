@@ -9,7 +9,9 @@
 namespace powerhelper {
 namespace {
 
-const QString kForceDischarge = QStringLiteral("force-discharge");
+QString BehaviourOf(const QString& offer) {
+    return offer == kInhibitCharge ? QStringLiteral("inhibit-charge") : QStringLiteral("force-discharge");
+}
 
 struct ThresholdNames {
     QString start;
@@ -80,9 +82,11 @@ void Undo(const BatteryAttributes& battery, std::vector<Change>& changes) {
 // Sets an attribute, noting what it held; a value already in place is noted
 // but not written.
 Outcome Set(const BatteryAttributes& battery, const QString& attribute, const QString& value,
-            std::vector<Change>& changes) {
+            std::vector<Change>& changes, const BeforeWrite& before) {
     QString found;
     if (Outcome outcome = ReadValue(battery, attribute, found); !outcome.ok())
+        return outcome;
+    if (Outcome outcome = before(attribute, found); !outcome.ok())
         return outcome;
     changes.push_back({attribute, found});
     return found == value ? Outcome() : WriteChecked(battery, attribute, value);
@@ -90,27 +94,38 @@ Outcome Set(const BatteryAttributes& battery, const QString& attribute, const QS
 
 // The largest start below 100 the driver takes, from 99 down to just above
 // what it held; a start it refuses throughout stays as it was.
-Outcome RaiseStart(const BatteryAttributes& battery, const QString& attribute, std::vector<Change>& changes) {
+Outcome RaiseStart(const BatteryAttributes& battery, const QString& attribute, std::vector<Change>& changes,
+                   const BeforeWrite& before) {
     int found = 0;
     if (Outcome outcome = ReadPercent(battery, attribute, found); !outcome.ok())
         return outcome;
+    if (Outcome outcome = before(attribute, QString::number(found)); !outcome.ok())
+        return outcome;
+    changes.push_back({attribute, QString::number(found)});
     for (int start = 99; start > found && start >= 90; --start) {
         const QString value = QString::number(start);
-        if (!battery.Write(attribute, value).ok())
-            continue;
-        changes.push_back({attribute, QString::number(found)});
-        return ReadBack(battery, attribute, value);
+        if (battery.Write(attribute, value).ok())
+            return ReadBack(battery, attribute, value);
     }
-    changes.push_back({attribute, QString::number(found)});
     return {};
 }
 
 }  // namespace
 
+QStringList AttributesOf(const QString& offer) {
+    if (offer == kLiftChargeLimit)
+        return {attribute::kStart, attribute::kEnd, attribute::kOldStart, attribute::kOldEnd, attribute::kConservationMode};
+    if (offer == kDischargeOnMains || offer == kInhibitCharge)
+        return {attribute::kChargeBehaviour};
+    return {};
+}
+
 QStringList Offers(const BatteryAttributes& battery) {
     QStringList offers;
-    if (CheckDischargeOnMains(battery).ok())
+    if (CheckChargeBehaviour(battery, kDischargeOnMains).ok())
         offers << kDischargeOnMains;
+    if (CheckChargeBehaviour(battery, kInhibitCharge).ok())
+        offers << kInhibitCharge;
     const ThresholdNames thresholds = ThresholdsOf(battery);
     int end = 100;
     QString mode;
@@ -121,12 +136,13 @@ QStringList Offers(const BatteryAttributes& battery) {
     return offers;
 }
 
-Outcome CheckDischargeOnMains(const BatteryAttributes& battery) {
+Outcome CheckChargeBehaviour(const BatteryAttributes& battery, const QString& offer) {
     QString content;
     if (Outcome outcome = battery.Read(attribute::kChargeBehaviour, content); !outcome.ok())
         return outcome;
-    if (!OfferedChoices(content).contains(kForceDischarge))
-        return Outcome::Invalid(QStringLiteral("%1's charge_behaviour does not offer force-discharge").arg(battery.name()));
+    const QString word = BehaviourOf(offer);
+    if (!OfferedChoices(content).contains(word))
+        return Outcome::Invalid(QStringLiteral("%1's charge_behaviour does not offer %2").arg(battery.name(), word));
     return {};
 }
 
@@ -150,27 +166,28 @@ Outcome CheckLiftChargeLimit(const BatteryAttributes& battery) {
     return {};
 }
 
-Outcome DischargeOnMains(const BatteryAttributes& battery, std::vector<Change>& changes) {
-    if (Outcome outcome = CheckDischargeOnMains(battery); !outcome.ok())
+Outcome SetChargeBehaviour(const BatteryAttributes& battery, const QString& offer, std::vector<Change>& changes,
+                           const BeforeWrite& before) {
+    if (Outcome outcome = CheckChargeBehaviour(battery, offer); !outcome.ok())
         return outcome;
-    Outcome outcome = Set(battery, attribute::kChargeBehaviour, kForceDischarge, changes);
+    Outcome outcome = Set(battery, attribute::kChargeBehaviour, BehaviourOf(offer), changes, before);
     if (!outcome.ok())
         Undo(battery, changes);
     return outcome;
 }
 
-Outcome LiftChargeLimit(const BatteryAttributes& battery, std::vector<Change>& changes) {
+Outcome LiftChargeLimit(const BatteryAttributes& battery, std::vector<Change>& changes, const BeforeWrite& before) {
     if (Outcome outcome = CheckLiftChargeLimit(battery); !outcome.ok())
         return outcome;
     const ThresholdNames thresholds = ThresholdsOf(battery);
     Outcome outcome;
     // Raising both: the end first, so the start stays below it.
     if (!thresholds.end.isEmpty())
-        outcome = Set(battery, thresholds.end, QStringLiteral("100"), changes);
+        outcome = Set(battery, thresholds.end, QStringLiteral("100"), changes, before);
     if (outcome.ok() && !thresholds.start.isEmpty())
-        outcome = RaiseStart(battery, thresholds.start, changes);
+        outcome = RaiseStart(battery, thresholds.start, changes, before);
     if (outcome.ok() && battery.Has(attribute::kConservationMode))
-        outcome = Set(battery, attribute::kConservationMode, QStringLiteral("0"), changes);
+        outcome = Set(battery, attribute::kConservationMode, QStringLiteral("0"), changes, before);
     if (!outcome.ok())
         Undo(battery, changes);
     return outcome;

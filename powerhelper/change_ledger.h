@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <map>
@@ -24,6 +25,14 @@ struct Restoration {
     bool operator==(const Restoration&) const = default;
 };
 
+// Who changed a setting: the caller's unique bus name, its user and the
+// polkit action that allowed it.
+struct Holder {
+    QString caller;
+    uint uid = 0;
+    QString action;
+};
+
 // Remembers, per caller, what each setting held before the caller's first
 // change to it. Callers that change the same setting stack up: giving back
 // the newest writes the value found beneath it; giving back an older one
@@ -31,29 +40,45 @@ struct Restoration {
 // setting returns to what was there before anyone once the last lets go.
 class ChangeLedger {
 public:
-    // Notes that caller set the setting, which held found before. A caller
-    // already holding the setting keeps what it found the first time.
-    void Record(const QString& caller, const Setting& setting, const QString& found);
+    // Notes that the holder set the setting, which held found before. A
+    // caller already holding the setting keeps what it found the first
+    // time, and false is returned.
+    bool Record(const Holder& holder, const Setting& setting, const QString& found);
+    // Forgets a Record whose write was undone before it was kept.
+    void Drop(const QString& caller, const Setting& setting);
 
     // Lets go of what the caller holds on battery (every battery when
-    // battery is empty) and returns the values to write back, in the order
-    // the caller first changed them.
-    std::vector<Restoration> Release(const QString& caller, const QString& battery = {});
+    // battery is empty), of the given attributes only when some are given,
+    // and returns the values to write back, in the order the caller first
+    // changed them.
+    std::vector<Restoration> Release(const QString& caller, const QString& battery = {},
+                                     const QStringList& attributes = {});
 
     // Lets go of everything; the values that put every setting back.
     std::vector<Restoration> ReleaseAll();
 
     bool Holds(const QString& caller) const;
-    bool Empty() const { return holders_.empty(); }
+    // Whether the caller holds a change on battery made under action.
+    bool HoldsUnder(const QString& caller, const QString& battery, const QString& action) const;
+    bool Empty() const { return settings_.empty(); }
     QStringList Callers() const;
+    // The users on whose behalf the settings of battery were changed.
+    QList<uint> UsersOf(const QString& battery) const;
+
+    // The ledger as kept on disk, and read back: a named, versioned JSON
+    // document; unknown keys are ignored, entries lacking a field skipped.
+    QByteArray ToJson() const;
+    static bool FromJson(const QByteArray& json, ChangeLedger& ledger, QString* error);
 
 private:
-    struct Holder {
-        QString caller;
+    struct Entry {
+        Holder holder;
         QString found;
         quint64 sequence;
     };
-    std::map<Setting, std::vector<Holder>> holders_;  // oldest first
+    std::vector<Restoration> InOrder(std::vector<std::pair<quint64, Restoration>> writes) const;
+
+    std::map<Setting, std::vector<Entry>> settings_;  // oldest first
     quint64 nextSequence_ = 0;
 };
 

@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // dorvik-power-helper: the D-Bus system service that changes a battery's
 // charging for Dorvik, started by bus activation and running as root.
+#include "powerhelper/idle_exit.h"
+#include "powerhelper/ledger_file.h"
 #include "powerhelper/log.h"
 #include "powerhelper/power_helper_service.h"
+#include "powerhelper/put_back.h"
 #include "powerhelper/termination_signals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
-#include <QTimer>
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -24,20 +26,34 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption idleTimeout(QStringLiteral("idle-timeout"),
                                          QStringLiteral("Exit after SECONDS with nothing changed."),
                                          QStringLiteral("SECONDS"), QStringLiteral("30"));
-    parser.addOption(sysfsRoot);
-    parser.addOption(idleTimeout);
+    const QCommandLineOption stateDirectory(
+        QStringLiteral("state-directory"),
+        QStringLiteral("Keep the changes made in DIR/changes (default: $STATE_DIRECTORY or /var/lib/dorvik-power-helper)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption restoreOnly(QStringLiteral("restore-only"),
+                                         QStringLiteral("Put back the changes an earlier run left, then exit."));
+    parser.addOptions({sysfsRoot, idleTimeout, stateDirectory, restoreOnly});
     parser.process(app);
     bool ok = false;
     const double idleSeconds = parser.value(idleTimeout).toDouble(&ok);
     if (!ok || idleSeconds <= 0)
         parser.showHelp(2);
+    const powerhelper::LedgerFile file(parser.isSet(stateDirectory)
+                                           ? parser.value(stateDirectory) + QStringLiteral("/changes")
+                                           : powerhelper::LedgerFile::DefaultPath());
+
+    // Before the name is taken: no call is served while an earlier run's
+    // change is still in place.
+    const bool restored = powerhelper::PutBackLeftovers(parser.value(sysfsRoot), file);
+    if (parser.isSet(restoreOnly))
+        return restored ? 0 : 1;
 
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
         qCCritical(powerhelper::lcPowerHelper) << "no system bus:" << bus.lastError().message();
         return 1;
     }
-    powerhelper::PowerHelperService service(bus, parser.value(sysfsRoot));
+    powerhelper::PowerHelperService service(bus, parser.value(sysfsRoot), file);
     if (!bus.registerObject(powerhelper::kObjectPath, &service, QDBusConnection::ExportScriptableSlots) ||
         !bus.registerService(powerhelper::kServiceName)) {
         qCCritical(powerhelper::lcPowerHelper) << "cannot register" << powerhelper::kServiceName << ":"
@@ -45,20 +61,11 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    QTimer idle;
-    idle.setSingleShot(true);
-    idle.setInterval(static_cast<int>(idleSeconds * 1000));
-    QObject::connect(&idle, &QTimer::timeout, &app, [&] {
-        if (service.Idle())
-            QCoreApplication::quit();
-    });
-    QObject::connect(&service, &powerhelper::PowerHelperService::idle, &idle, qOverload<>(&QTimer::start));
-    idle.start();
-
+    powerhelper::IdleExit idle(bus, service, static_cast<int>(idleSeconds * 1000));
     powerhelper::TerminationSignals terminations;
     QObject::connect(&terminations, &powerhelper::TerminationSignals::received, &app, [&](int number) {
         qCInfo(powerhelper::lcPowerHelper) << "signal" << number << "received: restoring everything";
-        service.RestoreEverything();
+        service.Stop();
         QCoreApplication::quit();
     });
     return app.exec();

@@ -2,6 +2,7 @@
 #include "powerhelper/polkit_check.h"
 
 #include <QDBusArgument>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
@@ -11,8 +12,9 @@
 namespace powerhelper {
 namespace {
 
-// A password dialog may stay open for a while.
-constexpr int kAnswerTimeoutMs = 5 * 60 * 1000;
+// A password dialog may stay open for a while, but the client gives up
+// after five and a half minutes: an answer must reach it before that.
+constexpr int kAnswerTimeoutMs = 240 * 1000;
 constexpr uint kAllowUserInteraction = 1;
 
 struct Subject {
@@ -34,6 +36,21 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, Subject& subject)
     return argument;
 }
 
+// polkit is not on the bus, or did not answer in time.
+bool Unanswered(const QDBusError& error) {
+    switch (error.type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::NoReply:
+    case QDBusError::Timeout:
+    case QDBusError::TimedOut:
+    case QDBusError::NoServer:
+    case QDBusError::Disconnected:
+        return true;
+    default:
+        return error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
+    }
+}
+
 }  // namespace
 }  // namespace powerhelper
 
@@ -42,7 +59,8 @@ Q_DECLARE_METATYPE(powerhelper::Subject)
 namespace powerhelper {
 
 void CheckAuthorization(const QDBusConnection& bus, const QString& caller, const QString& action,
-                        QObject* context, std::function<void(bool allowed, const QString& why)> done) {
+                        const QMap<QString, QString>& details, bool interactive, QObject* context,
+                        std::function<void(Authorization, const QString& why)> done) {
     static const bool registered = [] {
         qDBusRegisterMetaType<QMap<QString, QString>>();
         return qDBusRegisterMetaType<Subject>().isValid();
@@ -52,15 +70,17 @@ void CheckAuthorization(const QDBusConnection& bus, const QString& caller, const
         QStringLiteral("org.freedesktop.PolicyKit1"), QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
         QStringLiteral("org.freedesktop.PolicyKit1.Authority"), QStringLiteral("CheckAuthorization"));
     const Subject subject{QStringLiteral("system-bus-name"), {{QStringLiteral("name"), caller}}};
-    call << QVariant::fromValue(subject) << action << QVariant::fromValue(QMap<QString, QString>())
-         << kAllowUserInteraction << QString();
+    call << QVariant::fromValue(subject) << action << QVariant::fromValue(details)
+         << (interactive ? kAllowUserInteraction : 0u) << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kAnswerTimeoutMs), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
                      [watcher, done = std::move(done)] {
                          watcher->deleteLater();
                          const QDBusMessage reply = watcher->reply();
                          if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-                             done(false, QStringLiteral("polkit: %1").arg(watcher->error().message()));
+                             const QDBusError error = watcher->error();
+                             done(Unanswered(error) ? Authorization::Unavailable : Authorization::Refused,
+                                  QStringLiteral("polkit: %1").arg(error.message()));
                              return;
                          }
                          const QDBusArgument result = reply.arguments().first().value<QDBusArgument>();
@@ -69,7 +89,8 @@ void CheckAuthorization(const QDBusConnection& bus, const QString& caller, const
                          result.beginStructure();
                          result >> authorized >> challenge >> details;
                          result.endStructure();
-                         done(authorized, authorized ? QString() : QStringLiteral("not authorised"));
+                         done(authorized ? Authorization::Allowed : Authorization::Refused,
+                              authorized ? QString() : QStringLiteral("not authorised"));
                      });
 }
 

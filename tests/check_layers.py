@@ -15,7 +15,7 @@ LAYERS = {
     "storage": [],
     "platform": ["storage"],
     "power": [],
-    "powerhelper": [],
+    "powerhelper": ["storage"],
     "report": ["storage", "power"],
     "calibration": ["storage", "platform", "power", "report"],
     "app": ["storage", "platform", "power", "report", "calibration"],

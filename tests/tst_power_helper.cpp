@@ -99,8 +99,8 @@ private slots:
         const Setting behaviour{"BAT0", "charge_behaviour"};
         for (bool olderFirst : {true, false}) {
             ChangeLedger ledger;
-            ledger.Record(":1.5", behaviour, "auto");
-            ledger.Record(":1.7", behaviour, "force-discharge");
+            ledger.Record({":1.5", 1000, "discharge"}, behaviour, "auto");
+            ledger.Record({":1.7", 1001, "discharge"}, behaviour, "force-discharge");
             const QString first = olderFirst ? ":1.5" : ":1.7";
             const QString second = olderFirst ? ":1.7" : ":1.5";
             const std::vector<Restoration> early = ledger.Release(first);
@@ -108,6 +108,34 @@ private slots:
             QCOMPARE(ledger.Release(second), (std::vector<Restoration>{{behaviour, "auto"}}));
             QVERIFY(ledger.Empty());
         }
+    }
+
+    // What a crashed helper left is read back by the next one: the value
+    // found first, per setting, in the order the changes were made; a later
+    // version's extra keys are passed over, another file is not taken.
+    void ledger_survives_the_disk() {
+        ChangeLedger ledger;
+        ledger.Record({":1.5", 1000, "lift"}, {"BAT0", "charge_control_end_threshold"}, "80");
+        ledger.Record({":1.5", 1000, "lift"}, {"BAT0", "charge_control_start_threshold"}, "75");
+        ledger.Record({":1.7", 1001, "discharge"}, {"BAT0", "charge_behaviour"}, "auto");
+        ledger.Record({":1.5", 1000, "discharge"}, {"BAT0", "charge_behaviour"}, "force-discharge");
+        QByteArray json = ledger.ToJson();
+        ChangeLedger read;
+        QVERIFY(ChangeLedger::FromJson(json, read, nullptr));
+        QVERIFY(read.HoldsUnder(":1.5", "BAT0", "lift") && !read.HoldsUnder(":1.7", "BAT0", "lift"));
+        const std::vector<Restoration> all = read.ReleaseAll();
+        QCOMPARE(all, ledger.ReleaseAll());
+        QCOMPARE(all, (std::vector<Restoration>{{{"BAT0", "charge_control_end_threshold"}, "80"},
+                                                {{"BAT0", "charge_control_start_threshold"}, "75"},
+                                                {{"BAT0", "charge_behaviour"}, "auto"}}));
+        json.replace("\"version\": 1", "\"version\": 7, \"signed\": \"x\"");
+        json.replace("\"found\": \"75\"", "\"found\": 75");  // an entry without a readable value
+        QVERIFY(ChangeLedger::FromJson(json, read, nullptr));
+        QCOMPARE(read.ReleaseAll().size(), 2u);
+        QString error;
+        QVERIFY(!ChangeLedger::FromJson(R"({"format": "other", "version": 1, "changes": []})", read, &error));
+        QVERIFY(!ChangeLedger::FromJson("{\"format\": \"dorvik-power-helper changes\"", read, &error));
+        QVERIFY(!error.isEmpty());
     }
 };
 
