@@ -7,6 +7,7 @@ usage: power_helper_service.py HELPER [CLIENT]   run the tests on dorvik-power-h
        power_helper_service.py --bench HELPER    print how soon a change and a restore land
 """
 import os
+import random
 import resource
 import signal
 import subprocess
@@ -31,27 +32,50 @@ DISCHARGE = 'io.github.dorvik.discharge-on-mains'
 LIFT = 'io.github.dorvik.lift-charge-limit'
 BEHAVIOURS = '[auto] inhibit-charge force-discharge'
 
-# A caller in a process of its own: it makes one call, says how it went and
-# stays on the bus until it is killed.
-CALLER = '''import sys, time, dbus
-helper = dbus.Interface(dbus.SystemBus().get_object("%s", "%s"), "%s")
-try:
-    getattr(helper, sys.argv[1])(sys.argv[2], timeout=30)
-    print("ok", flush=True)
-except dbus.exceptions.DBusException as error:
-    print(error.get_dbus_name(), flush=True)
-time.sleep(600)
+# A caller in a process of its own: each argument is a call,
+# "Method:argument[:argument]", sent once the one before is answered; "&"
+# before it sends the next at once, "!" after it allows interactive
+# authorization. It prints "Method answer" for each and stays on the bus
+# until it is killed.
+CALLER = '''import sys
+from gi.repository import Gio, GLib
+bus = Gio.bus_get_sync(Gio.BusType.SYSTEM)
+steps = sys.argv[1:]
+def step():
+    if not steps:
+        return
+    words = steps.pop(0)
+    background, interactive = words.startswith("&"), words.endswith("!")
+    method, *arguments = words.strip("&!").split(":")
+    def done(connection, result):
+        try:
+            value = connection.call_finish(result).unpack()
+            print(method, value[0] if value else "ok", flush=True)
+        except GLib.Error as error:
+            print(method, Gio.DBusError.get_remote_error(error), flush=True)
+        if not background:
+            step()
+    flags = Gio.DBusCallFlags.ALLOW_INTERACTIVE_AUTHORIZATION if interactive else Gio.DBusCallFlags.NONE
+    bus.call("%s", "%s", "%s", method, GLib.Variant("(" + "s" * len(arguments) + ")", tuple(arguments)),
+             None, flags, 30000, None, done)
+    if background:
+        step()
+step()
+GLib.MainLoop().run()
 ''' % (NAME, PATH, INTERFACE)
 
 
-def limit_file_size():
-    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-    resource.setrlimit(resource.RLIMIT_FSIZE, (5, 5))
+def limit_file_size(size):
+    def limit():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (size, size))
+    return limit
 
 
 class FakeSysfs:
     '''A sysfs tree in a temporary folder: BAT0 with the newer thresholds and
-    every charge behaviour, BAT1 with the older thresholds, AC a mains supply.'''
+    every charge behaviour, BAT1 with the older thresholds, AC a mains supply,
+    MOUSE a wireless mouse's battery.'''
 
     def __init__(self):
         self.dir = tempfile.TemporaryDirectory()
@@ -61,6 +85,7 @@ class FakeSysfs:
         self.supply('BAT1', type='Battery', charge_behaviour='[auto] inhibit-charge',
                     charge_start_threshold='40', charge_stop_threshold='60')
         self.supply('AC', type='Mains', charge_behaviour=BEHAVIOURS)
+        self.supply('MOUSE', type='Battery', scope='Device', charge_behaviour=BEHAVIOURS)
 
     def supply(self, name, **attributes):
         folder = os.path.join(self.root, 'class', 'power_supply', name)
@@ -99,21 +124,29 @@ class PowerHelperService(dbusmock.DBusTestCase):
     def setUp(self):
         self.sysfs = FakeSysfs()
         self.addCleanup(self.sysfs.dir.cleanup)
+        self.state = os.path.join(self.sysfs.root, 'state')
+        self.ledger = os.path.join(self.state, 'changes')
         self.polkitd, self.polkit = self.spawn_server_template('polkitd', {}, stdout=subprocess.DEVNULL)
         self.addCleanup(self.stop_process, self.polkitd)
         self.log = tempfile.TemporaryFile(mode='w+')
         self.addCleanup(self.log.close)
+        self.bus = self.get_dbus(system_bus=True)
         self.helper = self.start_helper()
-        self.callers = []
 
     def start_helper(self, *options, preexec_fn=None):
-        helper = subprocess.Popen([self.helper_program, '--sysfs-root', self.sysfs.root, *options],
+        helper = subprocess.Popen([self.helper_program, '--sysfs-root', self.sysfs.root,
+                                   '--state-directory', self.state, *options],
                                   stderr=self.log, preexec_fn=preexec_fn)
         self.addCleanup(self.stop_process, helper)
-        bus = self.get_dbus(system_bus=True)
-        self.assertTrue(wait_until(lambda: bus.name_has_owner(NAME) or helper.poll() is not None))
+        self.assertTrue(wait_until(lambda: self.bus.name_has_owner(NAME) or helper.poll() is not None))
         self.assertIsNone(helper.poll(), self.log_lines())
         return helper
+
+    def restart_helper(self, *options, preexec_fn=None):
+        self.stop_process(self.helper)
+        self.assertTrue(wait_until(lambda: not self.bus.name_has_owner(NAME)))
+        self.helper = self.start_helper(*options, preexec_fn=preexec_fn)
+        return self.helper
 
     @staticmethod
     def stop_process(process):
@@ -129,14 +162,23 @@ class PowerHelperService(dbusmock.DBusTestCase):
         return self.log.read().splitlines()
 
     def interface(self):
-        return dbus.Interface(self.get_dbus(system_bus=True).get_object(NAME, PATH), INTERFACE)
+        return dbus.Interface(self.bus.get_object(NAME, PATH), INTERFACE)
 
-    def caller(self, method, battery):
-        '''A caller process that has called method(battery); its answer.'''
-        process = subprocess.Popen([sys.executable, '-c', CALLER, method, battery], stdout=subprocess.PIPE,
-                                   text=True)
+    def caller(self, *steps):
+        '''A caller process making the calls (see CALLER); it has started.'''
+        process = subprocess.Popen([sys.executable, '-c', CALLER, *steps], stdout=subprocess.PIPE, text=True)
         self.addCleanup(self.stop_process, process)
-        return process, process.stdout.readline().strip()
+        return process
+
+    def answer(self, caller):
+        return caller.stdout.readline().strip()
+
+    def holding(self, *steps):
+        '''A caller that was granted every call.'''
+        caller = self.caller(*steps)
+        for step in steps:
+            self.assertEqual(self.answer(caller), step.split(':')[0] + ' ok')
+        return caller
 
     def assert_refused(self, error, name, call, *args):
         with self.assertRaises(dbus.exceptions.DBusException) as raised:
@@ -144,28 +186,45 @@ class PowerHelperService(dbusmock.DBusTestCase):
         self.assertEqual(raised.exception.get_dbus_name(), f'org.freedesktop.DBus.Error.{error}')
         self.assertIn(name, raised.exception.get_dbus_message())
 
+    def assert_untouched(self):
+        self.assertEqual([self.sysfs.read(name) for name in (
+            'BAT0/charge_behaviour', 'BAT0/charge_control_start_threshold', 'BAT0/charge_control_end_threshold',
+            'BAT1/charge_start_threshold', 'BAT1/charge_stop_threshold')], ['auto', '75', '80', '40', '60'])
+        self.assertFalse(os.path.exists(self.ledger))
+
     def test_allowed_change_is_written_and_restored(self):
         self.polkit.SetAllowed([DISCHARGE, LIFT])
         helper = self.interface()
-        self.assertEqual(list(helper.Offers('BAT0')), ['discharge-on-mains', 'lift-charge-limit'])
+        self.assertEqual(list(helper.Offers('BAT0')), ['discharge-on-mains', 'inhibit-charge', 'lift-charge-limit'])
         helper.DischargeOnMains('BAT0')
         self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'force-discharge')
+        with open(self.ledger, encoding='utf-8') as ledger:
+            self.assertIn('"found": "auto"', ledger.read())
         helper.LiftChargeLimit('BAT0')
         self.assertEqual((self.sysfs.read('BAT0/charge_control_start_threshold'),
                           self.sysfs.read('BAT0/charge_control_end_threshold')), ('99', '100'))
-        self.assertTrue(any('dorvik.powerhelper: set "charge_behaviour" of "BAT0" to "force-discharge"' in line
+        self.sysfs.write('BAT0/charge_behaviour', 'auto inhibit-charge [force-discharge]')  # as a driver shows it
+        helper.InhibitCharge('BAT0')
+        self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'inhibit-charge')
+        self.assertTrue(any('dorvik.powerhelper: set "charge_behaviour" of "BAT0" to "inhibit-charge"' in line
                             for line in self.log_lines()), self.log_lines())
-        helper.Restore('BAT0')
-        self.assertEqual([self.sysfs.read(f'BAT0/{name}') for name in (
-            'charge_behaviour', 'charge_control_start_threshold', 'charge_control_end_threshold')],
-            ['auto', '75', '80'])
-        self.assertTrue(any('restoring "BAT0"' in line for line in self.log_lines()))
+        # Putting back the discharge's setting leaves the lift in place.
+        self.assertTrue(helper.RestoreSetting('BAT0', 'discharge-on-mains'))
+        self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'auto')
+        self.assertEqual(self.sysfs.read('BAT0/charge_control_end_threshold'), '100')
+        self.assertFalse(helper.RestoreSetting('BAT0', 'inhibit-charge'))
+        self.assertTrue(helper.Restore('BAT0'))
+        self.assertFalse(helper.Restore('BAT0'))
+        self.assertFalse(helper.Restore(''))
+        self.assert_untouched()
+        self.assertTrue(any('restoring BAT0 for :' in line and '(uid 0, pid ' in line
+                            for line in self.log_lines()), self.log_lines())
 
     def test_older_thresholds_and_conservation_mode(self):
         self.polkit.SetAllowed([LIFT])
         mode = self.sysfs.ideapad('1')
         helper = self.interface()
-        self.assertEqual(list(helper.Offers('BAT1')), ['lift-charge-limit'])
+        self.assertEqual(list(helper.Offers('BAT1')), ['inhibit-charge', 'lift-charge-limit'])
         helper.LiftChargeLimit('BAT1')
         self.assertEqual((self.sysfs.read('BAT1/charge_start_threshold'),
                           self.sysfs.read('BAT1/charge_stop_threshold')), ('99', '100'))
@@ -181,14 +240,15 @@ class PowerHelperService(dbusmock.DBusTestCase):
         self.polkit.SetAllowed([LIFT])  # but not discharging
         helper = self.interface()
         self.assert_refused('AccessDenied', 'not authorised', helper.DischargeOnMains, 'BAT0')
+        self.assert_refused('AccessDenied', 'not authorised', helper.InhibitCharge, 'BAT0')
         self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), BEHAVIOURS)
         self.polkit.SetAllowed(dbus.Array([], signature='s'))
         self.assert_refused('AccessDenied', 'not authorised', helper.LiftChargeLimit, 'BAT0')
         self.assertEqual(self.sysfs.read('BAT0/charge_control_end_threshold'), '80')
-
-    def test_polkit_missing_is_a_refusal(self):
         self.stop_process(self.polkitd)
-        self.assert_refused('AccessDenied', 'polkit', self.interface().DischargeOnMains, 'BAT0')
+        with self.assertRaises(dbus.exceptions.DBusException) as raised:
+            helper.DischargeOnMains('BAT0')
+        self.assertEqual(raised.exception.get_dbus_name(), 'io.github.dorvik.PowerHelper1.Error.AuthorityUnavailable')
         self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), BEHAVIOURS)
 
     def test_refused_inputs(self):
@@ -196,48 +256,76 @@ class PowerHelperService(dbusmock.DBusTestCase):
         os.symlink(self.sysfs.path('BAT0/charge_behaviour'), self.sysfs.path('BAT1/charge_control_end_threshold'))
         self.sysfs.supply('LINK', type='Battery')
         os.symlink(self.sysfs.path('BAT0/charge_behaviour'), self.sysfs.path('LINK/charge_behaviour'))
+        self.sysfs.supply('B' * 65, type='Battery', charge_behaviour=BEHAVIOURS)
         helper = self.interface()
         for battery, method, words in [('../../etc', helper.DischargeOnMains, 'not a power supply name'),
                                        ('BAT0/../AC', helper.LiftChargeLimit, 'not a power supply name'),
                                        ('..', helper.Offers, 'not a power supply name'),
                                        ('', helper.DischargeOnMains, 'not a power supply name'),
+                                       ('B' * 65, helper.InhibitCharge, 'at most 64 characters'),
                                        ('BAT9', helper.DischargeOnMains, 'no power supply'),
                                        ('AC', helper.DischargeOnMains, 'not a battery'),
+                                       ('MOUSE', helper.DischargeOnMains, "a device's battery"),
+                                       ('MOUSE', helper.Offers, "a device's battery"),
                                        ('LINK', helper.DischargeOnMains, 'symbolic link'),
                                        ('BAT1', helper.LiftChargeLimit, 'symbolic link'),
                                        ('BAT1', helper.DischargeOnMains, 'does not offer force-discharge')]:
             with self.subTest(battery=battery, words=words):
                 self.assert_refused('InvalidArgs', words, method, battery)
+        self.assert_refused('InvalidArgs', 'not an offer', helper.RestoreSetting, 'BAT0', 'everything')
         self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), BEHAVIOURS)
-        self.assertEqual(self.sysfs.read('AC/charge_behaviour'), BEHAVIOURS)
+        self.assertEqual(self.sysfs.read('MOUSE/charge_behaviour'), BEHAVIOURS)
 
-    def test_failed_write_is_put_back(self):
-        # A plain file takes any write; a helper whose files may not grow past
-        # 5 bytes stands for a driver that refuses one.
-        self.stop_process(self.helper)
+    def test_no_change_without_its_record(self):
         self.polkit.SetAllowed([DISCHARGE, LIFT])
-        helper = self.start_helper(preexec_fn=limit_file_size)
-        self.assert_refused('Failed', 'refused force-discharge', self.interface().DischargeOnMains, 'BAT0')
-        self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'auto')
-        self.sysfs.write('BAT0/charge_control_start_threshold', 'high')
-        self.assert_refused('Failed', 'not a percent', self.interface().LiftChargeLimit, 'BAT0')
-        self.assertEqual(self.sysfs.read('BAT0/charge_control_end_threshold'), '80')
-        self.assertIsNone(helper.poll())
+        # No state directory can be made under a plain file.
+        self.state = self.sysfs.path('BAT0/type')
+        self.restart_helper()
+        self.assert_refused('Failed', 'cannot keep a record', self.interface().DischargeOnMains, 'BAT0')
+        self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), BEHAVIOURS)
+        # Room for the first record of the lift but not the second: the end
+        # threshold already written goes back.
+        self.state = os.path.join(self.sysfs.root, 'state')
+        self.restart_helper(preexec_fn=limit_file_size(400))
+        self.assert_refused('Failed', 'cannot keep a record', self.interface().LiftChargeLimit, 'BAT0')
+        self.sysfs.write('BAT0/charge_behaviour', 'auto')
+        self.assert_untouched()
+        self.assertIsNone(self.helper.poll())
 
     def test_killed_caller_is_restored(self):
         self.polkit.SetAllowed([DISCHARGE])
-        caller, answer = self.caller('DischargeOnMains', 'BAT0')
-        self.assertEqual(answer, 'ok')
+        caller = self.holding('DischargeOnMains:BAT0')
         self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'force-discharge')
         caller.kill()
-        self.assertTrue(wait_until(lambda: self.sysfs.read('BAT0/charge_behaviour') == 'auto', timeout=5.0))
+        self.assertTrue(wait_until(lambda: not os.path.exists(self.ledger), timeout=5.0))
+        self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'auto')
+
+    def test_killed_helper_is_undone_at_its_next_start(self):
+        self.polkit.SetAllowed([DISCHARGE, LIFT])
+        for restart in ('serving', 'restore-only'):
+            with self.subTest(restart=restart):
+                caller = self.holding('DischargeOnMains:BAT0', 'LiftChargeLimit:BAT1')
+                self.helper.send_signal(signal.SIGKILL)
+                self.helper.wait()
+                self.assertEqual(self.sysfs.read('BAT1/charge_stop_threshold'), '100')
+                if restart == 'serving':
+                    self.restart_helper()  # returns once the name is taken
+                else:
+                    self.assertEqual(subprocess.run([self.helper_program, '--sysfs-root', self.sysfs.root,
+                                                     '--state-directory', self.state, '--restore-only'],
+                                                    stderr=self.log, check=False).returncode, 0)
+                self.sysfs.write('BAT0/charge_behaviour', 'auto')  # a plain file keeps only the word
+                self.assert_untouched()
+                self.assertTrue(any('left changed by an earlier run for uid QList(0): charge_stop_threshold of BAT1 '
+                                    'was 60' in line for line in self.log_lines()), self.log_lines())
+                self.stop_process(caller)
+                self.sysfs.write('BAT0/charge_behaviour', BEHAVIOURS)
+                self.restart_helper()
 
     def test_two_callers_each_restore_their_own(self):
         self.polkit.SetAllowed([DISCHARGE, LIFT])
-        first, answer = self.caller('DischargeOnMains', 'BAT0')
-        self.assertEqual(answer, 'ok')
-        second, answer = self.caller('LiftChargeLimit', 'BAT1')
-        self.assertEqual(answer, 'ok')
+        first = self.holding('DischargeOnMains:BAT0')
+        second = self.holding('LiftChargeLimit:BAT1')
         first.kill()
         self.assertTrue(wait_until(lambda: self.sysfs.read('BAT0/charge_behaviour') == 'auto', timeout=5.0))
         self.assertEqual(self.sysfs.read('BAT1/charge_stop_threshold'), '100')
@@ -247,48 +335,124 @@ class PowerHelperService(dbusmock.DBusTestCase):
 
     def test_same_setting_returns_once_the_last_caller_lets_go(self):
         self.polkit.SetAllowed([DISCHARGE])
-        first, _ = self.caller('DischargeOnMains', 'BAT0')
-        second, answer = self.caller('DischargeOnMains', 'BAT0')
-        self.assertEqual(answer, 'ok')
+        first = self.holding('DischargeOnMains:BAT0')
+        self.sysfs.write('BAT0/charge_behaviour', 'auto inhibit-charge [force-discharge]')
+        second = self.holding('InhibitCharge:BAT0')
         first.kill()
         time.sleep(0.5)
-        self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'force-discharge')
+        self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'inhibit-charge')
         second.kill()
         self.assertTrue(wait_until(lambda: self.sysfs.read('BAT0/charge_behaviour') == 'auto', timeout=5.0))
+
+    def test_asked_once_and_interactively_only_when_allowed(self):
+        # This polkit grants only a call that lets it ask for a password.
+        self.polkit.AddMethod('org.freedesktop.PolicyKit1.Authority', 'CheckAuthorization', '(sa{sv})sa{ss}us',
+                              '(bba{ss})', 'ret = (args[3] == 1, False, {})', dbus_interface=dbusmock.MOCK_IFACE)
+        caller = self.caller('LiftChargeLimit:BAT0', 'LiftChargeLimit:BAT0!', 'LiftChargeLimit:BAT0',
+                             'RestoreSetting:BAT0:lift-charge-limit', 'LiftChargeLimit:BAT0', 'DischargeOnMains:BAT0')
+        self.assertEqual([self.answer(caller) for _ in range(6)], [
+            'LiftChargeLimit org.freedesktop.DBus.Error.AccessDenied', 'LiftChargeLimit ok', 'LiftChargeLimit ok',
+            'RestoreSetting True', 'LiftChargeLimit org.freedesktop.DBus.Error.AccessDenied',
+            'DischargeOnMains org.freedesktop.DBus.Error.AccessDenied'])
+        calls = self.polkit.GetCalls(dbus_interface=dbusmock.MOCK_IFACE)
+        # The lift asked for while it is held is not asked about again.
+        self.assertEqual([(call[2][1], call[2][2], call[2][3]) for call in calls], [
+            (LIFT, {'battery': 'BAT0'}, 0), (LIFT, {'battery': 'BAT0'}, 1),
+            (LIFT, {'battery': 'BAT0'}, 0), (DISCHARGE, {'battery': 'BAT0'}, 0)])
+
+    def test_grant_after_restore_or_leaving_is_not_applied(self):
+        self.polkit.SetAllowed([LIFT])
+        self.polkit.SimulateHangActions([LIFT])
+        leaving = self.caller('LiftChargeLimit:BAT1')
+        self.assertTrue(wait_until(lambda: self.polkit.HaveHangingCalls(dbus_interface=dbusmock.MOCK_IFACE)))
+        leaving.kill()
+        leaving.wait()
+        # The helper asked polkit before it answered the Restore.
+        restoring = self.caller('&LiftChargeLimit:BAT0', 'Restore:BAT0')
+        self.assertEqual(self.answer(restoring), 'Restore False')
+        self.polkit.ReleaseHangingCalls(dbus_interface=dbusmock.MOCK_IFACE)
+        self.assertEqual(self.answer(restoring), 'LiftChargeLimit org.freedesktop.DBus.Error.Failed')
+        restoring.kill()
+        self.assertTrue(wait_until(lambda: sum('not applying' in line for line in self.log_lines()) == 2),
+                        self.log_lines())
+        self.sysfs.write('BAT0/charge_behaviour', 'auto')
+        self.assert_untouched()
+
+    def test_refused_callers_are_not_watched(self):
+        self.polkit.SetAllowed(dbus.Array([], signature='s'))
+        address = os.environ['DBUS_SYSTEM_BUS_ADDRESS']
+        refused = [dbus.bus.BusConnection(address) for _ in range(100)]
+        for connection in refused:
+            helper = dbus.Interface(connection.get_object(NAME, PATH), INTERFACE)
+            self.assert_refused('AccessDenied', 'not authorised', helper.DischargeOnMains, 'BAT0')
+        stats = dbus.Interface(self.bus.get_object('org.freedesktop.DBus', '/org/freedesktop/DBus'),
+                               'org.freedesktop.DBus.Debug.Stats')
+        self.assertLess(stats.GetConnectionStats(self.bus.get_name_owner(NAME))['MatchRules'], 10)
+        self.polkit.SetAllowed([DISCHARGE])
+        granted = self.holding('DischargeOnMains:BAT0')
+        granted.kill()
+        self.assertTrue(wait_until(lambda: self.sysfs.read('BAT0/charge_behaviour') == 'auto', timeout=5.0))
+        for connection in refused:
+            connection.close()
+
+    def test_pending_calls_are_limited(self):
+        self.polkit.SetAllowed([DISCHARGE])
+        self.polkit.SimulateHangActions([DISCHARGE])
+        caller = self.caller(*['&DischargeOnMains:BAT0'] * 5)
+        self.assertEqual(self.answer(caller), 'DischargeOnMains org.freedesktop.DBus.Error.LimitsExceeded')
+        self.polkit.ReleaseHangingCalls(dbus_interface=dbusmock.MOCK_IFACE)
+        self.assertEqual([self.answer(caller) for _ in range(4)], ['DischargeOnMains ok'] * 4)
 
     def test_others_are_served_while_one_waits_for_polkit(self):
         self.polkit.SetAllowed([DISCHARGE])
         self.polkit.SimulateHangActions([LIFT])
-        waiting = subprocess.Popen([sys.executable, '-c', CALLER, 'LiftChargeLimit', 'BAT0'],
-                                   stdout=subprocess.PIPE, text=True)
-        self.addCleanup(self.stop_process, waiting)
+        waiting = self.caller('LiftChargeLimit:BAT0')
         self.assertTrue(wait_until(lambda: self.polkit.HaveHangingCalls(dbus_interface=dbusmock.MOCK_IFACE)))
         self.interface().DischargeOnMains('BAT0')
         self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'force-discharge')
         self.assertEqual(self.sysfs.read('BAT0/charge_control_end_threshold'), '80')
         self.polkit.ReleaseHangingCalls(dbus_interface=dbusmock.MOCK_IFACE)
-        self.assertEqual(waiting.stdout.readline().strip(), 'org.freedesktop.DBus.Error.AccessDenied')
+        self.assertEqual(self.answer(waiting), 'LiftChargeLimit org.freedesktop.DBus.Error.AccessDenied')
 
-    def test_sigterm_restores_and_exits(self):
+    def test_sigterm_restores_writes_nothing_more_and_exits(self):
         self.polkit.SetAllowed([DISCHARGE, LIFT])
-        caller, _ = self.caller('DischargeOnMains', 'BAT0')
-        other, _ = self.caller('LiftChargeLimit', 'BAT1')
+        self.holding('LiftChargeLimit:BAT1')
+        self.polkit.SimulateHangActions([DISCHARGE])
+        waiting = self.caller('DischargeOnMains:BAT0')
+        self.assertTrue(wait_until(lambda: self.polkit.HaveHangingCalls(dbus_interface=dbusmock.MOCK_IFACE)))
         self.helper.terminate()
+        self.polkit.ReleaseHangingCalls(dbus_interface=dbusmock.MOCK_IFACE)
         self.assertEqual(self.helper.wait(timeout=5), 0)
-        self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'auto')
-        self.assertEqual((self.sysfs.read('BAT1/charge_start_threshold'),
-                          self.sysfs.read('BAT1/charge_stop_threshold')), ('40', '60'))
+        # Granted before the signal was handled, or refused as the helper stops.
+        self.assertIn(self.answer(waiting), ['DischargeOnMains ok', 'DischargeOnMains org.freedesktop.DBus.Error.Failed'])
+        self.sysfs.write('BAT0/charge_behaviour', 'auto')
+        self.assert_untouched()
 
     def test_exits_when_idle_but_not_while_holding(self):
-        self.stop_process(self.helper)
         self.polkit.SetAllowed([DISCHARGE])
-        helper = self.start_helper('--idle-timeout', '0.3')
-        caller, _ = self.caller('DischargeOnMains', 'BAT0')
+        helper = self.restart_helper('--idle-timeout', '0.3')
+        caller = self.holding('DischargeOnMains:BAT0')
         time.sleep(0.8)
         self.assertIsNone(helper.poll())
         caller.kill()
         self.assertEqual(helper.wait(timeout=3), 0)
         self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'auto')
+
+    def test_idle_exit_leaves_no_call_unanswered(self):
+        helper = self.restart_helper('--idle-timeout', '0.1')
+        offers = self.interface().Offers
+        answers, unanswered, randomness = 0, [], random.Random(7)
+        while helper.poll() is None:
+            try:
+                offers('BAT0', timeout=5)
+                answers += 1
+            except dbus.exceptions.DBusException as error:
+                if error.get_dbus_name() != 'org.freedesktop.DBus.Error.ServiceUnknown':
+                    unanswered.append(error.get_dbus_name())
+            time.sleep(randomness.uniform(0.05, 0.15))
+        self.assertEqual(helper.wait(), 0)
+        self.assertEqual(unanswered, [])
+        self.assertGreater(answers, 0)
 
     def test_platform_client(self):
         if not self.client_program:
@@ -298,7 +462,7 @@ class PowerHelperService(dbusmock.DBusTestCase):
                               'discharge:AC', 'restore:BAT0'],
                              stdout=subprocess.PIPE, text=True, timeout=30, check=True)
         self.assertEqual(run.stdout.splitlines(), [
-            'offers BAT0: discharge-on-mains lift-charge-limit',
+            'offers BAT0: discharge-on-mains inhibit-charge lift-charge-limit',
             'discharge BAT0: ok',
             'lift BAT0: not authorised',
             'discharge AC: refused: "AC" is not a battery',
@@ -336,9 +500,7 @@ def run_bench(helper_program):
             to_change.append(time.monotonic() - start)
             helper.Restore('BAT0')
             case.sysfs.write('BAT0/charge_behaviour', BEHAVIOURS)  # a plain file keeps only the word
-            caller, answer = case.caller('DischargeOnMains', 'BAT0')
-            if answer != 'ok':
-                raise AssertionError(f'the caller was answered {answer}')
+            caller = case.holding('DischargeOnMains:BAT0')
             start = time.monotonic()
             caller.kill()
             if not poll_until(lambda: case.sysfs.read('BAT0/charge_behaviour') == 'auto'):
