@@ -33,25 +33,52 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
 
 include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
 
-# The power helper: a D-Bus system service started by bus activation, its
-# bus policy and its polkit actions.
+# The power helper: a D-Bus system service started through systemd, its
+# bus policy, its polkit actions and a boot-time unit that puts back what a
+# crash left changed. These go where the system's bus, polkit and systemd
+# look, whatever the prefix: their pkg-config files say where, else /usr.
 if(TARGET dorvik-power-helper)
   install(TARGETS dorvik-power-helper RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/dorvik)
-  # Exec names the helper under the prefix given at install time (cmake
-  # --install --prefix, CPack's /usr), so the file is made then.
-  set(service_file ${CMAKE_BINARY_DIR}/powerhelper/io.github.dorvik.PowerHelper.service)
+  find_package(PkgConfig QUIET)
+  function(dorvik_system_dir variable default module pc_variable suffix)
+    set(found "")
+    if(PKG_CONFIG_FOUND)
+      pkg_get_variable(found ${module} ${pc_variable})
+    endif()
+    if(found)
+      set(default ${found}${suffix})
+    endif()
+    set(${variable} ${default} CACHE PATH "Where the system looks for the power helper's ${module} files")
+  endfunction()
+  dorvik_system_dir(DORVIK_DBUS_SERVICES_DIR /usr/share/dbus-1/system-services dbus-1 system_bus_services_dir "")
+  dorvik_system_dir(DORVIK_DBUS_POLICY_DIR /usr/share/dbus-1/system.d dbus-1 datadir /dbus-1/system.d)
+  dorvik_system_dir(DORVIK_POLKIT_ACTIONS_DIR /usr/share/polkit-1/actions polkit-gobject-1 actiondir "")
+  dorvik_system_dir(DORVIK_SYSTEMD_UNIT_DIR /usr/lib/systemd/system systemd systemdsystemunitdir "")
+
+  # Exec and ExecStart name the helper under the prefix given at install
+  # time (cmake --install --prefix, CPack's /usr), so the files are made then.
+  set(generated ${CMAKE_BINARY_DIR}/powerhelper)
+  set(restore_unit dorvik-power-helper-restore.service)
   install(CODE "
     set(libexec \"${CMAKE_INSTALL_LIBEXECDIR}\")
     if(NOT IS_ABSOLUTE \"\${libexec}\")
       set(libexec \"\${CMAKE_INSTALL_PREFIX}/\${libexec}\")
     endif()
     set(DORVIK_POWER_HELPER_PATH \"\${libexec}/dorvik/dorvik-power-helper\")
-    configure_file(\"${DORVIK_DATA_DIR}/io.github.dorvik.PowerHelper.service.in\" \"${service_file}\" @ONLY)
+    foreach(file io.github.dorvik.PowerHelper.service dorvik-power-helper.service ${restore_unit})
+      configure_file(\"${DORVIK_DATA_DIR}/\${file}.in\" \"${generated}/\${file}\" @ONLY)
+    endforeach()
   ")
-  install(FILES ${service_file}
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/system-services)
-  install(FILES ${DORVIK_DATA_DIR}/io.github.dorvik.PowerHelper.conf
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/system.d)
-  install(FILES ${DORVIK_DATA_DIR}/io.github.dorvik.policy
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+  install(FILES ${generated}/io.github.dorvik.PowerHelper.service DESTINATION ${DORVIK_DBUS_SERVICES_DIR})
+  install(FILES ${DORVIK_DATA_DIR}/io.github.dorvik.PowerHelper.conf DESTINATION ${DORVIK_DBUS_POLICY_DIR})
+  install(FILES ${DORVIK_DATA_DIR}/io.github.dorvik.policy DESTINATION ${DORVIK_POLKIT_ACTIONS_DIR})
+  install(FILES ${generated}/dorvik-power-helper.service ${generated}/${restore_unit}
+    DESTINATION ${DORVIK_SYSTEMD_UNIT_DIR})
+  # Enabled as installed: a power cut mid-run must be undone at the next boot
+  # even where nobody ran systemctl enable.
+  install(CODE "
+    set(wants \"\$ENV{DESTDIR}${DORVIK_SYSTEMD_UNIT_DIR}/multi-user.target.wants\")
+    file(MAKE_DIRECTORY \"\${wants}\")
+    file(CREATE_LINK ../${restore_unit} \"\${wants}/${restore_unit}\" SYMBOLIC)
+  ")
 endif()

@@ -21,8 +21,9 @@ IdleExit::IdleExit(const QDBusConnection& bus, PowerHelperService& service, int 
 }
 
 void IdleExit::TimedOut() {
-    if (!service_.Idle())
+    if (!service_.Idle() || releasing_)
         return;
+    releasing_ = true;
     const quint64 callsBefore = service_.CallsReceived();
     // The reply comes after every call the bus routed to the name before it
     // was released: once it is in, no call can be on its way.
@@ -35,6 +36,7 @@ void IdleExit::TimedOut() {
 }
 
 void IdleExit::Released(quint64 callsBefore) {
+    releasing_ = false;
     if (service_.Idle() && service_.CallsReceived() == callsBefore) {
         qCInfo(lcPowerHelper) << "idle: exiting";
         QCoreApplication::quit();

@@ -25,6 +25,7 @@ private:
     QDBusConnection bus_;
     PowerHelperService& service_;
     QTimer timer_;
+    bool releasing_ = false;
 };
 
 }  // namespace powerhelper

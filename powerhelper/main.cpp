@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QTimer>
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -66,7 +67,8 @@ int main(int argc, char* argv[]) {
     QObject::connect(&terminations, &powerhelper::TerminationSignals::received, &app, [&](int number) {
         qCInfo(powerhelper::lcPowerHelper) << "signal" << number << "received: restoring everything";
         service.Stop();
-        QCoreApplication::quit();
+        // A moment for the answers just sent to leave; nothing is written now.
+        QTimer::singleShot(100, &app, &QCoreApplication::quit);
     });
     return app.exec();
 }

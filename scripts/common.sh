@@ -33,7 +33,7 @@ SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev libfuzzer-14-dev llvm-14)
 
 # The installed tree's checks, the D-Bus services the keep-awake tests talk to,
 # and the cross compiler that checks the Windows branches.
-TEST_PACKAGES=(desktop-file-utils appstream libxml2-utils dbus python3-dbusmock g++-mingw-w64-x86-64-posix)
+TEST_PACKAGES=(desktop-file-utils appstream libxml2-utils dbus python3-dbusmock g++-mingw-w64-x86-64-posix systemd)
 
 configure_and_build() {
     local dir="$1"

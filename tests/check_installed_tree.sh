@@ -78,31 +78,68 @@ else
 fi
 grep -q '^\.TH DORVIK 1 ' "$root/share/man/man1/dorvik.1" 2>/dev/null || fail "man page share/man/man1/dorvik.1 is missing"
 
-# The power helper, its bus activation file, bus policy and polkit actions.
+# The power helper, its bus activation file, bus policy, polkit actions and
+# systemd units, wherever the build machine's pkg-config put them.
 helper=/usr/libexec/dorvik/dorvik-power-helper
 [ -f "$destdir$helper" ] && [ -x "$destdir$helper" ] || fail "$helper is not an installed executable"
-service="$root/share/dbus-1/system-services/io.github.dorvik.PowerHelper.service"
-if [ -f "$service" ]; then
+installed() {
+    find "$destdir" -path "*/$1" -print -quit
+}
+service="$(installed dbus-1/system-services/io.github.dorvik.PowerHelper.service)"
+if [ -n "$service" ]; then
     [ "$(sed -n 1p "$service")" = "[D-BUS Service]" ] || fail "$service does not start with [D-BUS Service]"
     grep -qx 'Name=io.github.dorvik.PowerHelper' "$service" || fail "$service names another service"
     grep -qx "Exec=$helper" "$service" || fail "$service does not run $helper"
     grep -qx 'User=root' "$service" || fail "$service does not run as root"
+    grep -qx 'SystemdService=dorvik-power-helper.service' "$service" || fail "$service is not started through systemd"
 else
-    fail "share/dbus-1/system-services/io.github.dorvik.PowerHelper.service is missing"
+    fail "dbus-1/system-services/io.github.dorvik.PowerHelper.service is missing"
 fi
 for xml in dbus-1/system.d/io.github.dorvik.PowerHelper.conf polkit-1/actions/io.github.dorvik.policy; do
-    if [ -f "$root/share/$xml" ]; then
-        xmllint --noout "$root/share/$xml" || fail "share/$xml is not well-formed"
+    if [ -n "$(installed "$xml")" ]; then
+        xmllint --noout "$(installed "$xml")" || fail "$xml is not well-formed"
     else
-        fail "share/$xml is missing"
+        fail "$xml is missing"
     fi
 done
-grep -q '<allow own="io.github.dorvik.PowerHelper"/>' "$root/share/dbus-1/system.d/io.github.dorvik.PowerHelper.conf" 2>/dev/null \
+grep -q '<allow own="io.github.dorvik.PowerHelper"/>' "$(installed dbus-1/system.d/io.github.dorvik.PowerHelper.conf)" 2>/dev/null \
     || fail "the bus policy does not let root own the helper's name"
 for action in discharge-on-mains lift-charge-limit; do
-    grep -q "<action id=\"io.github.dorvik.$action\">" "$root/share/polkit-1/actions/io.github.dorvik.policy" 2>/dev/null \
+    grep -q "<action id=\"io.github.dorvik.$action\">" "$(installed polkit-1/actions/io.github.dorvik.policy)" 2>/dev/null \
         || fail "the polkit policy has no action io.github.dorvik.$action"
 done
+
+unit="$(installed systemd/system/dorvik-power-helper.service)"
+restore_unit="$(installed systemd/system/dorvik-power-helper-restore.service)"
+[ -n "$unit" ] || fail "systemd/system/dorvik-power-helper.service is missing"
+[ -n "$restore_unit" ] || fail "systemd/system/dorvik-power-helper-restore.service is missing"
+if [ -n "$unit" ] && [ -n "$restore_unit" ]; then
+    for line in Type=dbus BusName=io.github.dorvik.PowerHelper StateDirectory=dorvik-power-helper "ExecStart=$helper"; do
+        grep -qx "$line" "$unit" || fail "$unit lacks $line"
+    done
+    for line in ConditionPathExists=/var/lib/dorvik-power-helper/changes "ExecStart=$helper --restore-only"; do
+        grep -qx "$line" "$restore_unit" || fail "$restore_unit lacks $line"
+    done
+    [ -L "$(dirname "$restore_unit")/multi-user.target.wants/dorvik-power-helper-restore.service" ] \
+        || fail "the boot-time restore is not enabled"
+    if command -v systemd-analyze >/dev/null; then
+        # Checked as installed, the helper found in the temporary tree.
+        units="$(mktemp -d)"
+        for file in "$unit" "$restore_unit"; do
+            sed "s|^ExecStart=$helper|ExecStart=$destdir$helper|" "$file" >"$units/$(basename "$file")"
+        done
+        (cd "$units" && systemd-analyze verify --man=no ./*.service) || fail "the helper's units do not verify"
+        for file in "$units"/*.service; do
+            exposure="$(systemd-analyze security --offline=yes "$file" | sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')"
+            echo "$(basename "$file"): exposure $exposure"
+            awk -v e="$exposure" 'BEGIN { exit !(e != "" && e <= 2.9) }' \
+                || fail "$(basename "$file") is exposed at ${exposure:-an unknown level}, above 2.9"
+        done
+        rm -rf "$units"
+    else
+        echo "systemd-analyze is missing: the units are not verified (apt-get install systemd)"
+    fi
+fi
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "installed tree is complete"
