@@ -36,19 +36,14 @@ bool PutBackLeftovers(const QString& sysfsRoot, const LedgerFile& file) {
     }
     if (ledger.Empty())
         return true;
-    std::map<QString, QList<uint>> users;
-    ChangeLedger copy = ledger;
-    const std::vector<Restoration> restorations = ledger.ReleaseAll();
-    for (const Restoration& restoration : restorations) {
-        const QString& battery = restoration.setting.battery;
-        if (!users.count(battery))
-            users[battery] = copy.UsersOf(battery);
+    const std::vector<Restoration> restorations = ChangeLedger(ledger).ReleaseAll();
+    for (const Restoration& restoration : restorations)
         qCInfo(lcPowerHelper).noquote().nospace()
-            << "left changed by an earlier run for uid " << users[battery] << ": " << restoration.setting.attribute
-            << " of " << battery << " was " << restoration.value;
-    }
+            << "left changed by an earlier run for uid " << ledger.UsersOf(restoration.setting.battery) << ": "
+            << restoration.setting.attribute << " of " << restoration.setting.battery << " was " << restoration.value;
     const QStringList failures = PutBackAll(sysfsRoot, restorations, QStringLiteral("as an earlier run left it"));
-    if (!file.Save(ledger, &error)) {
+    // What could not be put back is in the log; the file is not replayed for ever.
+    if (!file.Save(ChangeLedger(), &error)) {
         qCCritical(lcPowerHelper).noquote() << error;
         return false;
     }
