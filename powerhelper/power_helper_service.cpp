@@ -91,6 +91,8 @@ void PowerHelperService::Decide(quint64 id, Authorization authorization, const Q
     const std::optional<uint> uid = callers_->UserOf(call.caller);
     QDBusMessage reply;
     if (authorization == Authorization::Unavailable) {
+        qCWarning(lcPowerHelper).noquote() << "cannot ask about" << call.offer << "on" << call.battery << "for" << who
+                                           << ":" << why;
         reply = call.request.createErrorReply(kAuthorityUnavailable, why);
     } else if (authorization == Authorization::Refused) {
         qCInfo(lcPowerHelper).noquote() << "refused" << call.offer << "on" << call.battery << "to" << who << ":" << why;

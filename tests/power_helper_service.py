@@ -322,6 +322,17 @@ class PowerHelperService(dbusmock.DBusTestCase):
                 self.sysfs.write('BAT0/charge_behaviour', BEHAVIOURS)
                 self.restart_helper()
 
+    def test_unreadable_ledger_is_set_aside(self):
+        os.makedirs(self.state, exist_ok=True)
+        with open(self.ledger, 'w', encoding='utf-8') as ledger:
+            ledger.write('{"format": "dorvik-power-helper changes", "vers')
+        self.restart_helper()
+        self.assertEqual(list(self.interface().Offers('BAT1')), ['inhibit-charge', 'lift-charge-limit'])
+        self.assertFalse(os.path.exists(self.ledger))
+        with open(self.ledger + '.unreadable', encoding='utf-8') as aside:
+            self.assertIn('"vers', aside.read())
+        self.assertTrue(any('is unreadable' in line for line in self.log_lines()), self.log_lines())
+
     def test_two_callers_each_restore_their_own(self):
         self.polkit.SetAllowed([DISCHARGE, LIFT])
         first = self.holding('DischargeOnMains:BAT0')
