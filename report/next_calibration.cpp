@@ -3,19 +3,7 @@
 
 #include <algorithm>
 
-#include "report/run_ending.h"
-
 namespace report {
-
-std::optional<LastCalibration> LastCalibrationOf(const QList<RunRecord>& runs)
-{
-    std::optional<LastCalibration> last;
-    for (const RunRecord& run : runs) {
-        if (RanOut(run.ending) && (!last || run.facts.start > last->start))
-            last = LastCalibration{run.facts.start, run.facts.cycleCount};
-    }
-    return last;
-}
 
 NextCalibration NextCalibrationAfter(const LastCalibration& last, std::optional<int> cyclesNow, const QDateTime& now)
 {

@@ -3,11 +3,8 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QList>
 #include <QString>
 #include <optional>
-
-#include "report/run_record_format.h"
 
 namespace report {
 
@@ -22,8 +19,6 @@ struct LastCalibration {
     QDateTime start;
     std::optional<int> cycleCount;  // as the run found it
 };
-// Nothing when no run ever ran out.
-std::optional<LastCalibration> LastCalibrationOf(const QList<RunRecord>& runs);
 
 struct NextCalibration {
     QDate date;       // by the calendar, whatever the cycles

@@ -168,24 +168,6 @@ private slots:
                                               report::ReminderText(next)),
               "expected");
     }
-
-    // Only a run that ran out is a calibration; with none, no reminder ever.
-    void lastCalibrationRanOut()
-    {
-        QCOMPARE(report::LastCalibrationOf({}).has_value(), false);
-        QList<report::RunRecord> runs(3);
-        const QDateTime first(QDate(2026, 9, 1), QTime(9, 0));
-        for (int i = 0; i < 3; ++i)
-            runs[i].facts = {.start = first.addDays(i), .cycleCount = 10 + i};
-        runs[0].ending = report::RunEnding::SwitchedOff;
-        runs[1].ending = report::RunEnding::RanOutOnMains;
-        runs[2].ending = report::RunEnding::Replugged;
-        QCOMPARE(report::LastCalibrationOf(runs)->cycleCount, 11);
-        runs[1].ending = report::RunEnding::Killed;
-        QCOMPARE(report::LastCalibrationOf(runs)->start, first);
-        runs[0].ending = report::RunEnding::Exited;
-        QCOMPARE(report::LastCalibrationOf(runs).has_value(), false);
-    }
 };
 
 QTEST_GUILESS_MAIN(GaugeLearningTest)
