@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/remind.h"
 #include "power/power_summary.h"
 #include "power/system_power_source.h"
 #include "report/report_facts.h"
@@ -154,7 +155,9 @@ std::optional<int> Run(int argc, char* argv[])
     const QCommandLineOption report(QStringLiteral("report"),
                                     QStringLiteral("Print the figures of the newest recorded run and exit."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --report: print them as one JSON object."));
-    parser.addOptions({status, report, json});
+    const QCommandLineOption remind(QStringLiteral("remind"),
+                                    QStringLiteral("Send a notice when a battery calibration is due, then exit."));
+    parser.addOptions({status, report, json, remind});
 
     if (!parser.parse(WithoutQtOptions(QCoreApplication::arguments()))) {
         Print(stderr, parser.errorText() + QStringLiteral("\n\n") + parser.helpText());
@@ -182,6 +185,8 @@ std::optional<int> Run(int argc, char* argv[])
         return Status();
     if (parser.isSet(report))
         return Report(parser.isSet(json));
+    if (parser.isSet(remind))
+        return Remind();
     return std::nullopt;
 }
 

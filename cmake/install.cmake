@@ -31,6 +31,19 @@ install(FILES ${DORVIK_DATA_DIR}/dorvik.1
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
   DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The calibration reminder, run at every login. Autostart entries belong in
+# /etc/xdg/autostart even when the programs are under /usr, so the folder is
+# chosen when the prefix is known, at install time.
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    set(autostart /etc/xdg/autostart)
+  else()
+    set(autostart \"\${CMAKE_INSTALL_PREFIX}/etc/xdg/autostart\")
+  endif()
+  file(INSTALL \"${DORVIK_DATA_DIR}/${DORVIK_APP_ID}-remind.desktop\" DESTINATION \"\${autostart}\"
+       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+")
+
 include(${CMAKE_CURRENT_LIST_DIR}/package.cmake)
 
 # The power helper: a D-Bus system service started through systemd, its

@@ -12,6 +12,7 @@ struct DesktopNotice {
     QString title;
     QString body;
     bool urgent = false;  // a box in the window waits for the user
+    QString action = QStringLiteral("Show Dorvik");  // what a click on it does
 };
 
 // The application's entry on the taskbar or dock.
@@ -32,6 +33,9 @@ public:
     virtual void Withdraw() = 0;
     // Runs when the user clicks a notice (its default action).
     std::function<void()> onActivated;
+    // Runs when the last notice left the screen unclicked, or could not be
+    // shown at all; where the service does not tell, never.
+    std::function<void()> onClosed;
 };
 
 // The desktop's own service: org.freedesktop.Notifications and Unity's

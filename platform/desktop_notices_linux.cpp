@@ -43,6 +43,7 @@ public:
     {
         if (!bus_.isConnected()) {
             LogOnce(QStringLiteral("no session bus"));
+            Closed();
             return;
         }
         ListenOnce();
@@ -98,6 +99,12 @@ protected:
             onActivated();
     }
 
+    void Closed()
+    {
+        if (onClosed)
+            onClosed();
+    }
+
     QDBusConnection bus_;
 
 private:
@@ -111,10 +118,12 @@ private:
             watcher->deleteLater();
             waiting_ = false;
             const QDBusMessage reply = watcher->reply();
-            if (reply.type() == QDBusMessage::ErrorMessage)
+            if (reply.type() == QDBusMessage::ErrorMessage) {
                 LogOnce(Absent(watcher->error()) ? QStringLiteral("no notification service")
                                                  : watcher->error().name() + QStringLiteral(": ") + watcher->error().message());
-            else
+                if (!queued_)
+                    Closed();
+            } else
                 Replied(reply);
             if (std::exchange(withdrawOnReply_, false))
                 Withdraw();
@@ -155,7 +164,7 @@ protected:
         const QVariantMap hints{{QStringLiteral("desktop-entry"), kAppId},
                                 {QStringLiteral("urgency"), QVariant::fromValue<uchar>(notice.urgent ? 2 : 1)}};
         call << QStringLiteral("Dorvik") << id_ << kAppId << notice.title << notice.body
-             << QStringList{kDefaultAction, QStringLiteral("Show Dorvik")} << hints << -1;
+             << QStringList{kDefaultAction, notice.action} << hints << -1;
         return call;
     }
 
@@ -163,6 +172,8 @@ protected:
     {
         bus_.connect(QString(), kPath, kService, QStringLiteral("ActionInvoked"), this,
                      SLOT(OnActionInvoked(uint, QString)));
+        bus_.connect(QString(), kPath, kService, QStringLiteral("NotificationClosed"), this,
+                     SLOT(OnNotificationClosed(uint, uint)));
     }
 
     void Replied(const QDBusMessage& reply) override
@@ -185,6 +196,12 @@ private slots:
     {
         if (id == id_ && id_ != 0 && action == kDefaultAction)
             Activated();
+    }
+
+    void OnNotificationClosed(uint id, uint)
+    {
+        if (id == id_ && id_ != 0)
+            Closed();
     }
 
 private:

@@ -158,6 +158,25 @@ bool HasRunRecord(const QString& directory)
     return false;
 }
 
+std::optional<RunRecord> NewestRunRecord(const QString& directory, const std::function<bool(const RunRecord&)>& keep)
+{
+    const QDir dir(directory);
+    const QStringList names = RecordFiles(directory);
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+        const QString path = dir.filePath(*name);
+        const auto bytes = ReadBounded(path);
+        std::optional<RunRecord> run = bytes ? ParseRunRecord(*bytes).record : std::nullopt;
+        if (!run)
+            continue;
+        run->path = path;
+        if (!run->endLine)
+            run->ending = UnendedRunEnding(path, *run);
+        if (keep(*run))
+            return run;
+    }
+    return std::nullopt;
+}
+
 RunEnding UnendedRunEnding(const QString& path, const RunRecord& run)
 {
     if (storage::IsHeld(path))

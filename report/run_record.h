@@ -5,7 +5,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "report/run_record_format.h"
 #include "storage/run_liveness.h"
@@ -70,6 +72,11 @@ RunRecords ReadRunRecords(const QString& directory);
 
 // Whether the folder holds at least one record that reads.
 bool HasRunRecord(const QString& directory);
+
+// The newest record that reads and that `keep` accepts, endings told as
+// ReadRunRecords tells them. Newest by name, which is the start time, so
+// the older records are opened only when the newer ones do not do.
+std::optional<RunRecord> NewestRunRecord(const QString& directory, const std::function<bool(const RunRecord&)>& keep);
 
 // How a run without an end line ended, told from outside: Running while a
 // writer holds the record, or while an unheld one of this boot is fresh

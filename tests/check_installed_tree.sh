@@ -52,6 +52,15 @@ else
     fail "desktop entry share/applications/$app_id.desktop is missing"
 fi
 
+# The reminder at login, where autostart entries of a /usr install belong.
+autostart="$destdir/etc/xdg/autostart/$app_id-remind.desktop"
+if [ -f "$autostart" ]; then
+    desktop-file-validate "$autostart" || fail "autostart entry does not validate"
+    grep -qx 'Exec=dorvik --remind' "$autostart" || fail "autostart entry does not run dorvik --remind"
+else
+    fail "autostart entry /etc/xdg/autostart/$app_id-remind.desktop is missing"
+fi
+
 metainfo="$root/share/metainfo/$app_id.metainfo.xml"
 if [ -f "$metainfo" ]; then
     appstreamcli validate --no-net "$metainfo" || fail "metainfo does not validate"

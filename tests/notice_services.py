@@ -12,6 +12,7 @@ import sys
 import tempfile
 import time
 import unittest
+from datetime import datetime, timedelta, timezone
 
 from dbus_support import wait_until
 
@@ -132,6 +133,52 @@ class NoticeServices(dbusmock.DBusTestCase):
         helper.stdin.close()
         self.assertEqual(helper.wait(timeout=10), 0)
         self.assertEqual(helper.stdout.read(), '')
+
+    def remind(self, days_ago, conf=None, ending='ran-out-on-mains'):
+        '''dorvik --remind after one run that ran out days_ago days ago.'''
+        home = tempfile.mkdtemp()
+        runs = os.path.join(home, 'dorvik', 'runs')
+        os.makedirs(runs)
+        start = (datetime.now(timezone.utc) - timedelta(days=days_ago)).replace(microsecond=0)
+        with open(os.path.join(runs, start.strftime('run-%Y%m%d-%H%M%S.csv')), 'w', encoding='utf-8') as record:
+            record.write(f'dorvik-run-record,1\nstart,{start.isoformat()}\ntime,awake_s,percent\n'
+                         f'end,{ending},{start.isoformat()}\n')
+        if conf:
+            os.makedirs(os.path.join(home, 'dorvik'), exist_ok=True)
+            with open(os.path.join(home, 'dorvik', 'dorvik.conf'), 'w', encoding='utf-8') as settings:
+                settings.write(conf)
+        env = dict(os.environ, XDG_STATE_HOME=home, XDG_CONFIG_HOME=home, TZ='UTC')
+        return self.start([self.dorvik, '--remind'], env=env)
+
+    def test_remind(self):
+        # No notification service: nothing to wait for.
+        self.assertEqual(self.remind(100).wait(timeout=5), 0)
+        server, mock = self.spawn_server_template('notification_daemon', stdout=subprocess.DEVNULL)
+        self.processes.append(server)
+
+        def notices():
+            return [args for _, method, args in mock.GetCalls(dbus_interface=dbusmock.MOCK_IFACE) if method == 'Notify']
+        # Not due yet, no run that ran out, or turned off: no notice.
+        self.assertEqual(self.remind(80).wait(timeout=5), 0)
+        self.assertEqual(self.remind(100, ending='replugged').wait(timeout=5), 0)
+        self.assertEqual(self.remind(100, '[General]\nRemind=false\n').wait(timeout=5), 0)
+        self.assertEqual(notices(), [])
+
+        # Due: a click starts the window; a closing ends the wait too.
+        for notice, signal, args in ((1, 'ActionInvoked', 'default'), (2, 'NotificationClosed', dbus.UInt32(2))):
+            reminder = self.remind(100)
+            self.assertTrue(wait_until(lambda: len(notices()) == notice), self.log())
+            _, _, icon, _, body, actions, _, _ = notices()[-1]
+            self.assertEqual((icon, str(body), list(actions)),
+                             (APP_ID, 'Battery calibration due: the last one was 100 days ago.', ['default', 'Start Dorvik']))
+            self.assertIsNone(reminder.poll())
+            mock.EmitSignal(NOTIFICATIONS[0], signal, 'u' + ('s' if signal == 'ActionInvoked' else 'u'),
+                            [dbus.UInt32(notice), args], dbus_interface=dbusmock.MOCK_IFACE)
+            self.assertEqual(reminder.wait(timeout=5), 0)
+        bus = self.get_dbus()
+        self.assertTrue(wait_until(lambda: bus.name_has_owner(APP_ID)), self.log())
+        os.kill(int(bus.call_blocking('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+                                      'GetConnectionUnixProcessID', 's', [APP_ID])), 15)
 
     def test_no_services(self):
         helper, lines = self.run_helper()

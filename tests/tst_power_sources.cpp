@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "power/linux_power_source.h"
+#include "power/linux_temperatures.h"
 #include "support/power_supply_tree.h"
 
 namespace {
@@ -168,6 +169,30 @@ private slots:
         QTEST(int(blockers.size()), "count");
         for (const QString& text : named)
             QVERIFY2(blockers.join(' ').contains(text), qPrintable(text + " missing from: " + blockers.join(' ')));
+    }
+
+    // Trees as real machines lay them out: the zones' unset or later passive
+    // trips, a mouse's sensor, a zone without a reading.
+    void temperaturesOfBatteryAndZones_data()
+    {
+        QTest::addColumn<QString>("machine");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no battery sensor") << "thinkpad" << "battery - zone x86_pkg_temp 67.0 trip - margin 47.0";
+        QTest::newRow("battery sensor") << "battery-sensor" << "battery 31.2 zone acpitz 38.0 trip - margin -";
+        QTest::newRow("passive trip") << "passive-trip" << "battery - zone x86_pkg_temp 58.0 trip - margin 5.0";
+        QTest::newRow("no tree") << "missing" << "battery - zone - margin -";
+    }
+    void temperaturesOfBatteryAndZones()
+    {
+        QFETCH(QString, machine);
+        const QString root = QStringLiteral(TEST_DATA_DIR "/sysfs/") + machine;
+        const power::Temperatures t = power::LinuxTemperatures(root + "/power_supply", root + "/thermal").Read();
+        const auto Value = [](std::optional<double> v) { return v ? QString::number(*v, 'f', 1) : QStringLiteral("-"); };
+        const QString zone = t.hottestZone ? QStringLiteral("%1 %2 trip %3").arg(t.hottestZone->type, Value(t.hottestZone->celsius),
+                                                                                 Value(t.hottestZone->passiveTripCelsius))
+                                           : QStringLiteral("-");
+        QTEST(QStringLiteral("battery %1 zone %2 margin %3").arg(Value(t.batteryCelsius), zone, Value(t.passiveMarginCelsius)),
+              "expected");
     }
 };
 

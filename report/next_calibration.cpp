@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "report/next_calibration.h"
+
+#include <algorithm>
+
+namespace report {
+
+NextCalibration NextCalibrationAfter(const LastCalibration& last, std::optional<int> cyclesNow, const QDateTime& now)
+{
+    NextCalibration next;
+    const QDate ran = last.start.toLocalTime().date();
+    const QDate today = now.toLocalTime().date();
+    next.date = ran.addMonths(kCalibrationMonths);
+    next.daysSince = int(ran.daysTo(today));
+    // A new battery counts from zero again: fewer cycles than then tell nothing.
+    if (last.cycleCount && cyclesNow && *cyclesNow >= *last.cycleCount)
+        next.cyclesSince = *cyclesNow - *last.cycleCount;
+    next.due = today >= next.date || next.cyclesSince.value_or(0) >= kCalibrationCycles;
+    return next;
+}
+
+QString ReminderText(const NextCalibration& next)
+{
+    const int days = std::max(next.daysSince, 0);
+    QString text = QStringLiteral("Battery calibration due: the last one was ");
+    text += days == 0 ? QStringLiteral("today")
+                      : days == 1 ? QStringLiteral("1 day ago") : QStringLiteral("%1 days ago").arg(days);
+    if (next.cyclesSince)
+        text += *next.cyclesSince == 1 ? QStringLiteral(" (1 cycle since)")
+                                       : QStringLiteral(" (%1 cycles since)").arg(*next.cyclesSince);
+    return text + QLatin1Char('.');
+}
+
+}  // namespace report
