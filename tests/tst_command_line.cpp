@@ -127,6 +127,8 @@ private slots:
         QCOMPARE(closedFigures.value("last_percent").toInt(), 99);
         QVERIFY(closedFigures.value("gauge_at_end_percent").isNull());
         QCOMPARE(closedFigures.value("finished").toString(), QStringLiteral("2026-11-20T10:30:01+01:00"));
+        const double health = closedFigures.value("health_percent").toDouble(-1);  // the text's, to one decimal
+        QVERIFY2(health > 0 && closed.contains(QStringLiteral("\nHealth now: %1 % of design").arg(qRound(health))), qPrintable(closed));
 
         const Result none = Dorvik({QStringLiteral("--report")}, tree_);
         QCOMPARE(none.code, 1);
