@@ -278,12 +278,13 @@ void CalibrationRun::Discharge()
         if (endedInBox_)
             return;
         if (w_.Ticks() % kLogIntervalTicks != 0) {
+            RecordLogWrite();
             if (StatusPassFoundAdaptor())
                 return;
         } else {
             WriteLog();
             if (w_.Ticks() != sampledAtSeconds_)
-                RecordMinute();
+                RecordSample();
             keeper.WorkDone();
             p_.Sleep(kPollMs);
             p_.DoEvents();
@@ -312,6 +313,8 @@ bool CalibrationRun::StatusPassFoundAdaptor()
 {
     Read();
     p_.DoEvents();
+    if (endedInBox_)
+        return true;  // a box held the pump while the run ended: its figures stand
     workers_.Follow(w_.FastDischarge());
     NoteMode();
     if (!w_.FastDischarge())

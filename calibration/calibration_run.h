@@ -60,7 +60,6 @@ private:
     void EndNotice(report::RunEnding ending);
     // The log and the record (run_keeping.cpp).
     void WriteLog();
-    void RecordMinute();
     void RecordLogWrite();
     void StartRecord();
     void RecordSample();
@@ -86,6 +85,7 @@ private:
     qint64 awakeAtStart_ = 0;
     std::unique_ptr<report::RunRecordWriter> record_;
     report::LogWrite logged_;  // the log's last write: every view counts the run by it
+    bool logPending_ = false;     // a write of the log the record does not hold yet
     qint64 recordedMinutes_ = 0;  // those of the last log write the record holds
     qint64 sampledAtSeconds_ = -1;
     qint64 shownMinutes_ = 0;  // the status box's elapsed minutes, the count the notices give

@@ -2,6 +2,7 @@
 // The run's log and record, kept each minute.
 #include <QLocale>
 #include <QLoggingCategory>
+#include <utility>
 
 #include "calibration/calibration_run.h"
 #include "calibration/result_log.h"
@@ -24,20 +25,14 @@ void CalibrationRun::WriteLog()
     WriteResultLog(resultLogPath_, QString::number(minutes) + kCrLf + storage::DateText(start_) + kCrLf
                                        + storage::DateText(now));
     logged_ = {now, minutes};
+    logPending_ = true;
 }
 
-// The log is rewritten on every pass of its minute; the record notes one
-// write a minute, with the sample.
-void CalibrationRun::RecordMinute()
-{
-    NoteRecordStop();
-    RecordLogWrite();
-    RecordSample();
-}
-
+// The log is rewritten on every pass of its minute; the record notes the
+// last of those writes once the minute's passes are over (or the run is).
 void CalibrationRun::RecordLogWrite()
 {
-    if (!record_ || recordStop_)
+    if (!std::exchange(logPending_, false) || !record_ || recordStop_)
         return;
     QString error;
     if (record_->Logged(logged_, &error))
@@ -56,11 +51,12 @@ void CalibrationRun::KeepMinute()
         return;
     Read();
     NoteMode();
-    w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
     notices_.Discharging(status_, w_.FastDischarge());
     endedInBox_ = EndFound();
     WriteLog();
-    RecordMinute();
+    w_.SetStatusText(DischargeStatusText(logged_.minutes));
+    RecordLogWrite();
+    RecordSample();
     if (endedInBox_ && !onMains_)
         EndRecord(*endedInBox_);
 }
@@ -96,7 +92,6 @@ void CalibrationRun::StartRecord()
         qCWarning(lcRecord, "no lock on the run record %s (its file system has none): readers will judge "
                   "it live by how fresh it is", qUtf8Printable(record_->Path()));
     }
-    RecordLogWrite();  // the first, written before the record was there
     RecordSample(details);
 }
 
@@ -108,6 +103,7 @@ void CalibrationRun::RecordSample()
 void CalibrationRun::RecordSample(const power::BatteryDetails& details)
 {
     sampledAtSeconds_ = w_.Ticks();
+    NoteRecordStop();
     const report::RunSample sample{
         .time = p_.Now(),
         .awakeSeconds = AwakeMsSinceStart() / 1000,
@@ -166,6 +162,7 @@ void CalibrationRun::EndRecord(report::RunEnding ending)
 {
     if (!record_)
         return;
+    RecordLogWrite();
     NoteRecordStop();
     QString error;
     if (!record_->End(ending, p_.Now(), &error))

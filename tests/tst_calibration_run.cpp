@@ -938,7 +938,7 @@ private slots:
         QCOMPARE(bodies, QStringList({"The battery is full. Dorvik keeps the sc", "!The battery is full. Dorvik keeps the sc",
                                       "!The battery is full. Dorvik keeps the sc", "Unplug the adaptor to start the discharg",
                                       "Warning: the run record cannot be writte", "Discharge started (slow discharge): 100 ",
-                                      "!Discharging (slow discharge): 94 %. The", "Discharging (fast discharge): 94 %.",
+                                      "!Discharging (slow discharge): 94 %. The ", "Discharging (fast discharge): 94 %.",
                                       "Discharging (fast discharge): 90 %.", "The adaptor was reconnected: the run end",
                                       "!The adaptor was reconnected: the run end"}));
         QCOMPARE(r.platform.notices[0].body, calibration::FullNoticeText(r.platform.awakeLocks));
