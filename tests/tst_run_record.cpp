@@ -294,6 +294,10 @@ private slots:
         QTest::newRow("record stopped, then replugged")
             << thisBoot << stop + EndLine(RunEnding::Replugged, kStart) << false << 30 << RunEnding::Replugged
             << "The run ended when the adaptor was reconnected. The record stopped at 12 min: the disk was full.";
+        QTest::newRow("the demo killed") << "demo" << QByteArray() << false << 30 << RunEnding::Killed
+                                         << "The run stopped without a word: Dorvik was killed or crashed.";
+        QTest::newRow("the demo switched off") << "demo off" << QByteArray() << false << 8 << RunEnding::SwitchedOff
+                                               << "The run lasted until the machine switched off.";
         QTest::newRow("no boot, as format 1") << QString() << QByteArray() << false << 30 << RunEnding::NotRecorded
                                               << "The record does not say how the run ended.";
     }
@@ -309,8 +313,10 @@ private slots:
         QVERIFY(!storage::BootId().isEmpty());
         QTemporaryDir directory;
         RunFacts facts = Facts();
-        facts.bootId = bootId;
+        facts.bootId = bootId.startsWith("demo") ? storage::SimulatedBootId(directory.path()) : bootId;
         auto writer = RunRecordWriter::Create(directory.path(), facts);
+        if (bootId == "demo off")  // the simulated machine's next boot
+            storage::EndSimulatedBoot(directory.path());
         QList<RunSample> samples = HandMadeRun();
         samples.last().percent = lastPercent;
         for (const RunSample& sample : samples)
@@ -367,21 +373,22 @@ private slots:
     {
         QTest::addColumn<bool>("refused");
         QTest::addColumn<int>("ageSeconds");
-        QTest::addColumn<bool>("writerAlive");
+        QTest::addColumn<QByteArray>("writerPid");  // empty: this process
         QTest::addColumn<bool>("thisBoot");
         QTest::addColumn<int>("ending");
         const int running = int(RunEnding::Running), killed = int(RunEnding::Killed);
-        QTest::newRow("fresh") << true << 100 << true << true << running;
-        QTest::newRow("older than two samples") << true << 130 << true << true << killed;
-        QTest::newRow("writer gone") << true << 0 << false << true << killed;
-        QTest::newRow("another boot, not near empty") << true << 0 << true << false << int(RunEnding::Restarted);
-        QTest::newRow("held, then let go") << false << 0 << true << true << killed;
+        QTest::newRow("fresh") << true << 100 << QByteArray() << true << running;
+        QTest::newRow("older than two samples") << true << 130 << QByteArray() << true << killed;
+        QTest::newRow("writer gone") << true << 0 << QByteArray("1073741824") << true << killed;  // beyond any pid Linux hands out
+        QTest::newRow("writer's id now another program's") << true << 0 << QByteArray("1") << true << killed;
+        QTest::newRow("another boot, not near empty") << true << 0 << QByteArray() << false << int(RunEnding::Restarted);
+        QTest::newRow("held, then let go") << false << 0 << QByteArray() << true << killed;
     }
     void judgesAnUnheldRecordByItsFreshness()
     {
         QFETCH(bool, refused);
         QFETCH(int, ageSeconds);
-        QFETCH(bool, writerAlive);
+        QFETCH(QByteArray, writerPid);
         QFETCH(bool, thisBoot);
         QFETCH(int, ending);
         QTemporaryDir directory;
@@ -401,8 +408,8 @@ private slots:
         QCOMPARE(bytes.contains("\nlock,none\n"), refused);
         const QByteArray pid = "\npid," + QByteArray::number(QCoreApplication::applicationPid()) + '\n';
         QVERIFY(bytes.contains(pid));
-        if (!writerAlive) {  // beyond any pid Linux hands out
-            bytes.replace(pid, "\npid,1073741824\n");
+        if (!writerPid.isEmpty()) {
+            bytes.replace(pid, "\npid," + writerPid + '\n');
             QVERIFY(file.resize(0) && file.write(bytes) == bytes.size());
         }
         QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-ageSeconds), QFileDevice::FileModificationTime));

@@ -292,6 +292,7 @@ private slots:
         auto writer = RunRecordWriter::Create(directory.path(), DriftedRun().facts);
         for (const RunSample& sample : DriftedRun().samples)
             QVERIFY(writer->Append(sample));
+        QVERIFY(writer->SwitchedMode(DriftedRun().facts.start.addSecs(60), {60, false}));
         RunRecords records = ReadRunRecords(directory.path());
         records.runs.last().ending = RunEnding::SwitchedOff;
         std::unique_ptr<QWidget> window(BuildRunReport(records, {}));
@@ -301,6 +302,7 @@ private slots:
         const QString text = RunReportText(window.get());
         QVERIFY(text.contains(QStringLiteral("\nLargest gauge error: +20 points, 1 min into the run\n")));
         QVERIFY(text.contains(QStringLiteral("\nGauge at the end: 8 %")));
+        QVERIFY(text.contains(QStringLiteral("\nMode: fast 1 min, then slow 1 min\n")));
         QVERIFY(text.contains(QStringLiteral("Run it once more")));
 
         // The rows and Copy Text print the facts that --report prints.
