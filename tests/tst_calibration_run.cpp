@@ -755,11 +755,13 @@ private slots:
         QTest::addColumn<int>("autoAt");  // -1: it discharges to 0 %
         QTest::addColumn<bool>("unplugged");
         QTest::addColumn<qint64>("exitAt");  // -1: no Exit
-        QTest::newRow("to 0 %, recharged, reported") << qint64(3000) << -1 << false << qint64(-1);
-        QTest::newRow("firmware back on auto at 4 %") << qint64(3000) << 4 << false << qint64(-1);
-        QTest::newRow("\"Discharging\" 10 s after the write") << qint64(10000) << -1 << false << qint64(-1);
-        QTest::newRow("unplugged and plugged in mid-run") << qint64(3000) << -1 << true << qint64(-1);
-        QTest::newRow("Exit mid-run") << qint64(3000) << -1 << false << 3 * kMinute;
+        QTest::addColumn<bool>("boxAtEmpty");  // View Result's box open from 8 to 12 min
+        QTest::newRow("to 0 %, recharged, reported") << qint64(3000) << -1 << false << qint64(-1) << false;
+        QTest::newRow("firmware back on auto at 4 %") << qint64(3000) << 4 << false << qint64(-1) << false;
+        QTest::newRow("\"Discharging\" 10 s after the write") << qint64(10000) << -1 << false << qint64(-1) << false;
+        QTest::newRow("unplugged and plugged in mid-run") << qint64(3000) << -1 << true << qint64(-1) << false;
+        QTest::newRow("Exit mid-run") << qint64(3000) << -1 << false << 3 * kMinute << false;
+        QTest::newRow("a box open at empty") << qint64(3000) << -1 << false << qint64(-1) << true;
     }
 
     void dischargeOnMains()
@@ -768,8 +770,14 @@ private slots:
         QFETCH(int, autoAt);
         QFETCH(bool, unplugged);
         QFETCH(qint64, exitAt);
+        QFETCH(bool, boxAtEmpty);
         Run r;
         r.ReadyOnMains();
+        if (boxAtEmpty)
+            r.platform.At(8 * kMinute, [&] {
+                r.platform.Answer([&](const FakePlatform::Box&) { return r.platform.RunIdle(4 * kMinute), int(vbOK); });
+                r.form.Command2->click();
+            });
         r.platform.Answer(vbYes);
         r.platform.charging.offers = QStringList{platform::ChargeControl::kDischargeOnMains};
         r.FirmwareOnMains(lagMs, autoAt, unplugged);
@@ -790,6 +798,8 @@ private slots:
         if (exitAt >= 0)
             return;
         QVERIFY2(run.samples.last().percent <= std::max(autoAt, 0) + 10, qPrintable(QString::number(run.samples.last().percent)));
+        // The box held the loop, not the end: the discharge's samples stop at empty.
+        QVERIFY(std::count_if(run.samples.begin(), run.samples.end(), [](const auto& s) { return s.percent == 0; }) <= 1);
         QCOMPARE(run.recharge.last().percent, 100);
         const report::ReportFacts facts = report::BuildReportFacts(records.runs, 0, {}, r.platform.Now());
         QVERIFY2(facts.verdict.startsWith(QStringLiteral("Run it once more")), qPrintable(facts.verdict));
