@@ -16,7 +16,7 @@ void frmMain::Command2_Click()
 {
     const auto result = calibration::ReadViewResultReport(ResultLogPath(), runRecordDirectory_);
     if (!result) {
-        platform_.MsgBox(calibration::kResultLogNotAccessible, platform::vbOKOnly);
+        platform_.MsgBox(calibration::ResultLogNotAccessible(ResultLogPath()), platform::vbOKOnly);
         return;
     }
     // The box stays as it ever was unless there is a run record to show.

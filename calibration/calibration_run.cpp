@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calibration/calibration_run.h"
 
-#include <QLoggingCategory>
 #include <QStringList>
 #include <algorithm>
 
@@ -13,8 +12,6 @@
 
 namespace calibration {
 namespace {
-
-Q_LOGGING_CATEGORY(lcCalibration, "dorvik.calibration")
 
 using platform::kCrLf;
 
@@ -109,13 +106,32 @@ void CalibrationRun::Run()
     Discharge();
     if (onMains_)
         return RechargeAndReport();
-    // Woken on mains after the last read on battery: the machine slept
-    // (an empty battery's last resort), and the adaptor came with the wake.
-    const bool slept = p_.SleptMs() - sleptOnBattery_ >= kSleptAtLeastMs;
-    EndRecord(slept ? report::RunEnding::Standby : report::RunEnding::Replugged);
-    notices_.Ended(logged_.minutes);
+    const report::RunEnding ending = endedInBox_.value_or(UnplugPathEnding());
+    EndRecord(ending);
+    EndNotice(ending);
     p_.ReleaseAwake();
     p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
+}
+
+// Woken on mains after the last read on battery: the machine slept, and the
+// adaptor came with the wake. Whether the sleep was an empty battery's last
+// resort is the reader's to judge from the samples.
+report::RunEnding CalibrationRun::UnplugPathEnding() const
+{
+    const bool slept = p_.SleptMs() - sleptOnBattery_ >= kSleptAtLeastMs;
+    return slept ? report::RunEnding::Standby : report::RunEnding::Replugged;
+}
+
+// The notice names the ending as the record's reader will, in the minutes
+// the status box last showed.
+void CalibrationRun::EndNotice(report::RunEnding ending)
+{
+    const bool nearEmpty = lastOnBattery_ && report::SampleNearEmpty(*lastOnBattery_);
+    if (ending == report::RunEnding::Standby && !nearEmpty)
+        ending = report::RunEnding::StandbyWithCharge;
+    const int percent = lastOnBattery_ ? lastOnBattery_->percent : power::kUnknownByte;
+    notices_.Ended(report::EndedNoticeText(ending, shownMinutes_,
+                                           percent <= 100 ? std::optional<int>(percent) : std::nullopt));
 }
 
 // Each read that finds the machine on battery notes the time slept so far:
@@ -259,7 +275,10 @@ void CalibrationRun::Discharge()
     workers_.Follow(w_.FastDischarge());
     for (;;) {
         keeper.LoopPassed();
+        if (endedInBox_)
+            return;
         if (w_.Ticks() % kLogIntervalTicks != 0) {
+            RecordLogWrite();
             if (StatusPassFoundAdaptor())
                 return;
         } else {
@@ -270,15 +289,34 @@ void CalibrationRun::Discharge()
             p_.Sleep(kPollMs);
             p_.DoEvents();
             workers_.Follow(w_.FastDischarge());
+            NoteMode();
         }
     }
+}
+
+// The end of the discharge as a pass would find it: the mains watch on
+// mains, otherwise an adaptor still there half a second on.
+std::optional<report::RunEnding> CalibrationRun::EndFound()
+{
+    if (onMains_)
+        return MainsDischargeOver() ? std::optional(report::RunEnding::RanOutOnMains) : std::nullopt;
+    if (status_.ACLineStatus != power::kAcOnline)
+        return std::nullopt;
+    p_.Sleep(kPollMs);
+    Read();
+    if (status_.ACLineStatus != power::kAcOnline)
+        return std::nullopt;
+    return UnplugPathEnding();
 }
 
 bool CalibrationRun::StatusPassFoundAdaptor()
 {
     Read();
     p_.DoEvents();
+    if (endedInBox_)
+        return true;  // a box held the pump while the run ended: its figures stand
     workers_.Follow(w_.FastDischarge());
+    NoteMode();
     if (!w_.FastDischarge())
         p_.Sleep(kSlowPassMs);
     w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
@@ -293,8 +331,9 @@ bool CalibrationRun::StatusPassFoundAdaptor()
     return status_.ACLineStatus == power::kAcOnline;
 }
 
-QString CalibrationRun::DischargeStatusText(qint64 minutes) const
+QString CalibrationRun::DischargeStatusText(qint64 minutes)
 {
+    shownMinutes_ = minutes;
     const QString suffix = w_.FastDischarge() ? QStringLiteral(" (Fast Discharge)") : QStringLiteral(" (Slow Discharge)");
     return QStringList{
         QStringLiteral("Start=") + storage::DateText(start_),
@@ -309,113 +348,6 @@ QString CalibrationRun::DischargeStatusText(qint64 minutes) const
         QString(),
         QStringLiteral("WARNING: If you continue to use the system, you may lose your work if the system switches off suddenly."),
     }.join(kCrLf);
-}
-
-void CalibrationRun::WriteLog()
-{
-    const qint64 minutes = AwakeMinutes();
-    const QDateTime now = p_.Now();
-    WriteResultLog(resultLogPath_, QString::number(minutes) + kCrLf + storage::DateText(start_) + kCrLf
-                                       + storage::DateText(now));
-    logged_ = {now, minutes};
-    RecordLogWrite();
-}
-
-void CalibrationRun::RecordLogWrite()
-{
-    QString error;
-    if (record_ && !record_->Logged(logged_, &error)) {
-        qCWarning(lcCalibration, "the run record stops here: %s", qUtf8Printable(error));
-        notices_.RecordFailed(error);
-        record_.reset();
-    }
-}
-
-// The loop's minute, done for it while a nested handler's box holds it:
-// a fresh read, the status text, the log and a sample.
-void CalibrationRun::KeepMinute()
-{
-    Read();
-    w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
-    WriteLog();
-    RecordSample();
-}
-
-// The run record is an addition to the log: when it cannot be written the
-// user hears why on the log output, and the run goes on.
-void CalibrationRun::StartRecord()
-{
-    if (recordDirectory_.isEmpty())
-        return;
-    const power::BatteryDetails details = power_.Details();
-    const report::RunFacts facts{
-        .start = start_,
-        .batteryModels = details.model,
-        .designWh = details.energyDesignWh,
-        .fullWh = details.energyFullWh,
-        .cycleCount = details.cycleCount,
-        .fast = w_.FastDischarge(),
-        .keptAwake = p_.AwakeReport(),
-        .bootId = p_.BootId(),
-        .batteryManufacturer = details.manufacturer,
-        .batterySerial = details.serial,
-        .onMains = onMains_,
-    };
-    QString error;
-    record_ = report::RunRecordWriter::Create(recordDirectory_, facts, &error);
-    if (!record_) {
-        qCWarning(lcCalibration, "no run record: %s", qUtf8Printable(error));
-        notices_.RecordFailed(error);
-    } else if (!record_->Held()) {
-        qCWarning(lcCalibration, "no lock on the run record %s (its file system has none): readers will judge "
-                  "it live by how fresh it is", qUtf8Printable(record_->Path()));
-    }
-    RecordLogWrite();  // the first, written before the record was there
-    RecordSample(details);
-}
-
-void CalibrationRun::RecordSample()
-{
-    RecordSample(power_.Details());
-}
-
-void CalibrationRun::RecordSample(const power::BatteryDetails& details)
-{
-    sampledAtSeconds_ = w_.Ticks();
-    if (!record_)
-        return;
-    const report::RunSample sample{
-        .time = p_.Now(),
-        .awakeSeconds = AwakeMsSinceStart() / 1000,
-        // On mains the battery runs the machine until the recharge: the ac column tells the two apart.
-        .acLineStatus = onMains_ && !recharging_ ? power::kAcOffline : status_.ACLineStatus,
-        .percent = status_.BatteryLifePercent,
-        .batteryStatus = details.status,
-        .fast = w_.FastDischarge(),
-        .energyWh = details.energyNowWh,
-        .fullWh = details.energyFullWh,
-        .designWh = details.energyDesignWh,
-        .powerW = details.powerW,
-        .voltageV = details.voltageV,
-        .remainingSeconds = status_.BatteryLifeTime < 0 ? -1 : qint64(status_.BatteryLifeTime),
-    };
-    QString error;
-    if (!record_->UpdateKeptAwake(p_.AwakeReport(), &error) || !record_->Append(sample, &error)) {
-        qCWarning(lcCalibration, "the run record stops here: %s", qUtf8Printable(error));
-        notices_.RecordFailed(error);
-        record_.reset();
-    }
-}
-
-// Writes how the run ended and lets go of the record; once only.
-void CalibrationRun::EndRecord(report::RunEnding ending)
-{
-    if (!record_)
-        return;
-    QString error;
-    if (!record_->End(ending, p_.Now(), &error))
-        qCWarning(lcCalibration, "the run's ending is not recorded: %s", qUtf8Printable(error));
-    record_.reset();
 }
 
 }  // namespace calibration

@@ -54,12 +54,19 @@ private:
     void UnplugWait();
     void Discharge();
     bool StatusPassFoundAdaptor();
-    QString DischargeStatusText(qint64 minutes) const;
+    QString DischargeStatusText(qint64 minutes);
+    std::optional<report::RunEnding> EndFound();
+    report::RunEnding UnplugPathEnding() const;
+    void EndNotice(report::RunEnding ending);
+    // The log and the record (run_keeping.cpp).
     void WriteLog();
     void RecordLogWrite();
     void StartRecord();
     void RecordSample();
     void RecordSample(const power::BatteryDetails& details);
+    void NoteMode();
+    void RecordFailed(const QString& error);
+    void NoteRecordStop();
     void KeepMinute();
     void EndRecord(report::RunEnding ending);
     // The run on mains (calibration_run_on_mains.cpp).
@@ -78,7 +85,15 @@ private:
     qint64 awakeAtStart_ = 0;
     std::unique_ptr<report::RunRecordWriter> record_;
     report::LogWrite logged_;  // the log's last write: every view counts the run by it
+    bool logPending_ = false;     // a write of the log the record does not hold yet
+    qint64 recordedMinutes_ = 0;  // those of the last log write the record holds
     qint64 sampledAtSeconds_ = -1;
+    qint64 shownMinutes_ = 0;  // the status box's elapsed minutes, the count the notices give
+    bool recordedFast_ = true;
+    std::optional<report::RecordStop> recordStop_;  // set at the first write the record refused
+    bool stopNoted_ = false;
+    std::optional<report::RunSample> lastOnBattery_;  // the last sample taken on battery
+    std::optional<report::RunEnding> endedInBox_;  // the end the minute keeper found behind a box
     DischargeWorkers workers_{p_.Workers()};
     qint64 sleptOnBattery_ = 0;  // SleptMs at the last read on battery
     StageNotices notices_{p_, power_};

@@ -21,17 +21,18 @@ std::optional<QDateTime> DateFromLine(const QByteArray& line)
     return storage::ParseDateText(QString::fromLocal8Bit(line));
 }
 
-// How the log's run ended, as its record tells, and its last percent.
-std::pair<report::RunEnding, std::optional<int>> LoggedRunEnding(const QString& recordDirectory,
-                                                                  const QDateTime& start)
+QList<report::RunRecord> Runs(const QString& recordDirectory)
 {
-    if (recordDirectory.isEmpty())
-        return {report::RunEnding::NotRecorded, std::nullopt};
-    const QList<report::RunRecord> runs = report::ReadRunRecords(recordDirectory).runs;
-    const qsizetype logged = report::LoggedRunIndex(runs, start);
-    if (logged < 0)
-        return {report::RunEnding::NotRecorded, std::nullopt};
-    return {runs[logged].ending, report::GaugeAtEnd(runs[logged].samples)};
+    return recordDirectory.isEmpty() ? QList<report::RunRecord>() : report::ReadRunRecords(recordDirectory).runs;
+}
+
+// The run as its record tells it, with the span every view gives it.
+QString RecordedRunReport(const report::RunRecord& run)
+{
+    const report::RunSpan span = report::LoggedSpan(run);
+    return ViewResultReport(QString::number(span.minutes), span.start,
+                            span.finished.isValid() ? span.finished : span.start, run.ending,
+                            report::GaugeAtEnd(run.samples), run.stop);
 }
 
 }  // namespace
@@ -43,11 +44,23 @@ void WriteResultLog(const QString& path, const QString& text)
         throw platform::UntrappedError(QStringLiteral("Cannot write %1.").arg(QDir::toNativeSeparators(path)), error);
 }
 
+QString ResultLogNotAccessible(const QString& path)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    const QString shown = storage::kResultLogShownName;
+#else
+    const QString shown = QDir::toNativeSeparators(path);
+#endif
+    return QStringLiteral("Result log ") + shown + QStringLiteral(" is not accessible!");
+}
+
 QString ViewResultReport(const QString& minutesText, const QDateTime& started, const QDateTime& finished,
-                         report::RunEnding ending, std::optional<int> lastPercent)
+                         report::RunEnding ending, std::optional<int> lastPercent,
+                         const std::optional<report::RecordStop>& stop)
 {
     const QStringList lines = {
-        report::ViewResultLine(ending, minutesText, lastPercent),
+        report::ViewResultLine(ending, minutesText, lastPercent, stop),
         QString(),
         QStringLiteral("Note: This time is not an accurate measure of battery life,"),
         QStringLiteral("to do this, you need to run a BatteryMark test after calibrating the battery."),
@@ -61,9 +74,11 @@ QString ViewResultReport(const QString& minutesText, const QDateTime& started, c
 std::optional<QString> ReadViewResultReport(const QString& logPath, const QString& recordDirectory)
 {
     switch (storage::LookUpOrdinaryFile(logPath)) {
-    case storage::FileLookup::Missing:
-        // A missing log is no error: never-read lines stand for the zero date-time.
-        return ViewResultReport(QString::number(0), storage::ZeroDateTime(), storage::ZeroDateTime());
+    case storage::FileLookup::Missing: {
+        // A missing log is no error; without a record there is no run to tell of.
+        const QList<report::RunRecord> runs = Runs(recordDirectory);
+        return runs.isEmpty() ? kNoRunRecorded : RecordedRunReport(runs.last());
+    }
     case storage::FileLookup::Failed:
         return std::nullopt;
     case storage::FileLookup::Found:
@@ -74,10 +89,13 @@ std::optional<QString> ReadViewResultReport(const QString& logPath, const QStrin
         return std::nullopt;
     const auto started = DateFromLine(lines->at(1));
     const auto finished = DateFromLine(lines->at(2));
+    const QList<report::RunRecord> runs = Runs(recordDirectory);
+    const storage::LoggedRun log{started.value_or(QDateTime()), std::nullopt, QString::fromLocal8Bit(lines->at(1))};
+    if (const qsizetype logged = report::LoggedRunIndex(runs, log); logged >= 0)
+        return RecordedRunReport(runs[logged]);
     if (!started || !finished)
         return std::nullopt;
-    const auto [ending, lastPercent] = LoggedRunEnding(recordDirectory, *started);
-    return ViewResultReport(QString::fromLocal8Bit(lines->at(0)), *started, *finished, ending, lastPercent);
+    return ViewResultReport(QString::fromLocal8Bit(lines->at(0)), *started, *finished);
 }
 
 }  // namespace calibration

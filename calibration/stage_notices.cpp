@@ -12,6 +12,7 @@ namespace calibration {
 namespace {
 
 const QString kTitle = QStringLiteral("Battery calibration");
+constexpr qint64 kEstimateSettlesMs = 2 * 60 * 1000;
 
 // The report's "2 h 10 min", rounded to the minute.
 QString MinutesText(double minutes)
@@ -61,11 +62,6 @@ QString DischargeNoticeText(bool started, bool fast, int percent, std::optional<
     return text;
 }
 
-QString RunEndedNoticeText(qint64 minutes)
-{
-    return QStringLiteral("The adaptor was reconnected: the run ended after %1 min.").arg(minutes);
-}
-
 QString RecordFailedNoticeText(const QString& error)
 {
     return QStringLiteral("Warning: the run record cannot be written (%1). The run goes on.").arg(error);
@@ -82,9 +78,10 @@ std::optional<double> MinutesToFull(const power::BatteryDetails& details)
 
 std::optional<qint64> MinutesLeft(const SYSTEM_POWER_STATUS& status)
 {
-    if (status.BatteryLifeTime < 0)
+    const qint64 seconds = power::SecondsOrUnknown(status.BatteryLifeTime);
+    if (seconds < 0)
         return std::nullopt;
-    return status.BatteryLifeTime / 60;
+    return seconds / 60;
 }
 
 std::optional<int> TenPercentStep(std::uint8_t percent, bool falling)
@@ -133,18 +130,20 @@ void StageNotices::Unplug()
 
 // The first call announces the discharge; later ones refresh it at each
 // tenth of the battery and at a switch of the mode. A box that waits sends
-// it again with the battery as it is then.
+// it again with the battery and the mode as they are then.
 void StageNotices::Discharging(const SYSTEM_POWER_STATUS& status, bool fast)
 {
     Progress(status);
     const auto step = TenPercentStep(status.BatteryLifePercent, true);
     if (discharging_ && fast == shownFast_ && (!step || step == shownStep_))
         return;
+    if (discharging_ && fast != shownFast_)
+        switchedAtMs_ = p_.AwakeMs();
     shownStep_ = step;
     shownFast_ = fast;
     const bool started = !std::exchange(discharging_, true);
     p_.Notify(kTitle, DischargeText(status, started),
-              [this, started, last = status] { return DischargeText(ReadOr(last), started); });
+              [this, last = status] { return DischargeText(ReadOr(last), false); });
 }
 
 // The battery as it is now, for a notice sent again; the last read when
@@ -157,17 +156,19 @@ SYSTEM_POWER_STATUS StageNotices::ReadOr(const SYSTEM_POWER_STATUS& last) const
 
 QString StageNotices::DischargeText(const SYSTEM_POWER_STATUS& status, bool started) const
 {
-    QString text = DischargeNoticeText(started, shownFast_, status.BatteryLifePercent, MinutesLeft(status),
-                                       storage::AnyTaken(p_.AwakeLocks()));
+    // The system's estimate follows the draw of the mode before for a while.
+    const bool settled = switchedAtMs_ < 0 || p_.AwakeMs() - switchedAtMs_ >= kEstimateSettlesMs;
+    QString text = DischargeNoticeText(started, shownFast_, status.BatteryLifePercent,
+                                       settled ? MinutesLeft(status) : std::nullopt, storage::AnyTaken(p_.AwakeLocks()));
     if (!recordWarning_.isEmpty())
         text += QLatin1Char('\n') + recordWarning_;
     return text;
 }
 
-void StageNotices::Ended(qint64 minutes)
+void StageNotices::Ended(const QString& text)
 {
     p_.ShowProgress(std::nullopt);
-    p_.Notify(kTitle, RunEndedNoticeText(minutes));
+    p_.Notify(kTitle, text);
 }
 
 void StageNotices::RecordFailed(const QString& error)

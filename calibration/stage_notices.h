@@ -17,7 +17,6 @@ QString ChargeNoticeText(int percent, std::optional<double> minutesToFull);
 QString FullNoticeText(const QList<storage::LockLine>& locks);
 QString UnplugNoticeText();
 QString DischargeNoticeText(bool started, bool fast, int percent, std::optional<qint64> minutesLeft, bool keptAwake);
-QString RunEndedNoticeText(qint64 minutes);
 QString RecordFailedNoticeText(const QString& error);
 
 // Minutes to a full battery: the firmware's own estimate, else the energy
@@ -45,7 +44,7 @@ public:
     void Full(const QList<storage::LockLine>& locks);
     void Unplug();
     void Discharging(const SYSTEM_POWER_STATUS& status, bool fast);
-    void Ended(qint64 minutes);
+    void Ended(const QString& text);
     void RecordFailed(const QString& error);
 
 private:
@@ -58,6 +57,7 @@ private:
     std::optional<int> shownStep_;
     bool discharging_ = false;
     bool shownFast_ = false;
+    qint64 switchedAtMs_ = -1;  // on the awake clock, at the last switch of the mode
     QString recordWarning_;  // stays in the discharge's notices once given
 };
 

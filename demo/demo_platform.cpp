@@ -2,11 +2,11 @@
 #include "demo/demo_platform.h"
 
 #include <QTimer>
-#include <QUuid>
 #include <algorithm>
 
 #include "storage/date_text.h"
 #include "report/run_record.h"
+#include "storage/run_liveness.h"
 
 namespace demo {
 namespace {
@@ -79,8 +79,7 @@ std::unique_ptr<platform::IntervalTimer> DemoPlatform::CreateTimer(int intervalM
 
 QString DemoPlatform::BootId()
 {
-    static const QString boot = QStringLiteral("demo-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    return boot;
+    return storage::SimulatedBootId(bootDirectory_);
 }
 
 }  // namespace demo

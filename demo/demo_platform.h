@@ -26,14 +26,17 @@ public:
     qint64 AwakeMs() override;
     void Sleep(int milliseconds) override;
     std::unique_ptr<platform::IntervalTimer> CreateTimer(int intervalMs, std::function<void()> onTick) override;
-    // Each start of the demo is a boot of its simulated machine, so that a
-    // run it switched off reads as switched off.
+    // The real boot and the simulated machine's switch-offs counted in the
+    // records' folder: a run it switched off reads as switched off, a killed
+    // demo as killed.
     QString BootId() override;
+    void SetBootDirectory(const QString& directory) { bootDirectory_ = directory; }
 
 private:
     ScaledClock& clock_;
     const QDateTime start_;
     platform::ChargeControl* charging_ = nullptr;
+    QString bootDirectory_;
 };
 
 // Where a launch's simulated wall clock starts: at `now`, or, when an earlier

@@ -6,6 +6,8 @@
 #include <QThread>
 #include <cstdlib>
 
+#include "storage/run_liveness.h"
+
 namespace demo {
 
 void SwitchOffNow()
@@ -18,11 +20,13 @@ DemoSession::DemoSession(QString resultLogPath, QString runRecordDirectory, std:
     : cpu_(MonotonicMs, ProcessCpuMs),
       battery_([this] { return clock_.NowMs(); }),
       platform_(clock_, std::move(quit), SimulatedStart(runRecordDirectory, QDateTime::currentDateTime())),
-      window_(platform_, battery_, std::move(resultLogPath), std::move(runRecordDirectory)),
+      window_(platform_, battery_, std::move(resultLogPath), runRecordDirectory),
       simulator_(battery_, clock_),
       switchOff_(switchOff ? std::move(switchOff) : [] { SwitchOffNow(); })
 {
     platform_.SetCharging(&charging_);
+    platform_.SetBootDirectory(runRecordDirectory);
+    recordDirectory_ = std::move(runRecordDirectory);
     battery_.SetCapacityWh(kCapacityWh);
     battery_.SetChargeRateW(kChargeRateW);
     battery_.SetDrawHook([this] {
@@ -56,6 +60,7 @@ void DemoSession::Refresh()
     simulator_.Refresh();
     if (!switchedOff_ && !simulator_.AcPlugged() && battery_.SwitchedOff()) {
         switchedOff_ = true;
+        storage::EndSimulatedBoot(recordDirectory_);
         switchOff_();
     }
 }

@@ -54,6 +54,7 @@ private:
     QTimer refresh_;
     std::function<void()> switchOff_;
     bool switchedOff_ = false;
+    QString recordDirectory_;
 };
 
 // Ends the process at once: no destructors, no flushing, no message.

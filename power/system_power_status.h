@@ -39,4 +39,11 @@ inline constexpr std::uint8_t kFlagCritical = 4;
 inline constexpr std::uint8_t kFlagCharging = 8;
 inline constexpr std::uint8_t kFlagNoSystemBattery = 128;
 inline constexpr std::int32_t kUnknownTime = -1;
+// A time field's seconds, or -1 when unknown. Windows' field is unsigned:
+// its unknown value is the all-ones one, never below zero.
+template <typename Time>
+constexpr std::int64_t SecondsOrUnknown(Time time)
+{
+    return time == static_cast<Time>(kUnknownTime) ? -1 : static_cast<std::int64_t>(time);
+}
 }  // namespace power

@@ -2,6 +2,7 @@
 #include "report/report_facts.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 #include "report/report_math.h"
@@ -53,6 +54,41 @@ QString HealthLine(std::optional<double> health, bool latest, bool fitted)
              HealthBand(std::round(*health)));
 }
 
+// The switches of mode the record notes; in records older than such notes,
+// the changes of the samples' mode.
+QList<ModeSwitch> ModeSwitches(const RunRecord& run)
+{
+    if (!run.modeSwitches.isEmpty())
+        return run.modeSwitches;
+    QList<ModeSwitch> switches;
+    bool fast = run.facts.fast;
+    for (const RunSample& sample : run.samples) {
+        if (sample.fast != fast)
+            switches.append({sample.awakeSeconds, fast = sample.fast});
+    }
+    return switches;
+}
+
+// "fast 40 min, then slow 21 min": each stretch of a mode, to the run's end.
+QString ModesText(const RunRecord& run, qint64 minutes)
+{
+    const auto name = [](bool fast) { return fast ? QStringLiteral("fast") : QStringLiteral("slow"); };
+    const QList<ModeSwitch> switches = ModeSwitches(run);
+    if (switches.isEmpty())
+        return name(run.facts.fast);
+    const qint64 end = std::max(minutes * 60, run.samples.isEmpty() ? 0 : run.samples.last().awakeSeconds);
+    QStringList stretches;
+    ModeSwitch from{0, run.facts.fast};
+    for (const ModeSwitch& next : switches + QList<ModeSwitch>{{end, !switches.last().fast}}) {
+        if (next.fast == from.fast)
+            continue;
+        const qint64 seconds = std::max<qint64>(0, std::min(next.awakeSeconds, end) - from.awakeSeconds);
+        stretches.append(name(from.fast) + QStringLiteral(" %1 min").arg(std::llround(seconds / 60.0)));
+        from = next;
+    }
+    return stretches.join(QStringLiteral(", then "));
+}
+
 RunFigures Figures(const RunRecord& run, const power::BatteryDetails& now, const std::optional<GaugeError>& error)
 {
     const RunSpan span = LoggedSpan(run);
@@ -67,8 +103,7 @@ RunFigures Figures(const RunRecord& run, const power::BatteryDetails& now, const
             .energyDeliveredWh = EnergyDeliveredWh(run.samples),
             .fullWhStart = run.facts.fullWh,
             .fullWhNow = SameBattery(run.facts, now) ? now.energyFullWh : std::nullopt,
-            .designWh = run.facts.designWh,
-            .healthPercent = HealthPercent(run.facts)};
+            .designWh = run.facts.designWh};
 }
 
 // What the capacity after the run is compared with: the next run on the same
@@ -113,7 +148,7 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
     QList<FactLine> lines{
         {QStringLiteral("Battery:"), run.facts.batteryModels.isEmpty() ? kUnknown : run.facts.batteryModels},
         {QStringLiteral("Run lasted:"), DurationLine(figures), QStringLiteral("duration")},
-        {QStringLiteral("Mode:"), run.facts.fast ? QStringLiteral("fast") : QStringLiteral("slow")},
+        {QStringLiteral("Mode:"), ModesText(run, figures.awakeMinutes)},
     };
     if (RanOut(run.ending)) {
         lines.append({QStringLiteral("Gauge at the end:"), GaugeAtEndText(figures.gaugeAtEndPercent),
@@ -150,14 +185,16 @@ ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, cons
     const RunRecord& run = runs[index];
     const After after = AfterRun(runs, index, now);
     const auto error = LargestGaugeError(run);  // nothing unless the run ran out
-    ReportFacts facts{.ending = EndingText(run.ending, GaugeAtEnd(run.samples)),
+    const bool known = !after.latest || after.fittedNow;
+    const auto health = known ? HealthPercent(after.fullWh, after.designWh) : std::nullopt;
+    ReportFacts facts{.ending = EndingText(run.ending, GaugeAtEnd(run.samples), run.stop),
                       .verdict = Judge(run, after.fullWh).sentence,
-                      .health = HealthLine(HealthPercent(after.fullWh, after.designWh), after.latest,
-                                          !after.latest || after.fittedNow),
+                      .health = HealthLine(health, after.latest, known),
                       .lines = {},
                       .estimates = EstimateChecks(run),
                       .keptAwake = run.facts.keptAwake,
                       .figures = Figures(run, now, error)};
+    facts.figures.healthPercent = health;  // the one figure the text and --json give
     facts.lines = SummaryLines(runs, run, facts.figures, error, after, at);
     return facts;
 }

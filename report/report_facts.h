@@ -26,7 +26,7 @@ struct RunFigures {
     std::optional<double> fullWhStart{};
     std::optional<double> fullWhNow{};  // only when the same battery is fitted
     std::optional<double> designWh{};
-    std::optional<double> healthPercent{};  // full capacity at the start against design
+    std::optional<double> healthPercent{};  // the health line's: the capacity after the run against design
 };
 
 // One row of the summary. `name` names the window's label of the value.

@@ -119,12 +119,24 @@ qint64 LoggedMinutes(const RunRecord& run)
     return LoggedSpan(run).minutes;
 }
 
-qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const QDateTime& logStart)
+namespace {
+
+bool StartedAsLogged(const RunFacts& facts, const storage::LoggedRun& log)
 {
-    if (!logStart.isValid())
-        return -1;
+    if (log.startText.isEmpty())
+        return log.start.isValid() && facts.start.toSecsSinceEpoch() == log.start.toSecsSinceEpoch();
+    if (!facts.locale.isEmpty())
+        return storage::DateText(facts.start, QLocale(facts.locale)) == log.startText;
+    return log.start.isValid() && log.start.date() == facts.start.date()
+           && log.start.time().addMSecs(-log.start.time().msec()) == facts.start.time();
+}
+
+}  // namespace
+
+qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const storage::LoggedRun& log)
+{
     for (qsizetype i = runs.size() - 1; i >= 0; --i) {
-        if (runs[i].facts.start.toSecsSinceEpoch() == logStart.toSecsSinceEpoch())
+        if (StartedAsLogged(runs[i].facts, log))
             return i;
     }
     return -1;

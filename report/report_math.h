@@ -8,6 +8,7 @@
 
 #include "power/battery_details.h"
 #include "report/run_record.h"
+#include "storage/result_log_file.h"
 
 namespace report {
 
@@ -60,9 +61,12 @@ struct RunSpan {
 RunSpan LoggedSpan(const RunRecord& run);
 qint64 LoggedMinutes(const RunRecord& run);
 
-// The run the result log tells of, by the second it started in; -1 when no
-// record has it.
-qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const QDateTime& logStart);
+// The run the result log tells of, the newest whose start is the log's: its
+// text as the record's writer wrote it (in the writer's locale, where the
+// record names it; else read in the reader's, on the wall clock the run
+// started by), so that a change of time zone or a repeated hour keeps the
+// match. A log without its text matches by the instant. -1 when none.
+qsizetype LoggedRunIndex(const QList<RunRecord>& runs, const storage::LoggedRun& log);
 
 // Whether a run's battery is the one in `now` (or a later run's): no name
 // both give differs. Batteries that name nothing in common count as the

@@ -102,7 +102,7 @@ QTreeWidget* RunList(const QList<RunRecord>& runs)
         const auto gauge = summary.gaugeAtEnd ? std::optional<double>(*summary.gaugeAtEnd) : std::nullopt;
         const QString gaugeText = RanOut(run.ending) ? PercentText(gauge) : none;
         const auto error = RanOut(run.ending) ? LargestGaugeError(run) : std::nullopt;
-        const QString errorText = error ? GaugeErrorText(error).section(QLatin1Char(','), 0, 0) : none;
+        const QString errorText = error ? GaugePointsText(*error) : none;
         auto* row = new QTreeWidgetItem(list, {WhenText(summary.start), EndingWord(run.ending),
                                                NumberText(summary.minutes, 0), gaugeText, errorText,
                                                PercentText(summary.healthPercent)});
@@ -240,7 +240,7 @@ public:
         records_ = records;
         now_ = now;
         log_ = log;
-        logged_ = LoggedRunIndex(records_.runs, log_ ? log_->start : QDateTime());
+        logged_ = LoggedRunIndex(records_.runs, log_.value_or(storage::LoggedRun{}));
         notLogged_->setText(log_ && logged_ < 0 ? NotLoggedText(*log_) : QString());
         delete runs_;
         runs_ = RunsPanel();

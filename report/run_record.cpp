@@ -97,6 +97,16 @@ bool RunRecordWriter::Logged(const LogWrite& write, QString* error)
     return storage::AppendDurably(path_, LogWriteLine(write), error);
 }
 
+bool RunRecordWriter::SwitchedMode(const QDateTime& time, const ModeSwitch& change, QString* error)
+{
+    return storage::AppendDurably(path_, ModeSwitchLine(time, change), error);
+}
+
+bool RunRecordWriter::Stopped(const QDateTime& time, const RecordStop& stop, QString* error)
+{
+    return storage::AppendDurably(path_, RecordStopLine(time, stop), error);
+}
+
 bool RunRecordWriter::End(RunEnding ending, const QDateTime& time, QString* error)
 {
     const QByteArray line = EndLine(ending, time);
@@ -181,25 +191,20 @@ RunEnding UnendedRunEnding(const QString& path, const RunRecord& run)
 {
     if (storage::IsHeld(path))
         return RunEnding::Running;
-    const QString now = storage::BootId();
+    const QString now = storage::IsSimulatedBootId(run.facts.bootId)
+                            ? storage::SimulatedBootId(QFileInfo(path).absolutePath())
+                            : storage::BootId();
     if (run.facts.bootId.isEmpty() || now.isEmpty())
         return RunEnding::NotRecorded;
+    if (UnlockedRunIsLive(path, run.facts) && storage::SameBoot(run.facts.bootId, now))
+        return RunEnding::Running;
+    if (run.stop)
+        return RunEnding::RecordStopped;  // its last sample is older than the end
     if (!storage::SameBoot(run.facts.bootId, now))
-        return !run.samples.isEmpty() && SampleNearEmpty(run.samples.last()) ? RunEnding::SwitchedOff
-                                                                             : RunEnding::Restarted;
-    return UnlockedRunIsLive(path, run.facts) ? RunEnding::Running : RunEnding::Killed;
-}
-
-bool SampleNearEmpty(const RunSample& sample)
-{
-    if (sample.acLineStatus != power::kAcOffline)
-        return false;
-    if (sample.percent != power::kUnknownByte && sample.percent <= kNearEmptyPercent)
-        return true;
-    if (!sample.energyWh || !sample.powerW)
-        return false;
-    constexpr double kHours = (60.0 + kSampleLateSeconds) / 3600.0;
-    return *sample.energyWh <= *sample.powerW * kHours;
+        return !run.facts.onMains && !run.samples.isEmpty() && SampleNearEmpty(run.samples.last())
+                   ? RunEnding::SwitchedOff
+                   : RunEnding::Restarted;
+    return RunEnding::Killed;
 }
 
 }  // namespace report

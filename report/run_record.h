@@ -37,10 +37,14 @@ public:
                                                    QString* error = nullptr, HoldTaker takeHold = &TakeHold);
     // False, with the reason in `error`, when the sample could not be written.
     bool Append(const RunSample& sample, QString* error = nullptr);
-    // Writes the end line of an orderly ending (Replugged, Exited, Standby)
-    // like a sample; false for any other ending.
     // Notes a write of the result log, like a sample.
     bool Logged(const LogWrite& write, QString* error = nullptr);
+    // Notes a switch of the discharge mode, like a sample.
+    bool SwitchedMode(const QDateTime& time, const ModeSwitch& change, QString* error = nullptr);
+    // Notes where the record stopped after a failed write, if it can.
+    bool Stopped(const QDateTime& time, const RecordStop& stop, QString* error = nullptr);
+    // Writes the end line of an orderly ending (Replugged, Exited, Standby)
+    // like a sample; false for any other ending.
     bool End(RunEnding ending, const QDateTime& time, QString* error = nullptr);
     // Writes, like a sample, each kept-awake line that changed since the
     // facts or the last call: a lock lost or taken again during the run.
@@ -83,14 +87,10 @@ std::optional<RunRecord> NewestRunRecord(const QString& directory, const std::fu
 // (UnlockedRunIsLive); Killed when neither holds in the boot it started in;
 // NotRecorded when the record names no boot (format 1) or this boot cannot be
 // told. After a restart, SwitchedOff only when its last sample shows the
-// battery near enough to empty (SampleNearEmpty); Restarted otherwise.
+// battery near enough to empty (SampleNearEmpty) and it was not discharging
+// on mains; Restarted otherwise. RecordStopped for a record its writer
+// stopped writing, once no writer holds it.
 RunEnding UnendedRunEnding(const QString& path, const RunRecord& run);
 
-// Whether the battery could have run out by the next sample, a minute on:
-// on battery, and at or below kNearEmptyPercent, or with no more energy left
-// than the draw takes in a minute and kSampleLateSeconds.
-inline constexpr int kNearEmptyPercent = 10;
-inline constexpr int kSampleLateSeconds = 30;
-bool SampleNearEmpty(const RunSample& sample);
 
 }  // namespace report

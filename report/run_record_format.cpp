@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "power/system_power_status.h"
+#include "report/record_fields.h"
 #include "storage/lock_lines.h"
 
 namespace report {
@@ -17,133 +18,30 @@ const QByteArray kMarkerName = QByteArrayLiteral("dorvik-run-record,");
 const QByteArray kMarker = kMarkerName + '1';
 
 // The columns this version knows, in the order its writer writes them.
-enum Column { kTime, kAwake, kAc, kPercent, kStatus, kMode, kEnergy, kFull, kDesign, kPower, kVoltage, kRemaining, kColumns };
+enum Column { kTime, kAwake, kAc, kPercent, kStatus, kMode, kEnergy, kFull, kDesign, kPower, kVoltage, kRemaining, kDischarge, kColumns };
 const QLatin1String kColumnNames[kColumns] = {QLatin1String("time"),      QLatin1String("awake_s"),
                                               QLatin1String("ac"),        QLatin1String("percent"),
                                               QLatin1String("status"),    QLatin1String("mode"),
                                               QLatin1String("energy_wh"), QLatin1String("full_wh"),
                                               QLatin1String("design_wh"), QLatin1String("power_w"),
-                                              QLatin1String("voltage_v"), QLatin1String("remaining_s")};
+                                              QLatin1String("voltage_v"), QLatin1String("remaining_s"),
+                                              QLatin1String("discharge")};
 const QByteArray kHeader = [] {
     QStringList names;
     for (const QLatin1String& name : kColumnNames)
         names.append(name);
     return names.join(QLatin1Char(',')).toLatin1();
 }();
-constexpr qsizetype kTextLimit = 200;
-// Beyond any real battery: a larger number is damage, and would spoil sums.
-constexpr double kQuantityLimit = 1e6;
 // A sample's own bounds, beyond any laptop's battery.
 constexpr double kEnergyLimitWh = 1000, kPowerLimitW = 500, kVoltageLimitV = 100;
 constexpr qint64 kAwakeLimit = qint64(1) << 40;
+constexpr qsizetype kReasonLimit = 200;
 
 const QByteArray kEndLine = QByteArrayLiteral("end,");
 const QByteArray kLogLine = QByteArrayLiteral("log,");
-
-QString OneLineText(const QString& text)
-{
-    QString line = text.left(kTextLimit);
-    for (QChar& c : line) {
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char(' ');
-    }
-    return line;
-}
-
-QString CsvField(const QString& text)
-{
-    const QString line = OneLineText(text);
-    if (!line.contains(QLatin1Char(',')) && !line.contains(QLatin1Char('"')))
-        return line;
-    QString quoted = line;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QString NumberField(const std::optional<double>& value)
-{
-    if (!value || !std::isfinite(*value))
-        return {};
-    QString text = QString::number(*value, 'f', 3);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
-}
-
-QString ModeField(bool fast)
-{
-    return fast ? QStringLiteral("fast") : QStringLiteral("slow");
-}
-
-// Local time with its offset, as the wall clock showed it.
-QString TimeField(const QDateTime& time)
-{
-    const QDateTime local = time.toLocalTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
-}
-
-QByteArray Line(const QStringList& fields)
-{
-    return fields.join(QLatin1Char(',')).toUtf8() + '\n';
-}
-
-// The fields of one CSV line; nothing when its quoting is broken.
-std::optional<QStringList> CsvFields(const QString& line)
-{
-    QStringList fields;
-    QString field;
-    qsizetype i = 0;
-    while (true) {
-        if (i < line.size() && line[i] == QLatin1Char('"')) {
-            for (++i;; ++i) {
-                if (i >= line.size())
-                    return std::nullopt;
-                if (line[i] == QLatin1Char('"')) {
-                    if (i + 1 < line.size() && line[i + 1] == QLatin1Char('"'))
-                        ++i;
-                    else
-                        break;
-                }
-                field += line[i];
-            }
-            ++i;
-            if (i < line.size() && line[i] != QLatin1Char(','))
-                return std::nullopt;
-        } else {
-            const qsizetype comma = line.indexOf(QLatin1Char(','), i);
-            field = line.mid(i, comma < 0 ? -1 : comma - i);
-            i = comma < 0 ? line.size() : comma;
-        }
-        fields.append(field);
-        field.clear();
-        if (i >= line.size())
-            return fields;
-        ++i;  // past the comma
-    }
-}
-
-// Parsed values: nothing means the field is damaged.
-std::optional<std::optional<double>> Quantity(const QString& field, double limit = kQuantityLimit)
-{
-    if (field.isEmpty())
-        return std::optional<double>();
-    bool ok = false;
-    const double value = field.toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value < 0 || value > limit)
-        return std::nullopt;
-    return std::optional<double>(value);
-}
-
-std::optional<qint64> Whole(const QString& field, qint64 low, qint64 high)
-{
-    bool ok = false;
-    const qint64 value = field.toLongLong(&ok);
-    if (!ok || value < low || value > high)
-        return std::nullopt;
-    return value;
-}
+const QByteArray kModeLine = QByteArrayLiteral("mode,");
+const QByteArray kStoppedLine = QByteArrayLiteral("stopped,");
+const QString kOnMains = QStringLiteral("on-mains");
 
 std::optional<bool> Mode(const QString& field)
 {
@@ -154,41 +52,9 @@ std::optional<bool> Mode(const QString& field)
     return std::nullopt;
 }
 
-// The number the digits at [from, from + count) spell; -1 when not all digits.
-int Digits(const QString& text, qsizetype from, qsizetype count)
+QString ModeField(bool fast)
 {
-    int value = 0;
-    for (qsizetype i = from; i < from + count; ++i) {
-        const char16_t digit = text[i].unicode();
-        if (digit < u'0' || digit > u'9')
-            return -1;
-        value = value * 10 + (digit - u'0');
-    }
-    return value;
-}
-
-// The writer's form only, yyyy-MM-ddTHH:mm:ss then Z or +HH:mm / -HH:mm: Qt's
-// general ISO reader would cost most of the time a report takes to open.
-std::optional<QDateTime> Time(const QString& field)
-{
-    const bool utc = field.size() == 20 && field[19] == QLatin1Char('Z');
-    if ((!utc && field.size() != 25) || field[4] != QLatin1Char('-') || field[7] != QLatin1Char('-')
-        || field[10] != QLatin1Char('T') || field[13] != QLatin1Char(':') || field[16] != QLatin1Char(':'))
-        return std::nullopt;
-    const QDate date(Digits(field, 0, 4), Digits(field, 5, 2), Digits(field, 8, 2));
-    const QTime time(Digits(field, 11, 2), Digits(field, 14, 2), Digits(field, 17, 2));
-    int offset = 0;
-    if (!utc) {
-        const int sign = field[19] == QLatin1Char('+') ? 1 : field[19] == QLatin1Char('-') ? -1 : 0;
-        const int hours = Digits(field, 20, 2);
-        const int minutes = Digits(field, 23, 2);
-        if (sign == 0 || field[22] != QLatin1Char(':') || hours < 0 || hours > 14 || minutes < 0 || minutes > 59)
-            return std::nullopt;
-        offset = sign * (hours * 3600 + minutes * 60);
-    }
-    if (Digits(field, 0, 4) < 0 || !date.isValid() || !time.isValid())
-        return std::nullopt;
-    return QDateTime(date, time, Qt::OffsetFromUTC, offset);
+    return fast ? QStringLiteral("fast") : QStringLiteral("slow");
 }
 
 // Applies one "key,value" line; false when it is no fact or its value is damaged.
@@ -215,7 +81,9 @@ bool ApplyFact(const QStringList& fields, RunFacts& facts)
     else if (key == QLatin1String("boot_id"))
         facts.bootId = value;
     else if (key == QLatin1String("discharge"))
-        facts.onMains = value == QLatin1String("on-mains");
+        facts.onMains = value == kOnMains;
+    else if (key == QLatin1String("locale"))
+        facts.locale = value;
     else if (key == QLatin1String("lock"))
         facts.unlocked = value == QLatin1String("none");
     else if (key == QLatin1String("pid"))
@@ -288,7 +156,8 @@ std::optional<RunSample> Sample(const QStringList& fields, const Columns& column
                      .percent = int(*percent),
                      .batteryStatus = field(kStatus),
                      .fast = *fast,
-                     .remainingSeconds = *remaining};
+                     .remainingSeconds = *remaining,
+                     .dischargeOnMains = field(kDischarge) == kOnMains};
     const std::tuple<Column, std::optional<double>*, double> quantities[] = {
         {kEnergy, &sample.energyWh, kEnergyLimitWh}, {kFull, &sample.fullWh, kEnergyLimitWh},
         {kDesign, &sample.designWh, kEnergyLimitWh}, {kPower, &sample.powerW, kPowerLimitW},
@@ -344,6 +213,65 @@ std::optional<LogWrite> LogWriteOf(const QStringList& fields)
     return LogWrite{*time, *minutes};
 }
 
+// "mode,<time>,<awake_s>,<mode>"; nothing when damaged.
+std::optional<ModeSwitch> ModeSwitchOf(const QStringList& fields)
+{
+    const auto time = fields.size() == 4 ? Time(fields[1]) : std::nullopt;
+    const auto awake = time ? Whole(fields[2], 0, kAwakeLimit) : std::nullopt;
+    const auto fast = awake ? Mode(fields[3]) : std::nullopt;
+    if (!fast)
+        return std::nullopt;
+    return ModeSwitch{*awake, *fast};
+}
+
+// "stopped,<time>,<minutes>,<reason>"; nothing when damaged.
+std::optional<RecordStop> RecordStopOf(const QStringList& fields)
+{
+    const auto time = fields.size() == 4 ? Time(fields[1]) : std::nullopt;
+    const auto minutes = time ? Whole(fields[2], 0, kAwakeLimit) : std::nullopt;
+    if (!minutes || fields[3].isEmpty())
+        return std::nullopt;
+    return RecordStop{*minutes, fields[3].left(kReasonLimit)};
+}
+
+// The wall clock's run from `from` to `to` added to `ran`: its steps back are
+// someone setting it, so only its steps forward add up.
+qint64 WallRan(qint64 ran, const QDateTime& from, const QDateTime& to)
+{
+    return ran + std::max<qint64>(0, from.secsTo(to));
+}
+
+// Log writes are held to the samples' rule: no more minutes than the wall
+// clock ran since the start, and none running back; the last one kept counts.
+void KeepPossibleLogWrites(RunRecord& record, const QList<LogWrite>& writes)
+{
+    qint64 wall = 0;
+    for (const LogWrite& write : writes) {
+        const QDateTime& previous = record.lastLog ? record.lastLog->time : record.facts.start;
+        const qint64 ran = WallRan(wall, previous, write.time);
+        if (write.minutes >= 0 && write.minutes * 60 <= ran + 60 + kAwakeAllowance
+            && (!record.lastLog || write.minutes >= record.lastLog->minutes)) {
+            wall = ran;
+            record.lastLog = write;
+        } else {
+            ++record.setAside;
+        }
+    }
+}
+
+// A standby ran the battery out only on the evidence a switch-off needs, in
+// the last sample on battery before it; otherwise the machine slept with charge.
+void JudgeStandby(RunRecord& record)
+{
+    if (record.ending != RunEnding::Standby)
+        return;
+    const auto onBattery = std::find_if(record.samples.crbegin(), record.samples.crend(), [](const RunSample& s) {
+        return s.acLineStatus == power::kAcOffline;
+    });
+    if (onBattery == record.samples.crend() || !SampleNearEmpty(*onBattery))
+        record.ending = RunEnding::StandbyWithCharge;
+}
+
 // Sets aside the samples the record's own clocks rule out: the machine cannot
 // be awake longer than the wall clock ran since the start, and awake time
 // never runs back. The wall clock's steps back are someone setting it, so
@@ -355,7 +283,7 @@ void SetAsideImpossible(RunRecord& record)
     qint64 wall = 0;
     for (const RunSample& sample : std::as_const(record.samples)) {
         const QDateTime& previous = kept.isEmpty() ? record.facts.start : kept.last().time;
-        const qint64 ran = wall + std::max<qint64>(0, previous.secsTo(sample.time));
+        const qint64 ran = WallRan(wall, previous, sample.time);
         if (sample.awakeSeconds <= ran + kAwakeAllowance
             && (kept.isEmpty() || sample.awakeSeconds >= kept.last().awakeSeconds)) {
             wall = ran;
@@ -399,7 +327,9 @@ QByteArray RecordText(const RunFacts& facts)
     if (!facts.bootId.isEmpty())
         text += Line({QStringLiteral("boot_id"), CsvField(facts.bootId)});
     if (facts.onMains)
-        text += Line({QStringLiteral("discharge"), QStringLiteral("on-mains")});
+        text += Line({QStringLiteral("discharge"), kOnMains});
+    if (!facts.locale.isEmpty())
+        text += Line({QStringLiteral("locale"), CsvField(facts.locale)});
     if (facts.writerPid > 0)
         text += Line({QStringLiteral("pid"), QString::number(facts.writerPid)});
     if (facts.unlocked)
@@ -413,7 +343,8 @@ QByteArray SampleLine(const RunSample& sample)
                  QString::number(sample.percent), CsvField(sample.batteryStatus), ModeField(sample.fast),
                  NumberField(sample.energyWh), NumberField(sample.fullWh), NumberField(sample.designWh),
                  NumberField(sample.powerW), NumberField(sample.voltageV),
-                 sample.remainingSeconds < 0 ? QString() : QString::number(sample.remainingSeconds)});
+                 sample.remainingSeconds < 0 ? QString() : QString::number(sample.remainingSeconds),
+                 sample.dischargeOnMains ? kOnMains : QString()});
 }
 
 QByteArray KeptAwakeRecordLine(const QString& line)
@@ -424,6 +355,17 @@ QByteArray KeptAwakeRecordLine(const QString& line)
 QByteArray LogWriteLine(const LogWrite& write)
 {
     return Line({QStringLiteral("log"), TimeField(write.time), QString::number(write.minutes)});
+}
+
+QByteArray ModeSwitchLine(const QDateTime& time, const ModeSwitch& change)
+{
+    return Line({QStringLiteral("mode"), TimeField(time), QString::number(change.awakeSeconds), ModeField(change.fast)});
+}
+
+QByteArray RecordStopLine(const QDateTime& time, const RecordStop& stop)
+{
+    return Line({QStringLiteral("stopped"), TimeField(time), QString::number(stop.minutes),
+                 CsvField(stop.reason.left(kReasonLimit))});
 }
 
 QByteArray EndLine(RunEnding ending, const QDateTime& time)
@@ -452,6 +394,7 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
     const auto columns = names ? HeaderColumns(*names) : std::nullopt;
     if (!columns)
         return {};
+    QList<LogWrite> logWrites;
     for (++i; i < lines.size(); ++i) {
         if (lines[i].size() > kRecordLineLimit)
             continue;
@@ -462,7 +405,17 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
         }
         if (fields && lines[i].startsWith(kLogLine)) {
             if (const auto write = LogWriteOf(*fields))
-                record.lastLog = write;
+                logWrites.append(*write);
+            continue;
+        }
+        if (fields && lines[i].startsWith(kModeLine)) {
+            if (const auto change = ModeSwitchOf(*fields))
+                record.modeSwitches.append(*change);
+            continue;
+        }
+        if (fields && lines[i].startsWith(kStoppedLine)) {
+            if (const auto stop = RecordStopOf(*fields); stop && !record.stop)
+                record.stop = stop;
             continue;
         }
         if (fields && lines[i].startsWith(kEndLine) && !record.endLine) {
@@ -471,7 +424,7 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
             continue;
         }
         if (const auto sample = fields ? Sample(*fields, *columns, record.facts.fast) : std::nullopt) {
-            const bool recharging = record.facts.onMains
+            const bool recharging = record.facts.onMains && !sample->dischargeOnMains
                                     && (!record.recharge.isEmpty() || sample->acLineStatus == power::kAcOnline);
             (recharging ? record.recharge : record.samples).append(*sample);
         } else if (fields && fields->size() == columns->count) {
@@ -479,7 +432,21 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
         }
     }
     SetAsideImpossible(record);
+    KeepPossibleLogWrites(record, logWrites);
+    JudgeStandby(record);
     return {.record = std::move(record)};
+}
+
+bool SampleNearEmpty(const RunSample& sample)
+{
+    if (sample.acLineStatus != power::kAcOffline)
+        return false;
+    if (sample.percent != power::kUnknownByte && sample.percent <= kNearEmptyPercent)
+        return true;
+    if (!sample.energyWh || !sample.powerW || *sample.powerW <= 0)
+        return false;
+    constexpr double kHours = (60.0 + kSampleLateSeconds) / 3600.0;
+    return *sample.energyWh <= *sample.powerW * kHours;
 }
 
 }  // namespace report

@@ -37,6 +37,8 @@ struct RunFacts {
     // judge the record by how fresh it is.
     qint64 writerPid = 0;
     bool unlocked = false;
+    // The writer's locale ("locale,en_GB"): the result log's dates are in its form.
+    QString locale{};
 };
 
 // One look at the battery during the discharge. Percent and AC state use the
@@ -54,6 +56,15 @@ struct RunSample {
     std::optional<double> powerW{};
     std::optional<double> voltageV{};
     qint64 remainingSeconds = -1;  // the system's own estimate of the time left, -1 unknown
+    // Taken while the battery discharged with the adaptor connected: `ac`
+    // tells the adaptor as it was, this how the battery was discharging.
+    bool dischargeOnMains = false;
+};
+
+// The run switched to fast or slow discharge, this far into it.
+struct ModeSwitch {
+    qint64 awakeSeconds = 0;
+    bool fast = true;
 };
 
 // One write of the result log: its time of writing and its minutes (lines
@@ -72,6 +83,8 @@ struct RunRecord {
     // capacity and nothing else.
     QList<RunSample> recharge{};
     std::optional<LogWrite> lastLog{};  // the last log write; nothing in records older than such lines
+    QList<ModeSwitch> modeSwitches{};   // none in records older than such lines
+    std::optional<RecordStop> stop{};   // where the writer could write no more
     RunEnding ending = RunEnding::NotRecorded;
     bool endLine = false;  // the record has an end line, of a known reason or not
     int setAside = 0;      // damaged samples left out: beyond physical bounds or the record's own clock
@@ -95,7 +108,11 @@ inline constexpr qsizetype kRecordLineLimit = 4 * 1024;
 // the result log adds "log,<time>,<minutes>", so that every view counts the
 // run as the log did. A run on mains has the fact "discharge,on-mains"; its
 // samples have ac 0 while the battery runs the machine and ac 1 from the
-// recharge on, which older readers take for an ordinary run's samples.
+// recharge on, which older readers take for an ordinary run's samples. Later
+// writers keep ac as it was and mark the discharge on mains in the column
+// "discharge" ("on-mains"). A switch of mode adds "mode,<time>,<awake_s>,<mode>";
+// a writer that could write no more adds, if it can,
+// "stopped,<time>,<minutes>,<reason>"; the fact "locale" names the writer's.
 
 // The marker, the facts and the header.
 QByteArray RecordText(const RunFacts& facts);
@@ -104,6 +121,8 @@ QByteArray SampleLine(const RunSample& sample);
 QByteArray KeptAwakeRecordLine(const QString& line);
 // "log,<time>,<minutes>": a write of the result log.
 QByteArray LogWriteLine(const LogWrite& write);
+QByteArray ModeSwitchLine(const QDateTime& time, const ModeSwitch& change);
+QByteArray RecordStopLine(const QDateTime& time, const RecordStop& stop);
 // "end,<reason>,<time>"; empty for an ending that no run writes.
 QByteArray EndLine(RunEnding ending, const QDateTime& time);
 
@@ -112,11 +131,20 @@ struct ParsedRunRecord {
     bool newer = false;                 // nothing because a newer Dorvik wrote them in a later format
 };
 // A torn last line (no line end) is left out. A record without an end line
-// reads as NotRecorded: only its folder can tell more. Samples that cannot be
+// reads as NotRecorded: only its folder can tell more. A standby reads as
+// StandbyWithCharge unless the last sample on battery was SampleNearEmpty. Samples
+// and log lines that cannot be
 // are set aside and counted: a quantity beyond any laptop's battery, awake
 // time beyond the wall clock's run since the start (its steps forward, as
 // it may be set back; kAwakeAllowance aside), or awake time that goes back.
 inline constexpr qint64 kAwakeAllowance = 5 * 60;
 ParsedRunRecord ParseRunRecord(const QByteArray& bytes);
+
+// Whether the battery could have run out by the next sample, a minute on:
+// on battery, and at or below kNearEmptyPercent, or with no more energy left
+// than a draw above zero takes in a minute and kSampleLateSeconds.
+inline constexpr int kNearEmptyPercent = 10;
+inline constexpr int kSampleLateSeconds = 30;
+bool SampleNearEmpty(const RunSample& sample);
 
 }  // namespace report

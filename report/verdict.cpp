@@ -105,15 +105,19 @@ std::optional<GaugeError> LargestGaugeError(const RunRecord& run)
     return GaugeError{int(std::lround(*largest)), minutes, *largest};
 }
 
+QString GaugePointsText(const GaugeError& error)
+{
+    const QString number = DecidingText(error.exact, kCalibratedError, true);
+    return number + (number == QLatin1String("+1") || number == QLatin1String("-1") ? QStringLiteral(" point")
+                                                                                    : QStringLiteral(" points"));
+}
+
 QString GaugeErrorText(const std::optional<GaugeError>& error)
 {
     if (!error)
         return QStringLiteral("unknown");
-    const QString number = DecidingText(error->exact, kCalibratedError, true);
-    const QString points = number + (number == QLatin1String("+1") || number == QLatin1String("-1")
-                                         ? QStringLiteral(" point")
-                                         : QStringLiteral(" points"));
-    return points + QStringLiteral(", %1 into the run").arg(DurationText(std::llround(error->minutes * 60)));
+    return GaugePointsText(*error)
+           + QStringLiteral(", %1 into the run").arg(DurationText(std::llround(error->minutes * 60)));
 }
 
 QList<EstimateCheck> EstimateChecks(const RunRecord& run)
@@ -203,25 +207,8 @@ QString HealthBand(double healthPercent)
 
 VerdictText Judge(const RunRecord& run, std::optional<double> fullAfterWh)
 {
-    const QString onlyRanOut = QStringLiteral(" Only a run that runs out shows the gauge's error at empty.");
-    switch (run.ending) {
-    case RunEnding::SwitchedOff:
-    case RunEnding::Standby:
-    case RunEnding::RanOutOnMains: break;
-    case RunEnding::Running: return {Verdict::None, QStringLiteral("No verdict yet: the run is still going.")};
-    case RunEnding::Replugged:
-        return {Verdict::None, QStringLiteral("No verdict: the adaptor was plugged in before the battery ran out.")
-                                   + onlyRanOut};
-    case RunEnding::Exited:
-        return {Verdict::None, QStringLiteral("No verdict: Dorvik was closed before the battery ran out.") + onlyRanOut};
-    case RunEnding::Killed:
-        return {Verdict::None, QStringLiteral("No verdict: Dorvik was stopped before the battery ran out.") + onlyRanOut};
-    case RunEnding::Restarted:
-        return {Verdict::None, QStringLiteral("No verdict: the machine was restarted before the battery ran out.")
-                                   + onlyRanOut};
-    case RunEnding::NotRecorded:
-        return {Verdict::None, QStringLiteral("No verdict: this record does not say how the run ended.") + onlyRanOut};
-    }
+    if (!RanOut(run.ending))
+        return {Verdict::None, NoVerdictText(run.ending)};
     const auto gauge = GaugeAtEnd(run.samples);
     if (!gauge)
         return {Verdict::None, QStringLiteral("No verdict: the gauge's last reading is unknown.")};

@@ -37,6 +37,7 @@ struct GaugeError {
 };
 std::optional<GaugeError> LargestGaugeError(const RunRecord& run);
 QString GaugeErrorText(const std::optional<GaugeError>& error);  // "+20 points, 1 min into the run"
+QString GaugePointsText(const GaugeError& error);  // "+20 points"
 
 // The system's remaining-time estimate against what remained of awake time,
 // at the sample nearest a gauge percent. Only for a run that ran out.

@@ -76,7 +76,9 @@ std::optional<QDateTime> Parsed(const QLocale& locale, const QString& text, cons
 // other settings than the reader's.
 std::optional<QDateTime> ParsedAsCommonLocale(const QString& text)
 {
-    static const QLocale locales[] = {QLocale::c(), QLocale(QStringLiteral("en_US")), QLocale(QStringLiteral("en_GB")),
+    // en_GB before en_US: the US form carries AM or PM, and a day-first
+    // date read month first would name another day.
+    static const QLocale locales[] = {QLocale::c(), QLocale(QStringLiteral("en_GB")), QLocale(QStringLiteral("en_US")),
                                       QLocale(QStringLiteral("de_DE")), QLocale(QStringLiteral("fr_FR")),
                                       QLocale(QStringLiteral("ja_JP"))};
     for (const QLocale& locale : locales) {

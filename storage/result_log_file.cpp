@@ -16,7 +16,8 @@ std::optional<LoggedRun> ReadLoggedRun(const QString& logPath)
         return std::nullopt;
     bool number = false;
     const qint64 minutes = QString::fromLocal8Bit(lines->at(0)).toLongLong(&number);
-    return LoggedRun{*started, number ? std::optional<qint64>(minutes) : std::nullopt};
+    return LoggedRun{*started, number ? std::optional<qint64>(minutes) : std::nullopt,
+                     QString::fromLocal8Bit(lines->at(1))};
 }
 
 }  // namespace storage

@@ -16,6 +16,7 @@ inline constexpr int kResultLogLines = 3;
 struct LoggedRun {
     QDateTime start;
     std::optional<qint64> minutes;
+    QString startText{};  // line 2 as it stands, in its writer's form
 };
 
 // The run the log at the path tells of; nothing when the log is missing or

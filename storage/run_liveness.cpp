@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "storage/run_liveness.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -119,23 +120,71 @@ bool IsHeld(const QString& path)
 #endif
 }
 
+bool DorvikProgramName(const QString& name)
+{
+    return name == QLatin1String("dorvik") || name == QLatin1String("dorvik-demo");
+}
+
 bool ProcessAlive(qint64 pid)
 {
     if (pid <= 0)
         return false;
+    if (pid == QCoreApplication::applicationPid())
+        return true;  // this very process writes it
 #ifdef Q_OS_WIN
     const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
     if (!process)
-        return GetLastError() == ERROR_ACCESS_DENIED;  // there, but another user's
+        return GetLastError() == ERROR_ACCESS_DENIED;  // there, but another user's: its name cannot be told
     DWORD code = 0;
+    wchar_t image[MAX_PATH];
+    DWORD size = MAX_PATH;
     const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    const bool named = QueryFullProcessImageNameW(process, 0, image, &size);
     CloseHandle(process);
-    return running;
+    return running && (!named || DorvikProgramName(QFileInfo(QString::fromWCharArray(image, int(size))).completeBaseName()));
 #elif defined(Q_OS_LINUX)
-    return QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid));
+    // The kernel's name of the program, cut at 15 characters; a reused id
+    // names another program.
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    return comm.open(QIODevice::ReadOnly) && DorvikProgramName(QString::fromUtf8(comm.readAll()).trimmed());
 #else
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 #endif
+}
+
+namespace {
+
+const QString kSimulatedPrefix = QStringLiteral("demo-");
+
+QString BootCountPath(const QString& directory)
+{
+    return directory + QStringLiteral("/simulated-boots");
+}
+
+qint64 SimulatedBoots(const QString& directory)
+{
+    QFile file(BootCountPath(directory));
+    return file.open(QIODevice::ReadOnly) ? file.read(32).trimmed().toLongLong() : 0;
+}
+
+}  // namespace
+
+QString SimulatedBootId(const QString& directory)
+{
+    return kSimulatedPrefix + BootId() + QLatin1Char('-') + QString::number(SimulatedBoots(directory));
+}
+
+void EndSimulatedBoot(const QString& directory)
+{
+    const qint64 next = SimulatedBoots(directory) + 1;
+    QFile file(BootCountPath(directory));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(QByteArray::number(next) + '\n');
+}
+
+bool IsSimulatedBootId(const QString& id)
+{
+    return id.startsWith(kSimulatedPrefix);
 }
 
 QString BootId()
@@ -153,6 +202,12 @@ QString BootId()
 
 bool SameBoot(const QString& a, const QString& b)
 {
+    if (IsSimulatedBootId(a) && IsSimulatedBootId(b)) {
+        const qsizetype aCount = a.lastIndexOf(QLatin1Char('-')), bCount = b.lastIndexOf(QLatin1Char('-'));
+        return a.mid(aCount) == b.mid(bCount)
+               && SameBoot(a.mid(kSimulatedPrefix.size(), aCount - kSimulatedPrefix.size()),
+                           b.mid(kSimulatedPrefix.size(), bCount - kSimulatedPrefix.size()));
+    }
 #ifdef Q_OS_WIN
     bool aNumber = false, bNumber = false;
     const qint64 aSeconds = a.toLongLong(&aNumber), bSeconds = b.toLongLong(&bNumber);

@@ -29,13 +29,21 @@ private:
 // holds a FileHold on it.
 bool IsHeld(const QString& path);
 
-// Whether a process with this id runs (on Linux: /proc has it).
+// Whether a process with this id runs and is Dorvik or its demo (by its
+// program's name), or is this process.
 bool ProcessAlive(qint64 pid);
+bool DorvikProgramName(const QString& name);
 
 // Names this boot of the machine: the kernel's boot id on Linux, the boot
 // instant in whole seconds since the epoch (UTC) on Windows. Empty when it
 // cannot be read.
 QString BootId();
+
+// The demo's simulated machine: its boot is the real one and a count, kept
+// in `directory`, of the times it switched itself off.
+QString SimulatedBootId(const QString& directory);
+void EndSimulatedBoot(const QString& directory);
+bool IsSimulatedBootId(const QString& id);
 
 // Whether two BootId values name the same boot. The Windows boot instant is
 // worked out from two clocks and drifts with clock corrections; a boot after

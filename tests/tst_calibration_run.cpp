@@ -364,6 +364,8 @@ private slots:
         QVERIFY(!r.platform.awakeHeld);
     }
 
+    // The log is rewritten on each pass of its minute, the record notes one
+    // write a minute, beside the sample.
     void dischargeLogsTwiceAtTheStartThenEveryMinute()
     {
         Run r;
@@ -393,6 +395,9 @@ private slots:
         const report::RunRecords records = report::ReadRunRecords(QFileInfo(r.f.LogPath()).path() + "/runs");
         QCOMPARE(records.runs.size(), 1);
         QVERIFY(records.runs[0].samples.size() >= 10 && records.runs[0].samples.size() <= 12);
+        QFile record(records.runs[0].path);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QCOMPARE(record.readAll().count("\nlog,"), records.runs[0].samples.size());
         r.form.Command2->click();
         QCOMPARE(r.platform.boxes.first().extraButton, QString());
         QCOMPARE(r.platform.boxes.last().extraButton, QStringLiteral("Show &Report\u2026"));
@@ -572,9 +577,16 @@ private slots:
 
     // A box left open (View Result's, which tells of the run under way) does
     // not stop the minute: the log and the record move on meanwhile, with the
-    // battery as it is now.
+    // battery as it is now, until a replug behind the box ends the run there.
+    void boxLeftOpenKeepsLogAndRecordGoing_data()
+    {
+        QTest::addColumn<qint64>("replugAt");  // -1: after the box
+        QTest::newRow("battery throughout") << qint64(-1);
+        QTest::newRow("replugged behind the box") << 4 * kMinute + 10 * 1000;
+    }
     void boxLeftOpenKeepsLogAndRecordGoing()
     {
+        QFETCH(qint64, replugAt);
         Run r;
         r.ReadyOnMains(vbYes, true);
         r.platform.pumpCostMs = 50;
@@ -601,11 +613,21 @@ private slots:
             });
             r.form.Command2->click();
         });
-        r.At(7 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
+        r.At(replugAt < 0 ? 7 * kMinute : replugAt, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
         r.Click();
         QVERIFY(r.BoxTexts().size() >= 2 && logBefore.size() == 4 && logAfterTwo.size() == 4);
         QCOMPARE(firstLine, QStringLiteral("The run under way has lasted ") + logBefore[0] + QStringLiteral(" minutes so far."));
         const auto writtenAt = [](const QStringList& log) { return *storage::ParseDateText(log[2]); };
+        if (replugAt >= 0) {  // ended at the minute after the replug, in the log, the record and the notice
+            const report::RunRecord run = report::ReadRunRecords(runs).runs.value(0);
+            QCOMPARE(r.Log(), logAfterTwo);
+            QCOMPARE(run.ending, report::RunEnding::Replugged);
+            QCOMPARE(run.lastLog->minutes, logAfterTwo[0].toLongLong());
+            QVERIFY(writtenAt(logAfterTwo).secsTo(r.platform.StartTime().addMSecs(replugAt)) > -60);
+            QVERIFY(r.platform.notices.last().body.endsWith(QStringLiteral("after %1 min.").arg(logAfterTwo[0])));
+            QVERIFY(r.BoxTexts().last().startsWith(QStringLiteral("The AC Adaptor has been connected!")));
+            return;
+        }
         QVERIFY2(writtenAt(logAfterOne) > writtenAt(logBefore), qPrintable(logAfterOne.join('|')));
         QVERIFY2(writtenAt(logAfterTwo) > writtenAt(logAfterOne), qPrintable(logAfterTwo.join('|')));
         QVERIFY(logAfterTwo[0].toInt() > logBefore[0].toInt());
@@ -665,16 +687,21 @@ private slots:
         QVERIFY(r.platform.ElapsedMs() < 67 * 1000);
     }
 
+    // The ending in the record, judged by its reader: a standby ran out only
+    // near empty. A write refused for a while stops the record there but not
+    // the run, which keeps its hold.
     void recordTellsHowTheRunEnded_data()
     {
         QTest::addColumn<int>("way");
         QTest::addColumn<report::RunEnding>("ending");
         QTest::newRow("adaptor back") << 0 << report::RunEnding::Replugged;
-        QTest::newRow("slept, woke on mains") << 1 << report::RunEnding::Standby;
+        QTest::newRow("slept at 100 %, woke on mains") << 1 << report::RunEnding::StandbyWithCharge;
+        QTest::newRow("slept at 8 %, woke on mains") << 6 << report::RunEnding::Standby;
         QTest::newRow("slept, woke on battery, adaptor back later") << 2 << report::RunEnding::Replugged;
         QTest::newRow("slept, woke on battery, adaptor back before the next sample") << 5 << report::RunEnding::Replugged;
         QTest::newRow("Exit") << 3 << report::RunEnding::Exited;
         QTest::newRow("window closed") << 4 << report::RunEnding::Exited;
+        QTest::newRow("a write refused") << 7 << report::RunEnding::Replugged;
     }
 
     void recordTellsHowTheRunEnded()
@@ -686,23 +713,36 @@ private slots:
         r.platform.pumpCostMs = 1000;
         const QString runs = QFileInfo(r.f.LogPath()).path() + QStringLiteral("/runs");
         report::RunEnding whileLive{};
+        if (way == 6)
+            r.At(3 * kMinute, [](SYSTEM_POWER_STATUS& s) { s.BatteryLifePercent = 8; });
+        QString path;
+        if (way == 7) {  // the record's file gone for a minute
+            r.platform.At(2 * kMinute + 30 * 1000, [&] {
+                path = report::ReadRunRecords(runs).runs.value(0).path;
+                QVERIFY(QFile::rename(path, path + ".away"));
+            });
+            r.platform.At(3 * kMinute + 30 * 1000, [&] { QVERIFY(QFile::rename(path + ".away", path)); });
+        }
         r.platform.At(5 * kMinute, [&] {
             whileLive = report::ReadRunRecords(runs).runs.value(0).ending;
-            if (way == 1 || way == 2 || way == 5)
+            if (way == 1 || way == 2 || way == 5 || way == 6)
                 r.platform.SystemSleep(60 * kMinute);
-            r.battery.status.ACLineStatus = way == 1 ? 1 : 0;
+            r.battery.status.ACLineStatus = way == 1 || way == 6 ? 1 : 0;
             if (way == 3)
                 r.form.cmdExit->click();
             if (way == 4)
                 r.form.close();
         });
-        const qint64 replug = way == 0 ? 6 * kMinute : way == 5 ? 65 * kMinute + 3 * 1000 : 70 * kMinute;
+        const qint64 replug = way == 0 || way == 7 ? 6 * kMinute : way == 5 ? 65 * kMinute + 3 * 1000 : 70 * kMinute;
         r.platform.At(replug, [&] { r.battery.status.ACLineStatus = 1; });
         r.Click();
         QCOMPARE(whileLive, report::RunEnding::Running);
         const report::RunRecord record = report::ReadRunRecords(runs).runs.value(0);
         QCOMPARE(record.ending, ending);
         QCOMPARE(record.facts.bootId, storage::BootId());
+        QCOMPARE(record.stop.has_value(), way == 7);
+        if (way == 7)
+            QVERIFY(record.stop->minutes == 2 && record.stop->reason == "no such file or directory");
     }
 
     // On mains only the battery ends the discharge: at 0 %, or when the
@@ -715,11 +755,13 @@ private slots:
         QTest::addColumn<int>("autoAt");  // -1: it discharges to 0 %
         QTest::addColumn<bool>("unplugged");
         QTest::addColumn<qint64>("exitAt");  // -1: no Exit
-        QTest::newRow("to 0 %, recharged, reported") << qint64(3000) << -1 << false << qint64(-1);
-        QTest::newRow("firmware back on auto at 4 %") << qint64(3000) << 4 << false << qint64(-1);
-        QTest::newRow("\"Discharging\" 10 s after the write") << qint64(10000) << -1 << false << qint64(-1);
-        QTest::newRow("unplugged and plugged in mid-run") << qint64(3000) << -1 << true << qint64(-1);
-        QTest::newRow("Exit mid-run") << qint64(3000) << -1 << false << 3 * kMinute;
+        QTest::addColumn<bool>("boxAtEmpty");  // View Result's box open from 8 to 12 min
+        QTest::newRow("to 0 %, recharged, reported") << qint64(3000) << -1 << false << qint64(-1) << false;
+        QTest::newRow("firmware back on auto at 4 %") << qint64(3000) << 4 << false << qint64(-1) << false;
+        QTest::newRow("\"Discharging\" 10 s after the write") << qint64(10000) << -1 << false << qint64(-1) << false;
+        QTest::newRow("unplugged and plugged in mid-run") << qint64(3000) << -1 << true << qint64(-1) << false;
+        QTest::newRow("Exit mid-run") << qint64(3000) << -1 << false << 3 * kMinute << false;
+        QTest::newRow("a box open at empty") << qint64(3000) << -1 << false << qint64(-1) << true;
     }
 
     void dischargeOnMains()
@@ -728,8 +770,14 @@ private slots:
         QFETCH(int, autoAt);
         QFETCH(bool, unplugged);
         QFETCH(qint64, exitAt);
+        QFETCH(bool, boxAtEmpty);
         Run r;
         r.ReadyOnMains();
+        if (boxAtEmpty)
+            r.platform.At(8 * kMinute, [&] {
+                r.platform.Answer([&](const FakePlatform::Box&) { return r.platform.RunIdle(4 * kMinute), int(vbOK); });
+                r.form.Command2->click();
+            });
         r.platform.Answer(vbYes);
         r.platform.charging.offers = QStringList{platform::ChargeControl::kDischargeOnMains};
         r.FirmwareOnMains(lagMs, autoAt, unplugged);
@@ -746,10 +794,12 @@ private slots:
         const report::RunRecord& run = records.runs.value(0);
         QVERIFY(run.facts.onMains);
         QCOMPARE(run.ending, exitAt < 0 ? report::RunEnding::RanOutOnMains : report::RunEnding::Exited);
-        QVERIFY(std::all_of(run.samples.begin(), run.samples.end(), [](const report::RunSample& s) { return s.acLineStatus == 0; }));
+        QVERIFY(std::all_of(run.samples.begin(), run.samples.end(), [](const report::RunSample& s) { return s.dischargeOnMains; }));
         if (exitAt >= 0)
             return;
         QVERIFY2(run.samples.last().percent <= std::max(autoAt, 0) + 10, qPrintable(QString::number(run.samples.last().percent)));
+        // The box held the loop, not the end: the discharge's samples stop at empty.
+        QVERIFY(std::count_if(run.samples.begin(), run.samples.end(), [](const auto& s) { return s.percent == 0; }) <= 1);
         QCOMPARE(run.recharge.last().percent, 100);
         const report::ReportFacts facts = report::BuildReportFacts(records.runs, 0, {}, r.platform.Now());
         QVERIFY2(facts.verdict.startsWith(QStringLiteral("Run it once more")), qPrintable(facts.verdict));
@@ -811,7 +861,8 @@ private slots:
         r.platform.At(21 * kMinute + 5 * 1000, [&] { r.battery.status.ACLineStatus = 1; });
         r.Click();
         const QStringList log = r.Log();
-        QCOMPARE(r.platform.notices.last().body, calibration::RunEndedNoticeText(log[0].toLongLong()));
+        const QString notice = r.platform.notices.last().body;  // in the status box's minutes
+        QVERIFY2(r.form.StatusText().contains("Elapsed time=" + notice.section(' ', -2, -2) + " min."), qPrintable(notice));
         const QString runs = QFileInfo(r.f.LogPath()).path() + QStringLiteral("/runs");
         const QString logged = report::ReadRunRecords(runs).runs.value(0).path;
         const QString firstLine = QStringLiteral("The previous run lasted for ") + log[0]
@@ -875,6 +926,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         r.ReadyOnMains(vbYes, true);
+        r.battery.status.BatteryLifeTime = 7200;
         r.form.cmdFast->click();
         // At 94 % a status box asks for the current figures, then the mode
         // switches; 90 % is the next tenth, 89 % is not.
@@ -896,12 +948,16 @@ private slots:
         QCOMPARE(bodies, QStringList({"The battery is full. Dorvik keeps the sc", "!The battery is full. Dorvik keeps the sc",
                                       "!The battery is full. Dorvik keeps the sc", "Unplug the adaptor to start the discharg",
                                       "Warning: the run record cannot be writte", "Discharge started (slow discharge): 100 ",
-                                      "!Discharge started (slow discharge): 94 %", "Discharging (fast discharge): 94 %.",
+                                      "!Discharging (slow discharge): 94 %. The ", "Discharging (fast discharge): 94 %.",
                                       "Discharging (fast discharge): 90 %.", "The adaptor was reconnected: the run end",
                                       "!The adaptor was reconnected: the run end"}));
         QCOMPARE(r.platform.notices[0].body, calibration::FullNoticeText(r.platform.awakeLocks));
         QVERIFY(r.platform.notices[5].body.endsWith(r.platform.notices[4].body));
-        QCOMPARE(r.platform.notices[6].body, QString(r.platform.notices[5].body).replace("100 %", "94 %"));
+        QCOMPARE(r.platform.notices[6].body,
+                 QString(r.platform.notices[5].body).replace("100 %", "94 %").replace("Discharge started", "Discharging"));
+        // The system's estimate is left out while it settles after the switch.
+        QVERIFY(r.platform.notices[5].body.contains("The system estimates 2 h 0 min left.")
+                && !r.platform.notices[7].body.contains("estimates") && !r.platform.notices[8].body.contains("estimates"));
         // The reconnection's notice goes once its box is answered.
         QCOMPARE(withdrawnBeforeM6, 0);
         QCOMPARE(r.platform.noticesWithdrawn, 1);

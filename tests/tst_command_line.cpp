@@ -103,7 +103,7 @@ private slots:
                                               "health_percent", "largest_error_points", "last_percent", "start"}));
         QCOMPARE(figures.value("start").toString(), QStringLiteral("2026-11-14T09:12:05+01:00"));
         QCOMPARE(figures.value("ending").toString(), QStringLiteral("not_recorded"));
-        QCOMPARE(figures.value("health_percent").toDouble(), 87.9);
+        QCOMPARE(figures.value("health_percent").toDouble(), 81.2);  // the health line's: today's battery against design
         QCOMPARE(figures.value("full_wh_start").toDouble(), 50.11);
         QVERIFY(figures.value("largest_error_points").isNull());
 
@@ -127,6 +127,8 @@ private slots:
         QCOMPARE(closedFigures.value("last_percent").toInt(), 99);
         QVERIFY(closedFigures.value("gauge_at_end_percent").isNull());
         QCOMPARE(closedFigures.value("finished").toString(), QStringLiteral("2026-11-20T10:30:01+01:00"));
+        const double health = closedFigures.value("health_percent").toDouble(-1);  // the text's, to one decimal
+        QVERIFY2(health > 0 && closed.contains(QStringLiteral("\nHealth now: %1 % of design").arg(qRound(health))), qPrintable(closed));
 
         const Result none = Dorvik({QStringLiteral("--report")}, tree_);
         QCOMPARE(none.code, 1);

@@ -3,10 +3,10 @@
 
 #include <QProcess>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QtTest>
 
 #include "calibration/result_log.h"
+#include "report/run_record.h"
 #include "storage/date_text.h"
 #include "storage/durable_file.h"
 #include "storage/text_file.h"
@@ -15,18 +15,18 @@
 namespace {
 
 const QDateTime kStart(QDate(2026, 3, 7), QTime(10, 0, 10)), kFinish(QDate(2026, 3, 7), QTime(10, 37, 5));
-const QString kNotAccessible = QStringLiteral("Result log C:\\Dorvik.log is not accessible!");
+const QString kNotAccessible = QStringLiteral("Result log <path> is not accessible!");
 
 // A log line as Dorvik writes it under other settings than the reader's.
 QByteArray Line(const QDateTime& moment) { return storage::DateText(moment, QLocale(QStringLiteral("en_US"))).toLocal8Bit() + "\r\n"; }
 
 // Presses View Result of a window whose log is at the path; the one plain
 // box it showed.
-QString ViewResult(const QString& logPath)
+QString ViewResult(const QString& logPath, const QString& recordDirectory = {})
 {
     FakePlatform platform;
     ScriptedPower power;
-    frmMain form(platform, power, logPath);
+    frmMain form(platform, power, logPath, recordDirectory);
     form.Load();
     platform.boxes.clear();
     form.Command2->click();
@@ -60,18 +60,23 @@ private slots:
         using calibration::ViewResultReport;
         QTest::addColumn<QByteArray>("log");  // null: no log; "FIFO": a named pipe, which is not waited on
         QTest::addColumn<QString>("report");
+        QTest::addColumn<QDateTime>("recorded");  // the start of a run recorded 36 min long; invalid: none
         const QByteArray dates = Line(kStart) + Line(kFinish);
-        const QDateTime zero = storage::ZeroDateTime(), later = kStart.addSecs(3600);
-        QTest::newRow("no log") << QByteArray() << ViewResultReport("0", zero, zero);
-        QTest::newRow("a word for minutes, not from the dates") << "forty-two\r\n" + Line(kStart) + Line(later) << ViewResultReport("forty-two", kStart, later);
-        QTest::newRow(".hidden") << "37\r\n" + dates << ViewResultReport("0", zero, zero);  // no ordinary file
-        QTest::newRow("fifo") << QByteArray("FIFO") << ViewResultReport("0", zero, zero);
-        QTest::newRow("more than three lines") << "37\r\n" + dates + "garbage\r\n\r\n" << ViewResultReport("37", kStart, kFinish);
-        QTest::newRow("last line without CR LF") << ("37\r\n" + dates).chopped(2) << ViewResultReport("37", kStart, kFinish);
-        QTest::newRow("empty log") << QByteArray("") << kNotAccessible;
-        QTest::newRow("two lines") << "37\r\n" + Line(kStart) << kNotAccessible;
-        QTest::newRow("line 2 not a date") << "37\r\nyesterday\r\n" + Line(kFinish) << kNotAccessible;
-        QTest::newRow("line 3 not a date") << "37\r\n" + Line(kStart) + "x" + Line(kFinish) << kNotAccessible;
+        const QDateTime later = kStart.addSecs(3600);
+        const QString none = calibration::kNoRunRecorded;
+        QTest::newRow("no log") << QByteArray() << none << QDateTime();
+        QTest::newRow("no log, a run recorded") << QByteArray() << ViewResultReport("36", kStart, kFinish) << kStart;
+        QTest::newRow("the log's run recorded") << "37\r\n" + dates << ViewResultReport("36", kStart, kFinish) << kStart;
+        QTest::newRow("another run recorded") << "37\r\n" + dates << ViewResultReport("37", kStart, kFinish) << later;
+        QTest::newRow("a word for minutes, not from the dates") << "forty-two\r\n" + Line(kStart) + Line(later) << ViewResultReport("forty-two", kStart, later) << QDateTime();
+        QTest::newRow(".hidden") << "37\r\n" + dates << none << QDateTime();  // no ordinary file
+        QTest::newRow("fifo") << QByteArray("FIFO") << none << QDateTime();
+        QTest::newRow("more than three lines") << "37\r\n" + dates + "garbage\r\n\r\n" << ViewResultReport("37", kStart, kFinish) << QDateTime();
+        QTest::newRow("last line without CR LF") << ("37\r\n" + dates).chopped(2) << ViewResultReport("37", kStart, kFinish) << QDateTime();
+        QTest::newRow("empty log") << QByteArray("") << kNotAccessible << QDateTime();
+        QTest::newRow("two lines") << "37\r\n" + Line(kStart) << kNotAccessible << QDateTime();
+        QTest::newRow("line 2 not a date") << "37\r\nyesterday\r\n" + Line(kFinish) << kNotAccessible << QDateTime();
+        QTest::newRow("line 3 not a date") << "37\r\n" + Line(kStart) + "x" + Line(kFinish) << kNotAccessible << QDateTime();
     }
 
     void viewResultReadsTheFirstThreeLines()
@@ -82,20 +87,27 @@ private slots:
             QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else if (!log.isNull())
             QVERIFY(storage::ReplaceFileDurably(path, log, nullptr));
-        QTEST(ViewResult(path), "report");
+        QFETCH(QString, report);
+        QFETCH(QDateTime, recorded);
+        const QString runs = path + QStringLiteral("-runs");
+        if (recorded.isValid())
+            QVERIFY(report::RunRecordWriter::Create(runs, {.start = recorded, .locale = "en_US"})->Logged({kFinish, 36}));
+        QCOMPARE(ViewResult(path, runs), report.replace(QStringLiteral("<path>"), path));
     }
 
-    // The writer is killed at random moments of its loop; whatever moment it
-    // dies at, View Result reads one complete write of that writer.
+    // The writer is killed at fixed moments of its loop, from its first write
+    // to well past a dozen; whatever moment it dies at, View Result reads one
+    // complete write of that writer.
     void killedWriterNeverLeavesATornLog()
     {
         const QString path = dir_.filePath(QStringLiteral("killed.log"));
         int killedAfterSeveralWrites = 0;
-        for (int kill = 1; kill <= 200; ++kill) {
+        const unsigned long killAtMicroseconds[] = {0, 50, 100, 200, 300, 500, 700, 1000, 1500, 2500, 4000, 7000, 12000, 20000};
+        for (int kill = 1; kill <= int(std::size(killAtMicroseconds)); ++kill) {
             QProcess writer;
             writer.start(QStringLiteral(HELPER_LOG_WRITER), {path, QString::number(kill * 1000000)});
             QVERIFY(writer.waitForReadyRead(10000));
-            QThread::usleep(QRandomGenerator::global()->bounded(40000));
+            QThread::usleep(killAtMicroseconds[kill - 1]);
             writer.kill();
             QVERIFY(writer.waitForFinished(10000));
             const QString report = ViewResult(path);

@@ -13,6 +13,7 @@
 #include "report/report_math.h"
 #include "report/report_window.h"
 #include "report/run_record.h"
+#include "storage/date_text.h"
 #include "storage/run_liveness.h"
 
 using namespace report;
@@ -201,13 +202,13 @@ private slots:
         const QByteArray later = "dorvik-run-record,1\nstart,2026-12-06T10:00:00+01:00\nmode,slow\nfw,\"1, b\",x\n"
                                  "time,percent,temp_c,awake_s,status\n2026-12-06T12:00:00+01:00,30,31.5,7200,Low\n";
         const QByteArray laterAsWritten =
-            RecordText({.start = kStart, .fast = false}) + "2026-12-06T12:00:00+01:00,7200,255,30,Low,slow,,,,,,\n";
-        // The first format had no remaining time: an empty last column now.
+            RecordText({.start = kStart, .fast = false}) + "2026-12-06T12:00:00+01:00,7200,255,30,Low,slow,,,,,,,\n";
+        // The first format had no remaining time nor discharge: empty last columns now.
         const QByteArray format1AsWritten =
             QString::fromUtf8(format1Bytes)
                 .replace(QRegularExpression(QStringLiteral("^(time,.*|2026-.*)$"), QRegularExpression::MultilineOption),
-                         QStringLiteral("\\1,"))
-                .replace(QStringLiteral("voltage_v,\n"), QStringLiteral("voltage_v,remaining_s\n"))
+                         QStringLiteral("\\1,,"))
+                .replace(QStringLiteral("voltage_v,,\n"), QStringLiteral("voltage_v,remaining_s,discharge\n"))
                 .toUtf8();
         for (const auto& [read, rewritten] : {std::pair{format1Bytes, format1AsWritten}, {later, laterAsWritten}}) {
             const auto record = ParseRunRecord(read).record;
@@ -279,6 +280,24 @@ private slots:
             << "The run stopped without a word before a restart, at 11 %: the battery had not run out.";
         QTest::newRow("held by its writer") << thisBoot << QByteArray() << true << 30 << RunEnding::Running
                                             << "The run is still going.";
+        QTest::newRow("standby at 60 %") << thisBoot << EndLine(RunEnding::Standby, kStart) << false << 60
+                                         << RunEnding::StandbyWithCharge
+                                         << "The run ended when the machine went to standby at 60 %: the battery had "
+                                            "not run out.";
+        QTest::newRow("standby at 8 %") << thisBoot << EndLine(RunEnding::Standby, kStart) << false << 8
+                                        << RunEnding::Standby << "The run ended when the machine went to standby.";
+        const QByteArray stop = RecordStopLine(kStart, {12, StopReason("Cannot write x: No space left on device")});
+        QTest::newRow("record stopped, no end") << "another boot" << stop << false << 5 << RunEnding::RecordStopped
+                                                << "The record stopped at 12 min: the disk was full.";
+        QTest::newRow("record stopped, held") << thisBoot << stop << true << 30 << RunEnding::Running
+                                              << "The run is still going. The record stopped at 12 min: the disk was full.";
+        QTest::newRow("record stopped, then replugged")
+            << thisBoot << stop + EndLine(RunEnding::Replugged, kStart) << false << 30 << RunEnding::Replugged
+            << "The run ended when the adaptor was reconnected. The record stopped at 12 min: the disk was full.";
+        QTest::newRow("the demo killed") << "demo" << QByteArray() << false << 30 << RunEnding::Killed
+                                         << "The run stopped without a word: Dorvik was killed or crashed.";
+        QTest::newRow("the demo switched off") << "demo off" << QByteArray() << false << 8 << RunEnding::SwitchedOff
+                                               << "The run lasted until the machine switched off.";
         QTest::newRow("no boot, as format 1") << QString() << QByteArray() << false << 30 << RunEnding::NotRecorded
                                               << "The record does not say how the run ended.";
     }
@@ -294,8 +313,10 @@ private slots:
         QVERIFY(!storage::BootId().isEmpty());
         QTemporaryDir directory;
         RunFacts facts = Facts();
-        facts.bootId = bootId;
+        facts.bootId = bootId.startsWith("demo") ? storage::SimulatedBootId(directory.path()) : bootId;
         auto writer = RunRecordWriter::Create(directory.path(), facts);
+        if (bootId == "demo off")  // the simulated machine's next boot
+            storage::EndSimulatedBoot(directory.path());
         QList<RunSample> samples = HandMadeRun();
         samples.last().percent = lastPercent;
         for (const RunSample& sample : samples)
@@ -310,7 +331,7 @@ private slots:
         std::unique_ptr<QWidget> window(BuildRunReport(records, {}));
         QCOMPARE(qobject_cast<QLabel*>(window->layout()->itemAt(0)->widget())->text(), words);
         const QString gauge = window->findChild<QLabel*>(QStringLiteral("gaugeAtEnd"))->text();
-        QCOMPARE(gauge.contains(QStringLiteral("the gauge's error")), ending == RunEnding::SwitchedOff);
+        QCOMPARE(gauge.contains(QStringLiteral("the gauge's error")), RanOut(ending));
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("verdict"))->text().startsWith(QStringLiteral("No verdict")),
                  !RanOut(ending));
     }
@@ -332,6 +353,7 @@ private slots:
         QTest::newRow("at 70 %, a minute and a half's draw left") << 0 << 70 << std::optional(0.45) << std::optional(18.0) << true;
         QTest::newRow("at 70 %, more than that left") << 0 << 70 << std::optional(0.46) << std::optional(18.0) << false;
         QTest::newRow("percent unknown, draw unknown") << 0 << 255 << std::optional(0.1) << none << false;
+        QTest::newRow("at 55 %, no energy and no draw") << 0 << 55 << std::optional(0.0) << std::optional(0.0) << false;
     }
 
     void countsARunSwitchedOffOnlyNearEmpty()
@@ -351,21 +373,22 @@ private slots:
     {
         QTest::addColumn<bool>("refused");
         QTest::addColumn<int>("ageSeconds");
-        QTest::addColumn<bool>("writerAlive");
+        QTest::addColumn<QByteArray>("writerPid");  // empty: this process
         QTest::addColumn<bool>("thisBoot");
         QTest::addColumn<int>("ending");
         const int running = int(RunEnding::Running), killed = int(RunEnding::Killed);
-        QTest::newRow("fresh") << true << 100 << true << true << running;
-        QTest::newRow("older than two samples") << true << 130 << true << true << killed;
-        QTest::newRow("writer gone") << true << 0 << false << true << killed;
-        QTest::newRow("another boot, not near empty") << true << 0 << true << false << int(RunEnding::Restarted);
-        QTest::newRow("held, then let go") << false << 0 << true << true << killed;
+        QTest::newRow("fresh") << true << 100 << QByteArray() << true << running;
+        QTest::newRow("older than two samples") << true << 130 << QByteArray() << true << killed;
+        QTest::newRow("writer gone") << true << 0 << QByteArray("1073741824") << true << killed;  // beyond any pid Linux hands out
+        QTest::newRow("writer's id now another program's") << true << 0 << QByteArray("1") << true << killed;
+        QTest::newRow("another boot, not near empty") << true << 0 << QByteArray() << false << int(RunEnding::Restarted);
+        QTest::newRow("held, then let go") << false << 0 << QByteArray() << true << killed;
     }
     void judgesAnUnheldRecordByItsFreshness()
     {
         QFETCH(bool, refused);
         QFETCH(int, ageSeconds);
-        QFETCH(bool, writerAlive);
+        QFETCH(QByteArray, writerPid);
         QFETCH(bool, thisBoot);
         QFETCH(int, ending);
         QTemporaryDir directory;
@@ -385,8 +408,8 @@ private slots:
         QCOMPARE(bytes.contains("\nlock,none\n"), refused);
         const QByteArray pid = "\npid," + QByteArray::number(QCoreApplication::applicationPid()) + '\n';
         QVERIFY(bytes.contains(pid));
-        if (!writerAlive) {  // beyond any pid Linux hands out
-            bytes.replace(pid, "\npid,1073741824\n");
+        if (!writerPid.isEmpty()) {
+            bytes.replace(pid, "\npid," + writerPid + '\n');
             QVERIFY(file.resize(0) && file.write(bytes) == bytes.size());
         }
         QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-ageSeconds), QFileDevice::FileModificationTime));
@@ -396,25 +419,13 @@ private slots:
         QCOMPARE(int(records.runs.value(0).ending), ending);
     }
 
-    // Older records' end words still read as their endings; an ending that
-    // is only ever worked out is never written; View Result keeps its own
-    // first line for every run that ran out.
+    // Older records' end words still read as their endings.
     void storedEndingsReadBack()
     {
         const std::pair<const char*, RunEnding> older[] = {
             {"replugged", RunEnding::Replugged}, {"exited", RunEnding::Exited}, {"standby", RunEnding::Standby}};
         for (const auto& [word, ending] : older)
             QCOMPARE(EndingOfStoredWord(QLatin1String(word)), ending);
-        for (const RunEnding ending : {RunEnding::NotRecorded, RunEnding::Running, RunEnding::Replugged, RunEnding::Exited,
-                                       RunEnding::Standby, RunEnding::SwitchedOff, RunEnding::Killed,
-                                       RunEnding::Restarted, RunEnding::RanOutOnMains}) {
-            const QString stored = EndingStoredWord(ending);
-            QCOMPARE(EndingOfStoredWord(stored), stored.isEmpty() ? RunEnding::NotRecorded : ending);
-            QCOMPARE(EndLine(ending, kStart).isEmpty(), stored.isEmpty());
-            QCOMPARE(ViewResultLine(ending, QStringLiteral("30"), 70)
-                         == QStringLiteral("The previous run lasted for 30 minutes before the battery ran out of charge."),
-                     RanOut(ending) || ending == RunEnding::NotRecorded);
-        }
     }
 
     // The run the log tells of, with the minutes its record noted the log
@@ -456,6 +467,34 @@ private slots:
         QVERIFY2(duration.endsWith(QLocale().toString(finished, QLocale::ShortFormat)), qPrintable(duration));
         QCOMPARE(window->findChild<QLabel*>(QStringLiteral("notTheLoggedRun"))->isVisibleTo(window.get()),
                  shownStart != log.start);
+    }
+
+    // The log names its run by the start as the writer wrote it, whatever
+    // the zone, the hour or the reader's locale; a day-month swap is no match.
+    void findsTheLoggedRunByItsStart_data()
+    {
+        QTest::addColumn<QDateTime>("start");
+        QTest::addColumn<QString>("writerLocale");  // empty: a record that does not name it
+        QTest::addColumn<QString>("logText");
+        QTest::addColumn<bool>("found");
+        const auto at = [](int month, int day, int hour, int offsetHours) {
+            return QDateTime(QDate(2026, month, day), QTime(hour, 5, 9), Qt::OffsetFromUTC, offsetHours * 3600);
+        };
+        QTest::newRow("started five hours east") << at(12, 6, 10, 5) << "de_DE" << "06.12.2026 10:05:09" << true;
+        QTest::newRow("the repeated hour, second time") << at(10, 25, 2, 1) << "de_DE" << "25.10.2026 02:05:09" << true;
+        QTest::newRow("en_GB noted") << at(7, 3, 14, 2) << "en_GB" << "03/07/2026 14:05:09" << true;
+        QTest::newRow("en_GB, not noted") << at(7, 3, 14, 2) << "" << "03/07/2026 14:05:09" << true;
+        QTest::newRow("day and month swapped") << at(3, 7, 14, 1) << "" << "03/07/2026 14:05:09" << false;
+        QTest::newRow("en_US noted, en_GB text") << at(3, 7, 14, 1) << "en_US" << "07/03/2026 14:05:09" << false;
+    }
+    void findsTheLoggedRunByItsStart()
+    {
+        QFETCH(QDateTime, start);
+        QFETCH(QString, writerLocale);
+        QFETCH(QString, logText);
+        const RunRecord run{.facts = {.start = start, .locale = writerLocale}};
+        const auto read = storage::ParseDateText(logText, QLocale(QStringLiteral("de_DE")));
+        QTEST(LoggedRunIndex({run}, {read.value_or(QDateTime()), 37, logText}) == 0, "found");
     }
 
     void windowShowsTheLatestRun()

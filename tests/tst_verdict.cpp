@@ -292,6 +292,7 @@ private slots:
         auto writer = RunRecordWriter::Create(directory.path(), DriftedRun().facts);
         for (const RunSample& sample : DriftedRun().samples)
             QVERIFY(writer->Append(sample));
+        QVERIFY(writer->SwitchedMode(DriftedRun().facts.start.addSecs(60), {60, false}));
         RunRecords records = ReadRunRecords(directory.path());
         records.runs.last().ending = RunEnding::SwitchedOff;
         std::unique_ptr<QWidget> window(BuildRunReport(records, {}));
@@ -301,6 +302,7 @@ private slots:
         const QString text = RunReportText(window.get());
         QVERIFY(text.contains(QStringLiteral("\nLargest gauge error: +20 points, 1 min into the run\n")));
         QVERIFY(text.contains(QStringLiteral("\nGauge at the end: 8 %")));
+        QVERIFY(text.contains(QStringLiteral("\nMode: fast 1 min, then slow 1 min\n")));
         QVERIFY(text.contains(QStringLiteral("Run it once more")));
 
         // The rows and Copy Text print the facts that --report prints.
@@ -443,7 +445,7 @@ private slots:
     void chartsAndTheRunsTableClaimOnlyWhatIsKnown()
     {
         QList<RunRecord> runs;
-        for (const RunEnding ending : {RunEnding::SwitchedOff, RunEnding::Replugged, RunEnding::Killed, RunEnding::Standby})
+        for (const RunEnding ending : {RunEnding::SwitchedOff, RunEnding::Replugged, RunEnding::Killed, RunEnding::StandbyWithCharge})
             runs.append(Run({{0, 100}, {1200, 89}}, ending));
         const auto names = [](QWidget* widget, const QString& chartName) {
             QStringList names;
@@ -465,14 +467,14 @@ private slots:
         }
         std::unique_ptr<QWidget> history(HistoryChart(runs, {}, {}));
         QCOMPARE(names(history.get(), QStringLiteral("historyChart")),
-                 (QStringList{"Minutes lasted 2", "Health 4", "stopped early 2"}));
+                 (QStringList{"Minutes lasted 1", "Health 4", "stopped early 3"}));
         // The runs table gives a gauge at the end only where it was the gauge's error.
         std::unique_ptr<QWidget> window(BuildRunReport({.runs = runs}, {}));
         const auto* list = window->findChild<QTreeWidget*>(QStringLiteral("runs"));
         QStringList gauges;
         for (int row = 0; row < list->topLevelItemCount(); ++row)
             gauges << list->topLevelItem(row)->text(3);
-        QCOMPARE(gauges, (QStringList{"89 %", "\u2013", "\u2013", "89 %"}));
+        QCOMPARE(gauges, (QStringList{"\u2013", "\u2013", "\u2013", "89 %"}));
     }
 
     void showsOneWindowAtATime()
