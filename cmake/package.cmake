@@ -14,8 +14,11 @@ waits for you to unplug, then keeps the machine running until the battery\n\
 is exhausted, writing a small result log. After recharging, View Result\n\
 tells you how many minutes the battery lasted.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/strip_package.cmake)
+# CPack passes on only variables named CPACK_*.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_staged_tree.cmake)
 set(CPACK_DORVIK_STRIP ${CMAKE_STRIP})
+set(CPACK_DORVIK_CONFFILES ${CMAKE_BINARY_DIR}/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CPACK_DORVIK_CONFFILES})
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

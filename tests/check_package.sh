@@ -37,7 +37,7 @@ done
 
 # Kept info tags are overridden, with their reason, and so not shown here;
 # an override that nothing uses yet is only noted.
-report="$(lintian --display-info --fail-on none "$deb" 2>&1)"
+report="$(lintian --display-info --fail-on none "$deb" 2>&1)" || fail "lintian could not check the package"
 echo "$report"
 tags="$(echo "$report" | grep -E '^[EWI]: ' | grep -v ' unused-override ' || true)"
 [ -z "$tags" ] || fail "lintian: $(echo "$tags" | wc -l) tag(s) above"
