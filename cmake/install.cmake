@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs Dorvik as a desktop application: the programs, the menu entry,
-# the icon in the hicolor theme and the AppStream metainfo. Included at the
+# the icon in the hicolor theme, the AppStream metainfo, the manual pages
+# and what Debian asks of every package's documentation. Included at the
 # end of the top-level CMakeLists.txt, so every program target exists.
 include(GNUInstallDirs)
 
@@ -20,16 +21,35 @@ endif()
 
 install(FILES ${DORVIK_DATA_DIR}/${DORVIK_APP_ID}.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${DORVIK_DATA_DIR}/${DORVIK_APP_ID}.metainfo.xml
+# Its <releases> come from data/changelog (cmake/changelog.cmake).
+configure_file(${DORVIK_DATA_DIR}/${DORVIK_APP_ID}.metainfo.xml.in
+  ${CMAKE_BINARY_DIR}/data/${DORVIK_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/data/${DORVIK_APP_ID}.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${DORVIK_DATA_DIR}/icons/${DORVIK_APP_ID}.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${DORVIK_DATA_DIR}/icons/${DORVIK_APP_ID}.png
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
-install(FILES ${DORVIK_DATA_DIR}/dorvik.1
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE
-  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Installs source gzipped as Debian wants it: -n leaves out the name and
+# time, so the package is the same on every build. Pass @ONLY to fill in
+# the release's @DORVIK_VERSION@ and @DORVIK_MAN_DATE@, else COPYONLY.
+function(dorvik_install_gzipped source destination how)
+  get_filename_component(name ${source} NAME)
+  set(copy ${CMAKE_BINARY_DIR}/data/${name})
+  configure_file(${source} ${copy} ${how})
+  install(CODE "execute_process(COMMAND gzip -9n -c \"${copy}\" OUTPUT_FILE \"${copy}.gz\" COMMAND_ERROR_IS_FATAL ANY)")
+  install(FILES ${copy}.gz DESTINATION ${destination})
+endfunction()
+
+dorvik_install_gzipped(${DORVIK_DATA_DIR}/dorvik.1 ${CMAKE_INSTALL_MANDIR}/man1 @ONLY)
+if(TARGET dorvik-demo)
+  dorvik_install_gzipped(${DORVIK_DATA_DIR}/dorvik-demo.1 ${CMAKE_INSTALL_MANDIR}/man1 @ONLY)
+endif()
+dorvik_install_gzipped(${DORVIK_DATA_DIR}/changelog ${CMAKE_INSTALL_DOCDIR} COPYONLY)
+install(FILES ${DORVIK_DATA_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${DORVIK_DATA_DIR}/dorvik.lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME dorvik)
 
 # The calibration reminder, run at every login. Autostart entries belong in
 # /etc/xdg/autostart even when the programs are under /usr, so the folder is
@@ -94,4 +114,9 @@ if(TARGET dorvik-power-helper)
     file(MAKE_DIRECTORY \"\${wants}\")
     file(CREATE_LINK ../${restore_unit} \"\${wants}/${restore_unit}\" SYMBOLIC)
   ")
+endif()
+
+# The helper's manual page.
+if(TARGET dorvik-power-helper)
+  dorvik_install_gzipped(${DORVIK_DATA_DIR}/dorvik-power-helper.8 ${CMAKE_INSTALL_MANDIR}/man8 @ONLY)
 endif()

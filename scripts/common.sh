@@ -31,9 +31,11 @@ BUILD_PACKAGES=(cmake make g++ qt6-base-dev qt6-charts-dev libqt6opengl6-dev lib
 # Clang with its sanitizer runtimes, libFuzzer, and llvm-symbolizer for readable reports.
 SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev libfuzzer-14-dev llvm-14)
 
-# The installed tree's checks, the D-Bus services the keep-awake tests talk to,
-# and the cross compiler that checks the Windows branches.
-TEST_PACKAGES=(desktop-file-utils appstream libxml2-utils dbus python3-dbusmock g++-mingw-w64-x86-64-posix systemd)
+# The installed tree's checks, the Debian package's (CPack's library scan and
+# lintian), systemd-analyze for the helper's units, the D-Bus services the
+# keep-awake tests talk to, and the cross compiler that checks the Windows branches.
+TEST_PACKAGES=(desktop-file-utils appstream libxml2-utils dpkg-dev lintian dbus python3-dbusmock
+               g++-mingw-w64-x86-64-posix systemd)
 
 configure_and_build() {
     local dir="$1"

@@ -85,7 +85,35 @@ if [ -f "$png" ]; then
 else
     fail "32x32 icon is missing"
 fi
-grep -q '^\.TH DORVIK 1 ' "$root/share/man/man1/dorvik.1" 2>/dev/null || fail "man page share/man/man1/dorvik.1 is missing"
+
+# Compressed as Debian wants it: gzip -9n, so no name and no time in the
+# header (flags and mtime zero), and the same bytes on every build.
+check_gzipped() {
+    if [ ! -f "$root/$1.gz" ]; then
+        fail "$1.gz is missing"
+    elif ! gzip -t "$root/$1.gz" 2>/dev/null; then
+        fail "$1.gz is not gzipped"
+    elif [ "$(od -An -tu1 -j3 -N5 "$root/$1.gz" | tr -s ' ')" != " 0 0 0 0 0" ]; then
+        fail "$1.gz keeps a name or a time in its header"
+    fi
+    [ ! -e "$root/$1" ] || fail "$1 is installed uncompressed too"
+}
+
+# Each manual page carries the release's version, as the changelog's first line does.
+version="$(zcat "$root/share/doc/dorvik/changelog.gz" 2>/dev/null | sed -n '1s/^dorvik (\([^)]*\)).*/\1/p')"
+pages=(man1/dorvik.1 man8/dorvik-power-helper.8)
+[ "$has_demo" = 1 ] && pages+=(man1/dorvik-demo.1)
+for page in "${pages[@]}"; do
+    check_gzipped "share/man/$page"
+    zcat "$root/share/man/$page.gz" 2>/dev/null | grep -q "^\.TH [A-Z-]* [18] \"[A-Z][a-z]* [0-9]*\" \"Dorvik $version\"" \
+        || fail "share/man/$page.gz does not head its page with Dorvik $version and the release's month"
+done
+check_gzipped share/doc/dorvik/changelog
+[ -n "$version" ] || fail "share/doc/dorvik/changelog.gz does not start with an entry for dorvik"
+grep -q "<release version=\"$version\"" "$metainfo" 2>/dev/null || fail "metainfo has no release $version"
+[ "$(head -1 "$root/share/doc/dorvik/copyright" 2>/dev/null)" = \
+  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] \
+    || fail "share/doc/dorvik/copyright is missing or not machine-readable"
 
 # The power helper, its bus activation file, bus policy, polkit actions and
 # systemd units, wherever the build machine's pkg-config put them.
