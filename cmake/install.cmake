@@ -112,11 +112,8 @@ if(TARGET dorvik-power-helper)
   install(CODE "
     set(wants \"\$ENV{DESTDIR}${DORVIK_SYSTEMD_UNIT_DIR}/multi-user.target.wants\")
     file(MAKE_DIRECTORY \"\${wants}\")
-    file(CREATE_LINK ../${restore_unit} \"\${wants}/${restore_unit}\" SYMBOLIC)
+    execute_process(COMMAND \"${CMAKE_COMMAND}\" -E create_symlink ../${restore_unit} \"\${wants}/${restore_unit}\"
+                    COMMAND_ERROR_IS_FATAL ANY)
   ")
-endif()
-
-# The helper's manual page.
-if(TARGET dorvik-power-helper)
   dorvik_install_gzipped(${DORVIK_DATA_DIR}/dorvik-power-helper.8 ${CMAKE_INSTALL_MANDIR}/man8 @ONLY)
 endif()
