@@ -73,6 +73,8 @@ CalibrationRun::CalibrationRun(RunWindow& window, platform::Platform& platform, 
 // a closed window or a fatal path.
 CalibrationRun::~CalibrationRun()
 {
+    if (recharging_)
+        RecordSample();
     EndRecord(ending_);
 }
 
@@ -107,13 +109,19 @@ void CalibrationRun::Run()
     else
         UnplugWait();
     Discharge();
-    if (onMains_)
+    if (onMains_ && mainsEnd_ == MainsWatch::State::RanOut)
         return RechargeAndReport();
+    if (onMains_) {
+        MainsDischargeStopped();
+        UnplugWait();
+        Discharge();
+    }
     // Woken on mains after the last read on battery: the machine slept
     // (an empty battery's last resort), and the adaptor came with the wake.
     const bool slept = p_.SleptMs() - sleptOnBattery_ >= kSleptAtLeastMs;
     EndRecord(slept ? report::RunEnding::Standby : report::RunEnding::Replugged);
     notices_.Ended(logged_.minutes);
+    w_.SetStatusText(RunOverText(slept));
     p_.ReleaseAwake();
     p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
 }

@@ -12,6 +12,7 @@ struct DesktopNotice {
     QString title;
     QString body;
     bool urgent = false;  // a box in the window waits for the user
+    bool lasting = false;  // stays until the user clicks or dismisses it
 };
 
 // The application's entry on the taskbar or dock.

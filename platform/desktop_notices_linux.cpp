@@ -155,7 +155,7 @@ protected:
         const QVariantMap hints{{QStringLiteral("desktop-entry"), kAppId},
                                 {QStringLiteral("urgency"), QVariant::fromValue<uchar>(notice.urgent ? 2 : 1)}};
         call << QStringLiteral("Dorvik") << id_ << kAppId << notice.title << notice.body
-             << QStringList{kDefaultAction, QStringLiteral("Show Dorvik")} << hints << -1;
+             << QStringList{kDefaultAction, QStringLiteral("Show Dorvik")} << hints << (notice.lasting ? 0 : -1);
         return call;
     }
 

@@ -45,6 +45,10 @@ const EndingNames kEndings[] = {
     {RunEnding::RanOutOnMains, QLatin1String("ran-out-on-mains"), QLatin1String("ran out on mains"),
      QLatin1String("The battery ran out with the adaptor connected, and Dorvik recorded its recharge."),
      kRanOutResult},
+    {RunEnding::FirmwareStopped, QLatin1String("firmware-stopped"), QLatin1String("firmware stopped"),
+     QLatin1String("The firmware stopped the discharge at {percent}."),
+     QLatin1String("The previous run lasted for {minutes} minutes; the firmware stopped the discharge at {percent}, "
+                   "before the battery ran out.")},
 };
 
 const EndingNames& Names(RunEnding ending)

@@ -19,6 +19,7 @@ enum class RunEnding {
     Killed,       // same boot, no end line, and no writer holds it
     Restarted,    // no end line, booted since, but last seen with charge or on mains: never stored
     RanOutOnMains,  // discharged with the adaptor connected until empty, then recharged
+    FirmwareStopped,  // on mains, the firmware or a restarted helper ended the discharge above empty
 };
 
 // Only a run that ran out tells the gauge's error at empty.
@@ -28,7 +29,7 @@ constexpr bool RanOut(RunEnding ending)
 }
 
 // The reason a record's end line gives: only the orderly endings (Replugged,
-// Exited, Standby, RanOutOnMains) have one; empty for the others. These words are on disks,
+// Exited, Standby, RanOutOnMains, FirmwareStopped) have one; empty for the others. These words are on disks,
 // so they never change.
 QLatin1String EndingStoredWord(RunEnding ending);
 // The ending an end line's reason names; NotRecorded for any other.

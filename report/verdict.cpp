@@ -219,6 +219,9 @@ VerdictText Judge(const RunRecord& run, std::optional<double> fullAfterWh)
     case RunEnding::Restarted:
         return {Verdict::None, QStringLiteral("No verdict: the machine was restarted before the battery ran out.")
                                    + onlyRanOut};
+    case RunEnding::FirmwareStopped:
+        return {Verdict::None, QStringLiteral("No verdict: the firmware stopped the discharge before the battery ran "
+                                              "out.") + onlyRanOut};
     case RunEnding::NotRecorded:
         return {Verdict::None, QStringLiteral("No verdict: this record does not say how the run ended.") + onlyRanOut};
     }

@@ -407,7 +407,7 @@ private slots:
             QCOMPARE(EndingOfStoredWord(QLatin1String(word)), ending);
         for (const RunEnding ending : {RunEnding::NotRecorded, RunEnding::Running, RunEnding::Replugged, RunEnding::Exited,
                                        RunEnding::Standby, RunEnding::SwitchedOff, RunEnding::Killed,
-                                       RunEnding::Restarted, RunEnding::RanOutOnMains}) {
+                                       RunEnding::Restarted, RunEnding::RanOutOnMains, RunEnding::FirmwareStopped}) {
             const QString stored = EndingStoredWord(ending);
             QCOMPARE(EndingOfStoredWord(stored), stored.isEmpty() ? RunEnding::NotRecorded : ending);
             QCOMPARE(EndLine(ending, kStart).isEmpty(), stored.isEmpty());
