@@ -2,7 +2,7 @@
 // Runs the real ChargeControl for the power helper's tests: each argument is
 // "offers|discharge|inhibit|lift|restore:BATTERY" or "restore-setting:BATTERY:OFFER",
 // done in turn; one line each. Discharge and lift let polkit ask; inhibit
-// does not. With "wait" last, it stays until the helper is lost.
+// does not.
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -12,16 +12,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const auto control = platform::MakeChargeControl();
     QStringList steps = application.arguments().mid(1);
-    control->OnHelperLost([] {
-        std::printf("helper lost\n");
-        std::fflush(stdout);
-        QCoreApplication::quit();
-    });
     std::function<void()> next = [&] {
         if (steps.isEmpty())
             return QCoreApplication::quit();
-        if (steps.first() == QLatin1String("wait"))
-            return (void)std::fflush(stdout);
         const QString what = steps.first().section(u':', 0, 0);
         const QString battery = steps.first().section(u':', 1, 1);
         const QString offer = steps.takeFirst().section(u':', 2);

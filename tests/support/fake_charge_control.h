@@ -22,15 +22,9 @@ public:
         calls << QStringLiteral("Offers ") + battery;
         Reply([this, done] { done(refusal.isEmpty() ? offers : QStringList(), refusal); });
     }
-    void DischargeOnMains(const QString& battery, bool asking, Done done) override {
-        Change("DischargeOnMains", battery, asking, done);
-    }
-    void LiftChargeLimit(const QString& battery, bool asking, Done done) override {
-        Change("LiftChargeLimit", battery, asking, done);
-    }
-    void InhibitCharge(const QString& battery, bool asking, Done done) override {
-        Change("InhibitCharge", battery, asking, done);
-    }
+    void DischargeOnMains(const QString& b, bool asking, Done done) override { Change("DischargeOnMains", b, asking, done); }
+    void LiftChargeLimit(const QString& b, bool asking, Done done) override { Change("LiftChargeLimit", b, asking, done); }
+    void InhibitCharge(const QString& b, bool asking, Done done) override { Change("InhibitCharge", b, asking, done); }
     void Restore(const QString& battery, Done done) override { Change("Restore", battery, false, done); }
     void RestoreSetting(const QString& battery, const QString& offer, Done done) override {
         Change("RestoreSetting", battery + QLatin1Char(' ') + offer, false, done);
