@@ -70,6 +70,8 @@ CalibrationRun::CalibrationRun(RunWindow& window, platform::Platform& platform, 
 // a closed window or a fatal path.
 CalibrationRun::~CalibrationRun()
 {
+    if (recharging_)
+        RecordSample();
     EndRecord(ending_);
 }
 
@@ -104,11 +106,18 @@ void CalibrationRun::Run()
     else
         UnplugWait();
     Discharge();
-    if (onMains_)
+    if (onMains_ && mainsEnd_ == MainsWatch::State::RanOut)
         return RechargeAndReport();
+    if (onMains_) {
+        MainsDischargeStopped();
+        endedInBox_.reset();  // the unplug path starts a run of its own
+        UnplugWait();
+        Discharge();
+    }
     const report::RunEnding ending = endedInBox_.value_or(UnplugPathEnding());
     EndRecord(ending);
     EndNotice(ending);
+    w_.SetStatusText(RunOverText(ending == report::RunEnding::Standby));
     p_.ReleaseAwake();
     p_.MsgBox(M6, platform::vbOKOnly + platform::vbExclamation);
 }
@@ -298,8 +307,12 @@ void CalibrationRun::Discharge()
 // mains, otherwise an adaptor still there half a second on.
 std::optional<report::RunEnding> CalibrationRun::EndFound()
 {
-    if (onMains_)
-        return MainsDischargeOver() ? std::optional(report::RunEnding::RanOutOnMains) : std::nullopt;
+    if (onMains_) {
+        if (!MainsDischargeOver())
+            return std::nullopt;
+        return mainsEnd_ == MainsWatch::State::RanOut ? report::RunEnding::RanOutOnMains
+                                                      : report::RunEnding::FirmwareStopped;
+    }
     if (status_.ACLineStatus != power::kAcOnline)
         return std::nullopt;
     p_.Sleep(kPollMs);

@@ -72,7 +72,9 @@ private:
     // The run on mains (calibration_run_on_mains.cpp).
     bool LiftOrStartAnyway(const QString& question);
     bool DischargeOnMainsChosen();
+    bool MainsDischargeStarted();
     bool MainsDischargeOver();
+    void MainsDischargeStopped();
     void RechargeAndReport();
 
     RunWindow& w_;
@@ -101,8 +103,9 @@ private:
     bool onMains_ = false;
     bool recharging_ = false;
     std::optional<MainsWatch> mainsWatch_;
-    QString batteryStatus_;  // the source's status word, read at most once a second on mains
-    qint64 batteryStatusAtMs_ = -1;
+    MainsWatch::State mainsEnd_ = MainsWatch::State::Starting;
+    power::BatteryDetails batteryDetails_;  // read at most once a second on mains
+    qint64 batteryDetailsAtMs_ = -1;
     QString notOnMainsLine_;
     report::RunEnding ending_ = report::RunEnding::Exited;  // what the destructor records
 };

@@ -10,6 +10,7 @@ namespace {
 using platform::kCrLf;
 
 constexpr int kRechargePassMs = 1000;
+constexpr int kStartPollMs = 500;
 constexpr qint64 kSampleTicks = 60;
 constexpr qint64 kBatteryStatusMs = 1000;
 const QString kNoticeTitle = QStringLiteral("Battery calibration");
@@ -33,32 +34,70 @@ bool CalibrationRun::LiftOrStartAnyway(const QString& question)
     return p_.MsgBox(notLifted + kCrLf + kCrLf + question, style) == platform::vbYes;
 }
 
-// Asked once the power settings are done; otherwise the unplug wait says why not.
+// Asked once the power settings are done, only where the battery offers it;
+// after a No, a refusal or a failure the unplug wait says why not.
 bool CalibrationRun::DischargeOnMainsChosen()
 {
-    QString reason = charge_->DischargeReason();
-    if (reason.isEmpty()) {
-        if (p_.MsgBox(kAskDischargeOnMains, platform::vbYesNo) != platform::vbYes) {
-            reason = QStringLiteral("you answered No");
-        } else if (charge_->DischargeOnMains(&reason)) {
-            mainsWatch_.emplace(p_.AwakeMs(), status_.BatteryLifePercent);
-            return true;
-        }
+    if (!charge_->DischargeReason().isEmpty())
+        return false;
+    QString reason = QStringLiteral("you answered No");
+    if (p_.MsgBox(kAskDischargeOnMains, platform::vbYesNo) == platform::vbYes
+        && charge_->DischargeOnMains(&reason)) {
+        mainsWatch_.emplace(p_.AwakeMs(), status_.BatteryLifePercent);
+        return MainsDischargeStarted();
     }
     notOnMainsLine_ = NotOnMainsLine(reason);
     return false;
 }
 
+// The count starts when the battery truly discharges; firmware that takes
+// the setting and never discharges sends the run to the unplug wait.
+bool CalibrationRun::MainsDischargeStarted()
+{
+    w_.SetStatusText(kMainsStartingText);
+    for (;;) {
+        Read();
+        const MainsWatch::State state = mainsWatch_->Look(status_, power_.Details(), p_.AwakeMs());
+        if (state == MainsWatch::State::Discharging)
+            return true;
+        if (state != MainsWatch::State::Starting || charge_->Lost()) {
+            charge_->StopDischarge();
+            notOnMainsLine_ = kNotStartedLine;
+            return false;
+        }
+        p_.DoEvents();
+        p_.Sleep(kStartPollMs);
+    }
+}
+
 // The status word is a few file reads: once a second is enough, even in a
-// fast discharge.
+// fast discharge. A helper gone has put the discharge back by itself.
 bool CalibrationRun::MainsDischargeOver()
 {
     const qint64 now = p_.AwakeMs();
-    if (batteryStatusAtMs_ < 0 || now - batteryStatusAtMs_ >= kBatteryStatusMs) {
-        batteryStatus_ = power_.Details().status;
-        batteryStatusAtMs_ = now;
+    if (charge_->Lost()) {
+        mainsEnd_ = mainsWatch_->Ended();
+        return true;
     }
-    return mainsWatch_->Over(status_, batteryStatus_, now);
+    if (batteryDetailsAtMs_ < 0 || now - batteryDetailsAtMs_ >= kBatteryStatusMs) {
+        batteryDetails_ = power_.Details();
+        batteryDetailsAtMs_ = now;
+    }
+    mainsEnd_ = mainsWatch_->Look(status_, batteryDetails_, now);
+    return mainsEnd_ == MainsWatch::State::RanOut || mainsEnd_ == MainsWatch::State::Stopped;
+}
+
+// Stopped above empty: recorded without a verdict, and the unplug wait
+// offers an ordinary run from here.
+void CalibrationRun::MainsDischargeStopped()
+{
+    workers_.Stop();
+    charge_->StopDischarge();
+    RecordSample();
+    const QString line = report::EndingText(report::RunEnding::FirmwareStopped, mainsWatch_->StoppedAt());
+    EndRecord(report::RunEnding::FirmwareStopped);
+    onMains_ = false;
+    notOnMainsLine_ = line;
 }
 
 // The battery ran out on mains: the machine stays on, and the recharge to
@@ -67,27 +106,39 @@ void CalibrationRun::RechargeAndReport()
 {
     ending_ = report::RunEnding::RanOutOnMains;
     workers_.Stop();
-    charge_->ChargeAgain();
+    charge_->StopDischarge();
+    RecordSample(batteryDetails_);  // the gauge at empty, with the draw before the firmware turned to charging
     recharging_ = true;
     RechargeWatch watch(p_.AwakeMs());
+    std::optional<int> noticedStep;
+    power::BatteryDetails details;
     for (;;) {
         Read();
-        const power::BatteryDetails details = power_.Details();
+        details = power_.Details();
         w_.SetStatusText(RechargeText(status_.BatteryLifePercent));
-        if (watch.Over(status_, details.status, p_.AwakeMs())) {
-            RecordSample(details);
+        if (watch.Over(status_, details.status, p_.AwakeMs()))
             break;
+        const auto step = TenPercentStep(status_.BatteryLifePercent, false);
+        if (!noticedStep || (step && step != noticedStep)) {
+            noticedStep = step.value_or(-1);
+            p_.Notify(kNoticeTitle, RechargeNoticeText(status_.BatteryLifePercent));
         }
         if (w_.Ticks() % kSampleTicks == 0 && w_.Ticks() != sampledAtSeconds_)
             RecordSample(details);
         p_.DoEvents();
         p_.Sleep(kRechargePassMs);
     }
+    RecordSample(details);
     EndRecord(ending_);
+    recharging_ = false;
     p_.ReleaseAwake();
-    p_.Notify(kNoticeTitle, kFinishedNotice);
-    if (!recordDirectory_.isEmpty())
-        report::ShowRunReport(recordDirectory_, power_.Details());
+    w_.SetStatusText(MainsRunOverText(RechargeWatch::Full(status_, details.status), status_.BatteryLifePercent));
+    if (recordDirectory_.isEmpty())
+        return p_.NotifyLasting(kNoticeTitle, kFinishedNotice, {});
+    p_.NotifyLasting(kNoticeTitle, kFinishedNotice, [directory = recordDirectory_, now = power_.Details()] {
+        report::ShowRunReport(directory, now);
+    });
+    report::ShowRunReport(recordDirectory_, power_.Details());
 }
 
 }  // namespace calibration

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calibration/mains_discharge.h"
 
+#include "report/run_record.h"
+
 namespace calibration {
 namespace {
 
@@ -35,15 +37,45 @@ QString RechargeText(int percent)
     }.join(platform::kCrLf);
 }
 
+QString RechargeNoticeText(int percent)
+{
+    return QStringLiteral("The battery ran out on mains. Recharging to full: %1 %.").arg(percent);
+}
+
+QString MainsRunOverText(bool reachedFull, int percent)
+{
+    return QStringList{
+        QStringLiteral("The calibration run is over."),
+        reachedFull ? QStringLiteral("The battery ran out with the adaptor connected and recharged to full.")
+                    : QStringLiteral("The battery ran out with the adaptor connected; the recharge stopped at %1 %.")
+                          .arg(percent),
+        QStringLiteral("The report is open; View Result shows the run again. Exit when you are done."),
+    }.join(platform::kCrLf);
+}
+
+QString RunOverText(bool slept)
+{
+    return QStringList{
+        slept ? QStringLiteral("The calibration run is over: the machine went to standby and woke on mains.")
+              : QStringLiteral("The calibration run is over: the adaptor was reconnected."),
+        QStringLiteral("View Result tells how long the battery lasted. For another run, exit and start Dorvik again."),
+    }.join(platform::kCrLf);
+}
+
 ChargeChanges::ChargeChanges(platform::Platform& platform, QString battery)
     : p_(platform), battery_(std::move(battery))
 {
+    p_.Charging().OnHelperLost([this] {
+        lost_ = changed_;
+        changed_ = false;
+    });
 }
 
 // An answer still on its way when the run ends finds the change put back
 // here, or by the helper when Dorvik leaves the bus.
 ChargeChanges::~ChargeChanges()
 {
+    p_.Charging().OnHelperLost({});
     if (changed_)
         p_.Charging().Restore(battery_, [](bool, const QString&) {});
 }
@@ -77,26 +109,21 @@ bool ChargeChanges::DischargeOnMains(QString* reason)
 
 bool ChargeChanges::LiftChargeLimit(QString* reason)
 {
-    lifted_ = Change(&platform::ChargeControl::LiftChargeLimit, reason);
-    return lifted_;
+    return Change(&platform::ChargeControl::LiftChargeLimit, reason);
 }
 
-void ChargeChanges::ChargeAgain()
+void ChargeChanges::StopDischarge()
 {
-    QString reason;
-    Change(&platform::ChargeControl::Restore, &reason);
-    // Not waited for: hours after the first password, polkit may ask again
-    // with nobody there, and the recharge must be recorded all the same.
-    if (lifted_)
-        p_.Charging().LiftChargeLimit(battery_, [](bool, const QString&) {});
+    if (changed_)
+        p_.Charging().RestoreSetting(battery_, platform::ChargeControl::kDischargeOnMains, [](bool, const QString&) {});
 }
 
-bool ChargeChanges::Change(void (platform::ChargeControl::*method)(const QString&, platform::ChargeControl::Done),
+bool ChargeChanges::Change(void (platform::ChargeControl::*method)(const QString&, bool, platform::ChargeControl::Done),
                            QString* reason)
 {
     changed_ = true;  // an answer that comes too late may still have changed it
     auto answer = std::make_shared<std::optional<std::pair<bool, QString>>>();
-    (p_.Charging().*method)(battery_, [answer](bool ok, const QString& why) { *answer = std::make_pair(ok, why); });
+    (p_.Charging().*method)(battery_, true, [answer](bool ok, const QString& why) { *answer = std::make_pair(ok, why); });
     while (!*answer) {
         p_.DoEvents();
         if (!*answer)
@@ -106,25 +133,72 @@ bool ChargeChanges::Change(void (platform::ChargeControl::*method)(const QString
     return (*answer)->first;
 }
 
-bool MainsWatch::Over(const SYSTEM_POWER_STATUS& status, const QString& batteryStatus, qint64 nowMs)
+MainsWatch::State MainsWatch::Look(const SYSTEM_POWER_STATUS& status, const power::BatteryDetails& details,
+                                   qint64 nowMs)
 {
     if (status.BatteryLifePercent == 0)
-        return true;
-    const bool discharging = Told(batteryStatus)
-                                 ? batteryStatus == QLatin1String("Discharging")
-                                 : !Charging(status, batteryStatus) && status.BatteryLifePercent != power::kUnknownByte
-                                       && status.BatteryLifePercent < startPercent_;
-    discharged_ = discharged_ || discharging;
-    return !discharging && discharged_ && nowMs - startMs_ >= kFirmwareLagMs;
+        return State::RanOut;
+    const QString& word = details.status;
+    const bool discharging = Told(word) ? word == QLatin1String("Discharging")
+                                        : !Charging(status, word) && status.BatteryLifePercent != power::kUnknownByte
+                                              && status.BatteryLifePercent < startPercent_;
+    if (discharging) {
+        discharged_ = true;
+        stoppedSinceMs_ = -1;
+        stoppedPercent_ = power::kUnknownByte;
+        last_ = status;
+        lastDetails_ = details;
+        return State::Discharging;
+    }
+    if (!discharged_)
+        return nowMs - changedMs_ >= kStartDeadlineMs ? State::NotStarted : State::Starting;
+    if (stoppedSinceMs_ < 0) {
+        stoppedSinceMs_ = nowMs;
+        stoppedPercent_ = status.BatteryLifePercent;
+    }
+    return nowMs - stoppedSinceMs_ >= kFirmwareLagMs ? Ended() : State::Discharging;
+}
+
+// The same evidence as for a machine that switched off on battery, or the
+// firmware's own mark of empty.
+MainsWatch::State MainsWatch::Ended() const
+{
+    if (last_.BatteryFlag != power::kUnknownByte && (last_.BatteryFlag & power::kFlagCritical) != 0)
+        return State::RanOut;
+    const report::RunSample sample{.acLineStatus = power::kAcOffline,
+                                   .percent = last_.BatteryLifePercent,
+                                   .energyWh = lastDetails_.energyNowWh,
+                                   .powerW = lastDetails_.powerW};
+    const bool stoppedNearEmpty = stoppedPercent_ <= report::kNearEmptyPercent;
+    return discharged_ && (stoppedNearEmpty || report::SampleNearEmpty(sample)) ? State::RanOut : State::Stopped;
+}
+
+std::optional<int> MainsWatch::StoppedAt() const
+{
+    const int percent = stoppedPercent_ <= 100 ? stoppedPercent_ : last_.BatteryLifePercent;
+    if (!discharged_ || percent > 100)
+        return std::nullopt;
+    return percent;
+}
+
+bool RechargeWatch::Full(const SYSTEM_POWER_STATUS& status, const QString& batteryStatus)
+{
+    return status.BatteryLifePercent == 100 || batteryStatus == QLatin1String("Full");
 }
 
 bool RechargeWatch::Over(const SYSTEM_POWER_STATUS& status, const QString& batteryStatus, qint64 nowMs)
 {
-    const bool charging = Charging(status, batteryStatus);
-    charged_ = charged_ || charging;
-    if (charging || nowMs - startMs_ < MainsWatch::kFirmwareLagMs)
+    if (Charging(status, batteryStatus)) {
+        charged_ = true;
+        idleSinceMs_ = -1;
         return false;
-    return charged_ || status.BatteryLifePercent == 100 || batteryStatus == QLatin1String("Full");
+    }
+    if (Full(status, batteryStatus))
+        return true;
+    if (idleSinceMs_ < 0)
+        idleSinceMs_ = nowMs;
+    return charged_ ? nowMs - idleSinceMs_ >= MainsWatch::kFirmwareLagMs
+                    : nowMs - startMs_ >= MainsWatch::kStartDeadlineMs;
 }
 
 }  // namespace calibration

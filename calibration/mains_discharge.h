@@ -4,8 +4,10 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "platform/platform.h"
+#include "power/power_status_source.h"
 #include "power/system_power_status.h"
 
 namespace calibration {
@@ -15,14 +17,26 @@ inline const QString kAskDischargeOnMains =
 inline const QString kOnMainsLine = QStringLiteral("Discharging on mains: the adaptor may stay connected.");
 inline const QString kLiftChargeLimit = QStringLiteral("Lift it for this run");
 inline const QString kFinishedNotice = QStringLiteral("Calibration finished: the report is ready.");
+inline const QString kMainsStartingText =
+    QStringLiteral("Discharging on mains: waiting for the battery to start discharging...");
+inline const QString kNotStartedLine =
+    QStringLiteral("This battery accepted the discharge on mains but did not start it: unplug the adaptor instead.");
 
 // The line of the unplug wait that says why the run does not discharge on mains.
 QString NotOnMainsLine(const QString& reason);
 // The status text while the battery charges back to full after a run on mains.
 QString RechargeText(int percent);
+// The notice at the recharge's start and at each tenth of it.
+QString RechargeNoticeText(int percent);
+// The status text once the run on mains is over; reachedFull: the recharge got there.
+QString MainsRunOverText(bool reachedFull, int percent);
+// The status text once a run on battery is over: the adaptor came back
+// (slept: with a wake from standby).
+QString RunOverText(bool slept);
 
-// The run's side of the power helper: each call waits for its answer by
-// pumping events, so a password dialog never blocks the window. Whatever it
+// The run's side of the power helper. What the user asks for waits for its
+// answer by pumping events, so a password dialog never blocks the window;
+// what the run does on its own never asks for a password. Whatever it
 // changed is put back when it goes, whatever ends the run; the helper also
 // does that by itself when Dorvik leaves the bus.
 class ChargeChanges {
@@ -41,12 +55,14 @@ public:
     // False, with the reason, when the helper refused or is not there.
     bool DischargeOnMains(QString* reason);
     bool LiftChargeLimit(QString* reason);
-    // Charging back on `auto`, with the charge limit lifted again if this
-    // run lifted it, so that the recharge reaches full.
-    void ChargeAgain();
+    // Back to charging: only the discharge is put back, a lifted limit
+    // stays for the recharge. Not waited for.
+    void StopDischarge();
+    // The helper left the bus while holding a change, and put it back.
+    bool Lost() const { return lost_; }
 
 private:
-    bool Change(void (platform::ChargeControl::*method)(const QString&, platform::ChargeControl::Done),
+    bool Change(void (platform::ChargeControl::*method)(const QString&, bool, platform::ChargeControl::Done),
                 QString* reason);
 
     platform::Platform& p_;
@@ -54,37 +70,53 @@ private:
     QStringList offers_;
     QString reason_;
     bool changed_ = false;
-    bool lifted_ = false;
+    bool lost_ = false;
 };
 
-// Tells, from the battery alone, when a discharge on mains is over: the AC
-// line stays online throughout, and an adaptor pulled or plugged means
-// nothing. Over at 0 %, or, once the battery has been seen discharging,
-// when it no longer does: empty, the firmware back on `auto`, or charging.
+// Tells, from the battery alone, where a discharge on mains stands: the AC
+// line stays online throughout, so an adaptor pulled or plugged means
+// nothing. Without a status word (or with "Unknown") a fall from the start
+// percent stands for "Discharging".
 class MainsWatch {
 public:
-    // Firmware reports "Discharging" 2 to 10 s after the write.
+    enum class State { Starting, Discharging, NotStarted, RanOut, Stopped };
+    // Firmware reports "Discharging" 2 to 10 s after the write, and may
+    // show one odd word on the way: a stop counts once it lasts this long.
     static constexpr qint64 kFirmwareLagMs = 15'000;
+    // No "Discharging" within this of the change: the firmware took the
+    // setting but will not discharge.
+    static constexpr qint64 kStartDeadlineMs = 60'000;
 
-    MainsWatch(qint64 startMs, int startPercent) : startMs_(startMs), startPercent_(startPercent) {}
-    // batteryStatus: the power source's status word, empty when it has none.
-    bool Over(const SYSTEM_POWER_STATUS& status, const QString& batteryStatus, qint64 nowMs);
+    MainsWatch(qint64 changedMs, int startPercent) : changedMs_(changedMs), startPercent_(startPercent) {}
+    State Look(const SYSTEM_POWER_STATUS& status, const power::BatteryDetails& details, qint64 nowMs);
+    // The discharge ended now, whatever the battery says: at empty by the
+    // last discharging reading's evidence, else stopped.
+    State Ended() const;
+    // The percent when the discharge stopped; nothing when unknown.
+    std::optional<int> StoppedAt() const;
 
 private:
-    qint64 startMs_;
+    qint64 changedMs_;
     int startPercent_;
     bool discharged_ = false;
+    qint64 stoppedSinceMs_ = -1;
+    SYSTEM_POWER_STATUS last_{};  // the last discharging reading
+    power::BatteryDetails lastDetails_;
+    int stoppedPercent_ = power::kUnknownByte;  // at the first reading of a stop
 };
 
 // Tells when the recharge after a run on mains is over: full and not
-// charging, or no longer charging once it had begun.
+// charging, or no longer charging for a while once it had begun (or never
+// begun), as after an unplug or a limit put back.
 class RechargeWatch {
 public:
     explicit RechargeWatch(qint64 startMs) : startMs_(startMs) {}
     bool Over(const SYSTEM_POWER_STATUS& status, const QString& batteryStatus, qint64 nowMs);
+    static bool Full(const SYSTEM_POWER_STATUS& status, const QString& batteryStatus);
 
 private:
     qint64 startMs_;
+    qint64 idleSinceMs_ = -1;
     bool charged_ = false;
 };
 

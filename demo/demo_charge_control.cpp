@@ -2,28 +2,30 @@
 #include "demo/demo_charge_control.h"
 
 #include <QTimer>
+#include <utility>
 
 namespace demo {
 
 void DemoChargeControl::QueryOffers(const QString&, Offered done)
 {
     Later([this, done] {
-        QStringList offers{kDischargeOnMains};
+        QStringList offers{kDischargeOnMains, kInhibitCharge};
         if (battery_.ChargeLimit() < 100 || limitFound_ > 0)
             offers << kLiftChargeLimit;
         done(offers, QString());
     });
 }
 
-void DemoChargeControl::DischargeOnMains(const QString&, Done done)
+void DemoChargeControl::DischargeOnMains(const QString&, bool, Done done)
 {
     Later([this, done] {
+        PutBack(kInhibitCharge);
         battery_.SetForceDischarge(true);
         done(true, QString());
     });
 }
 
-void DemoChargeControl::LiftChargeLimit(const QString&, Done done)
+void DemoChargeControl::LiftChargeLimit(const QString&, bool, Done done)
 {
     Later([this, done] {
         if (battery_.ChargeLimit() < 100) {
@@ -34,15 +36,46 @@ void DemoChargeControl::LiftChargeLimit(const QString&, Done done)
     });
 }
 
-void DemoChargeControl::Restore(const QString&, Done done)
+void DemoChargeControl::InhibitCharge(const QString&, bool, Done done)
 {
     Later([this, done] {
         battery_.SetForceDischarge(false);
+        battery_.SetChargingStalled(true);
+        inhibited_ = true;
+        done(true, QString());
+    });
+}
+
+void DemoChargeControl::Restore(const QString&, Done done)
+{
+    Later([this, done] {
+        PutBack(kDischargeOnMains);
+        PutBack(kLiftChargeLimit);
+        done(true, QString());
+    });
+}
+
+void DemoChargeControl::RestoreSetting(const QString&, const QString& offer, Done done)
+{
+    Later([this, offer, done] {
+        PutBack(offer);
+        done(true, QString());
+    });
+}
+
+// The discharge and the rest share one setting: putting back either ends
+// both. A stall the user set in the simulator stays.
+void DemoChargeControl::PutBack(const QString& offer)
+{
+    if (offer == kLiftChargeLimit) {
         if (limitFound_ > 0)
             battery_.SetChargeLimit(limitFound_);
         limitFound_ = 0;
-        done(true, QString());
-    });
+        return;
+    }
+    battery_.SetForceDischarge(false);
+    if (std::exchange(inhibited_, false))
+        battery_.SetChargingStalled(false);
 }
 
 void DemoChargeControl::Later(std::function<void()> answer)

@@ -13,6 +13,7 @@ struct DesktopNotice {
     QString body;
     bool urgent = false;  // a box in the window waits for the user
     QString action = QStringLiteral("Show Dorvik");  // what a click on it does
+    bool lasting = false;  // stays until the user clicks or dismisses it
 };
 
 // The application's entry on the taskbar or dock.

@@ -164,7 +164,7 @@ protected:
         const QVariantMap hints{{QStringLiteral("desktop-entry"), kAppId},
                                 {QStringLiteral("urgency"), QVariant::fromValue<uchar>(notice.urgent ? 2 : 1)}};
         call << QStringLiteral("Dorvik") << id_ << kAppId << notice.title << notice.body
-             << QStringList{kDefaultAction, notice.action} << hints << -1;
+             << QStringList{kDefaultAction, notice.action} << hints << (notice.lasting ? 0 : -1);
         return call;
     }
 

@@ -33,7 +33,24 @@ void Platform::Notify(const QString& title, const QString& body, std::function<Q
 {
     notice_ = DesktopNotice{title, body, boxesOpen_ > 0};
     noticeNow_ = std::move(current);
+    noticeClicked_ = {};
     SendNotice(*notice_);
+}
+
+void Platform::NotifyLasting(const QString& title, const QString& body, std::function<void()> clicked)
+{
+    notice_.reset();
+    noticeNow_ = {};
+    noticeClicked_ = std::move(clicked);
+    SendNotice(DesktopNotice{.title = title, .body = body, .lasting = true});
+}
+
+bool Platform::NoticeClicked()
+{
+    if (!noticeClicked_)
+        return false;
+    std::exchange(noticeClicked_, {})();
+    return true;
 }
 
 void Platform::ShowProgress(std::optional<int> percent)

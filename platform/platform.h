@@ -130,6 +130,9 @@ public:
     // The battery percent on the taskbar entry, nothing to hide it. Sent
     // only when the whole percent changes.
     void ShowProgress(std::optional<int> percent);
+    // A notice that outlives the run: no later ForgetNotices withdraws it,
+    // and a click on it runs `clicked` instead of raising the window.
+    void NotifyLasting(const QString& title, const QString& body, std::function<void()> clicked);
     // The notices are over: the last one is withdrawn, no box makes it
     // urgent again, and the taskbar entry shows no progress.
     void ForgetNotices();
@@ -152,6 +155,8 @@ protected:
     virtual void SendProgress(const TaskbarProgress&) {}
     // Takes the last notice off the screen, without waiting.
     virtual void WithdrawNotice() {}
+    // A click on the notice shown: false when it has no action of its own.
+    bool NoticeClicked();
 
 private:
     void ThrowIfEnded() const;
@@ -160,6 +165,7 @@ private:
     int boxesOpen_ = 0;
     std::optional<DesktopNotice> notice_;
     std::function<QString()> noticeNow_;
+    std::function<void()> noticeClicked_;
     TaskbarProgress progress_;
 };
 

@@ -8,9 +8,11 @@ class UnavailableChargeControl final : public ChargeControl {
 public:
     explicit UnavailableChargeControl(QString reason) : reason_(std::move(reason)) {}
     void QueryOffers(const QString&, Offered done) override { done({}, reason_); }
-    void DischargeOnMains(const QString&, Done done) override { done(false, reason_); }
-    void LiftChargeLimit(const QString&, Done done) override { done(false, reason_); }
+    void DischargeOnMains(const QString&, bool, Done done) override { done(false, reason_); }
+    void LiftChargeLimit(const QString&, bool, Done done) override { done(false, reason_); }
+    void InhibitCharge(const QString&, bool, Done done) override { done(false, reason_); }
     void Restore(const QString&, Done done) override { done(false, reason_); }
+    void RestoreSetting(const QString&, const QString&, Done done) override { done(false, reason_); }
 
 private:
     QString reason_;
@@ -29,6 +31,8 @@ QString ChargeControlReason(const QString& errorName, const QString& message) {
         return QStringLiteral("the power helper is not installed");
     if (errorName == bus + QLatin1String("AccessDenied"))
         return QStringLiteral("not authorised");
+    if (errorName == QLatin1String("io.github.dorvik.PowerHelper1.Error.AuthorityUnavailable"))
+        return QStringLiteral("the authorization service is not running");
     if (errorName == bus + QLatin1String("NoReply") || errorName == bus + QLatin1String("Timeout"))
         return QStringLiteral("the power helper did not answer");
     if (errorName == bus + QLatin1String("Disconnected") || errorName == bus + QLatin1String("NoServer"))

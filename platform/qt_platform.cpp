@@ -224,7 +224,7 @@ DesktopNotices& QtPlatform::Notices()
     if (!notices_) {
         notices_ = CreateDesktopNotices();
         notices_->onActivated = [this] {
-            if (activateWindow_)
+            if (!NoticeClicked() && activateWindow_)
                 activateWindow_();
         };
     }

@@ -114,10 +114,11 @@ struct After {
     bool latest = true;     // today's figures, not a later run's
     bool fittedNow = true;  // the run's battery is the one fitted today
     bool recharged = false;  // from the run's own recharge on mains
+    QString rechargeStopped{};  // where that recharge stopped short of full
 };
 
 // A run on mains recorded its own recharge: its full capacity at the end of
-// it is the one relearned from this very cycle.
+// it is the one relearned from this very cycle, if it reached full.
 std::optional<double> RechargedFullWh(const RunRecord& run)
 {
     for (auto sample = run.recharge.crbegin(); sample != run.recharge.crend(); ++sample) {
@@ -131,6 +132,14 @@ After AfterRun(const QList<RunRecord>& runs, qsizetype index, const power::Batte
 {
     const RunFacts& facts = runs[index].facts;
     const bool fittedNow = SameBattery(facts, now);
+    if (!runs[index].recharge.isEmpty()) {
+        const RunSample& last = runs[index].recharge.last();
+        if (last.percent != 100 && last.batteryStatus != QLatin1String("Full")) {
+            const QString at = last.percent < 100 ? QString::number(last.percent) + QStringLiteral(" %")
+                                                  : QStringLiteral("an unknown percent");
+            return {std::nullopt, facts.designWh, false, fittedNow, true, at};
+        }
+    }
     if (const auto recharged = RechargedFullWh(runs[index]))
         return {recharged, facts.designWh, false, fittedNow, true};
     for (qsizetype later = index + 1; later < runs.size(); ++later) {
@@ -169,7 +178,10 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
         {QStringLiteral("Energy delivered:"), WhText(figures.energyDeliveredWh)},
         {QStringLiteral("Full capacity at the start:"), CapacityAtStartText(run.facts)},
         {QStringLiteral("Full capacity now:"), after.fittedNow ? WhText(figures.fullWhNow) : kAnotherBattery},
-        {QStringLiteral("Full capacity relearned:"), relearned, QStringLiteral("relearned")},
+        after.rechargeStopped.isEmpty()
+            ? FactLine{QStringLiteral("Full capacity relearned:"), relearned, QStringLiteral("relearned")}
+            : FactLine{QStringLiteral("No relearned capacity:"),
+                       QStringLiteral("the recharge stopped at ") + after.rechargeStopped, QStringLiteral("relearned")},
         {QStringLiteral("Last calibration:"),
          LastCalibrationText(runs, at).value_or(QStringLiteral("no run has run out yet"))},
         {QStringLiteral("Kept awake:"), KeptAwakeLine(run.facts.keptAwake), QStringLiteral("keptAwake")},

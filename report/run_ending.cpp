@@ -71,6 +71,12 @@ const EndingNames kEndings[] = {
     {RunEnding::RecordStopped, {}, QLatin1String("record stopped"), {},
      QLatin1String("The previous run lasted for {minutes} minutes."),
      QLatin1String("No verdict: the record stopped before the run ended."), kEndedNotice},
+    {RunEnding::FirmwareStopped, QLatin1String("firmware-stopped"), QLatin1String("firmware stopped"),
+     QLatin1String("The firmware stopped the discharge at {percent}."),
+     QLatin1String("The previous run lasted for {minutes} minutes; the firmware stopped the discharge at {percent}, "
+                   "before the battery ran out."),
+     QLatin1String("No verdict: the firmware stopped the discharge before the battery ran out."),
+     QLatin1String("The firmware stopped the discharge at {percent}: the run ended after {minutes} min.")},
 };
 
 const QLatin1String kOnlyRanOut(" Only a run that runs out shows the gauge's error at empty.");

@@ -21,6 +21,7 @@ enum class RunEnding {
     Restarted,    // no end line, booted since, but last seen with charge or on mains: never stored
     RanOutOnMains,  // discharged with the adaptor connected until empty, then recharged
     RecordStopped,  // its writer could write no more, and the end never reached the record: never stored
+    FirmwareStopped,  // on mains, the firmware or a restarted helper ended the discharge above empty
 };
 
 // Only a run that ran out tells the gauge's error at empty.
@@ -40,7 +41,7 @@ QString StopReason(const QString& error);
 QString RecordStopText(const RecordStop& stop);
 
 // The reason a record's end line gives: only the orderly endings (Replugged,
-// Exited, Standby, RanOutOnMains) have one; empty for the others. These words are on disks,
+// Exited, Standby, RanOutOnMains, FirmwareStopped) have one; empty for the others. These words are on disks,
 // so they never change.
 QLatin1String EndingStoredWord(RunEnding ending);
 // The ending an end line's reason names; NotRecorded for any other.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real ChargeControl for the power helper's tests: each argument is
-// "offers|discharge|lift|restore:BATTERY", done in turn; one line each.
+// "offers|discharge|inhibit|lift|restore:BATTERY" or "restore-setting:BATTERY:OFFER",
+// done in turn; one line each. Discharge and lift let polkit ask; inhibit
+// does not.
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -14,7 +16,8 @@ int main(int argc, char* argv[]) {
         if (steps.isEmpty())
             return QCoreApplication::quit();
         const QString what = steps.first().section(u':', 0, 0);
-        const QString battery = steps.takeFirst().section(u':', 1);
+        const QString battery = steps.first().section(u':', 1, 1);
+        const QString offer = steps.takeFirst().section(u':', 2);
         const auto print = [&next, what, battery](const QString& result) {
             std::printf("%s %s: %s\n", qPrintable(what), qPrintable(battery), qPrintable(result));
             next();
@@ -25,9 +28,13 @@ int main(int argc, char* argv[]) {
                 print(reason.isEmpty() ? offers.join(u' ') : reason);
             });
         else if (what == QLatin1String("discharge"))
-            control->DischargeOnMains(battery, done);
+            control->DischargeOnMains(battery, true, done);
+        else if (what == QLatin1String("inhibit"))
+            control->InhibitCharge(battery, false, done);
         else if (what == QLatin1String("lift"))
-            control->LiftChargeLimit(battery, done);
+            control->LiftChargeLimit(battery, true, done);
+        else if (what == QLatin1String("restore-setting"))
+            control->RestoreSetting(battery, offer, done);
         else
             control->Restore(battery, done);
     };

@@ -87,6 +87,9 @@ protected:
     void SendProgress(const platform::TaskbarProgress& shown) override { progress.append(shown); }
     void WithdrawNotice() override { ++noticesWithdrawn; }
 
+public:
+    bool ClickNotice() { return NoticeClicked(); }
+
 private:
     // Most runs meet a battery that offers nothing, as most machines do.
     static FakeChargeControl NoChargeOffers()
