@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/keep_awake_lock.h"
-#include "platform/keep_awake_portal.h"
+#include "platform/keep_awake_lock_linux.h"
+#include "platform/keep_awake_portal_linux.h"
 
 namespace platform {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/keep_awake_lock.h"
+#include "platform/keep_awake_lock_linux.h"
 
 #include <QDBusError>
 #include <QDBusPendingCallWatcher>

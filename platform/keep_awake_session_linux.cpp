@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The session's own inhibitors, since desktops run their idle and lid
 // policies themselves: each answers with a cookie, given back by name.
-#include "platform/keep_awake_lock.h"
+#include "platform/keep_awake_lock_linux.h"
 
 namespace platform::keep_awake {
 namespace {

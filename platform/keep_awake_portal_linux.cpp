@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/keep_awake_portal.h"
+#include "platform/keep_awake_portal_linux.h"
 
 #include <QDBusObjectPath>
 #include <QObject>
@@ -115,4 +115,4 @@ void Portal::OnResponse(const QString& path, uint response)
 
 }  // namespace platform::keep_awake
 
-#include "keep_awake_portal.moc"
+#include "keep_awake_portal_linux.moc"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/keep_awake_lock.h"
+#include "platform/keep_awake_lock_linux.h"
 
 namespace platform::keep_awake {
 

@@ -6,7 +6,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QTimer>
 
-#include "platform/keep_awake_lock.h"
+#include "platform/keep_awake_lock_linux.h"
 
 namespace platform::keep_awake {
 
