@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/remind.h"
@@ -47,6 +48,19 @@ const QStringList kQtFlags = {QStringLiteral("-reverse"), QStringLiteral("-widge
                               QStringLiteral("-testability")};
 const QStringList kQtJoinedOptions = {QStringLiteral("-style="), QStringLiteral("-stylesheet="),
                                       QStringLiteral("-qmljsdebugger=")};
+
+// --help-all's part: the window options Qt reads before the window opens.
+const QString kQtOptionsHelp = QStringLiteral(
+    "\nQt's window options (one dash or two):\n"
+    "  -platform <name>          The windowing system: xcb, wayland, offscreen...\n"
+    "  -platformtheme <name>     The platform theme, for dialogs and icons.\n"
+    "  -style <name>             The widget style: Fusion, Windows...\n"
+    "  -stylesheet <file>        A style sheet applied to the window.\n"
+    "  -display <name>           The X display to use.\n"
+    "  -qwindowgeometry <geom>   The window's size and place, as 800x600+10+10.\n"
+    "  -qwindowtitle <title>     The window's title.\n"
+    "  -qwindowicon <file>       The window's icon.\n"
+    "  -reverse                  Lays the window out right to left.\n");
 
 // Whether a Qt option (its dashes made one) stands alone, without a value after it.
 bool IsQtFlag(const QString& option)
@@ -118,16 +132,18 @@ QJsonObject Json(const report::RunFigures& figures)
     };
 }
 
-int Report(bool json)
+int Report(bool json, const CommandLineSubject& subject)
 {
-    const QString directory = storage::RunRecordDirectory();
+    const QString directory = subject.runDirectory.isEmpty() ? storage::RunRecordDirectory() : subject.runDirectory;
     const report::RunRecords records = report::ReadRunRecords(directory);
     if (records.runs.isEmpty()) {
         Print(stderr, QStringLiteral("No readable run record in %1.\n").arg(directory));
         return 1;
     }
     const report::ReportFacts facts =
-        report::BuildReportFacts(records.runs, records.runs.size() - 1, power::CreateSystemPowerSource()->Details(),
+        report::BuildReportFacts(records.runs, records.runs.size() - 1,
+                                 subject.systemBattery ? power::CreateSystemPowerSource()->Details()
+                                                       : power::BatteryDetails{},
                                  QDateTime::currentDateTime());
     Print(stdout, json ? QString::fromUtf8(QJsonDocument(Json(facts.figures)).toJson(QJsonDocument::Compact))
                        : report::FactsLines(facts).join(QLatin1Char('\n')));
@@ -135,20 +151,23 @@ int Report(bool json)
     return 0;
 }
 
-// The command line on a QCoreApplication that calls the program "dorvik" in
-// its usage, whatever path started it.
-std::optional<int> Run(int argc, char* argv[])
+// The command line on a QCoreApplication that calls the program by its name
+// in its usage, whatever path started it.
+std::optional<int> Run(int argc, char* argv[], const CommandLineSubject& subject)
 {
     std::vector<char*> arguments(argv, argv + argc);
-    char name[] = "dorvik";
-    arguments[0] = name;
+    std::string name = subject.program;
+    arguments[0] = name.data();
     QCoreApplication application(argc, arguments.data());
-    QCoreApplication::setApplicationName(QStringLiteral("dorvik"));
+    QCoreApplication::setApplicationName(QString::fromLatin1(subject.program));
     QCoreApplication::setApplicationVersion(QStringLiteral(DORVIK_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Recalibrates a laptop battery's charge gauge. "
-                                                    "Without options, the window starts."));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);  // -status, as Qt's -style
+    parser.setApplicationDescription(subject.description.isEmpty()
+                                         ? QStringLiteral("Recalibrates a laptop battery's charge gauge. "
+                                                          "Without options, the window starts.")
+                                         : subject.description);
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption status(QStringLiteral("status"), QStringLiteral("Print the battery status and exit."));
@@ -157,18 +176,23 @@ std::optional<int> Run(int argc, char* argv[])
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("With --report: print them as one JSON object."));
     const QCommandLineOption remind(QStringLiteral("remind"),
                                     QStringLiteral("Send a notice when a battery calibration is due, then exit."));
-    parser.addOptions({status, report, json, remind});
+    if (subject.systemBattery)
+        parser.addOption(status);
+    parser.addOptions({report, json});
+    if (subject.systemBattery)
+        parser.addOption(remind);
 
     if (!parser.parse(WithoutQtOptions(QCoreApplication::arguments()))) {
         Print(stderr, parser.errorText() + QStringLiteral("\n\n") + parser.helpText());
         return 2;
     }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        Print(stdout, parser.helpText());
+        Print(stdout, parser.helpText() + (parser.isSet(QStringLiteral("help-all")) ? kQtOptionsHelp : QString()));
         return 0;
     }
     if (parser.isSet(QStringLiteral("version"))) {
-        Print(stdout, QStringLiteral("dorvik %1\n").arg(QCoreApplication::applicationVersion()));
+        Print(stdout, QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                     QCoreApplication::applicationVersion()));
         return 0;
     }
     const auto misuse = [&](const QString& why) {
@@ -177,15 +201,16 @@ std::optional<int> Run(int argc, char* argv[])
     };
     if (!parser.positionalArguments().isEmpty())
         return misuse(QStringLiteral("Unexpected argument: ") + parser.positionalArguments().constFirst());
-    if (parser.isSet(status) && parser.isSet(report))
+    const bool statusSet = subject.systemBattery && parser.isSet(status);
+    if (statusSet && parser.isSet(report))
         return misuse(QStringLiteral("--status and --report cannot be combined."));
     if (parser.isSet(json) && !parser.isSet(report))
         return misuse(QStringLiteral("--json goes with --report."));
-    if (parser.isSet(status))
+    if (statusSet)
         return Status();
     if (parser.isSet(report))
-        return Report(parser.isSet(json));
-    if (parser.isSet(remind))
+        return Report(parser.isSet(json), subject);
+    if (subject.systemBattery && parser.isSet(remind))
         return Remind();
     return std::nullopt;
 }
@@ -206,11 +231,20 @@ QStringList WithoutQtOptions(const QStringList& arguments)
     return kept;
 }
 
-std::optional<int> RunCommandLine(int argc, char* argv[])
+CommandLineSubject DemoCommandLine()
+{
+    return {.program = "dorvik-demo",
+            .description = QStringLiteral("Dorvik's window on a simulated battery. "
+                                          "Without options, the demo starts."),
+            .runDirectory = storage::DemoRunRecordDirectory(),
+            .systemBattery = false};
+}
+
+std::optional<int> RunCommandLine(int argc, char* argv[], const CommandLineSubject& subject)
 {
     if (argc <= 1)
         return std::nullopt;
-    const auto code = Run(argc, argv);
+    const auto code = Run(argc, argv, subject);
     if (code && !StdoutWritten())
         return 1;
     return code;

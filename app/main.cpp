@@ -31,7 +31,7 @@ int main(int argc, char* argv[])
             shown->activateWindow();
         }
     };
-    app::SingleInstance instance(storage::InstanceLockPath(), raise);
+    app::SingleInstance instance(QStringLiteral("io.github.dorvik.Dorvik"), storage::InstanceLockPath(), raise);
     switch (instance.Claim()) {
     case app::InstanceClaim::First: break;
     case app::InstanceClaim::OtherActivated: return 0;

@@ -8,8 +8,8 @@
 
 namespace app {
 
-SingleInstance::SingleInstance(QString lockPath, std::function<void()> onActivate)
-    : lockPath_(std::move(lockPath)), onActivate_(std::move(onActivate))
+SingleInstance::SingleInstance(QString busName, QString lockPath, std::function<void()> onActivate)
+    : busName_(std::move(busName)), lockPath_(std::move(lockPath)), onActivate_(std::move(onActivate))
 {
 }
 
@@ -17,7 +17,7 @@ SingleInstance::~SingleInstance() = default;
 
 InstanceClaim SingleInstance::Claim()
 {
-    if (const auto claim = detail::ClaimOnSessionBus(busObject_, onActivate_))
+    if (const auto claim = detail::ClaimOnSessionBus(busName_, busObject_, onActivate_))
         return *claim;
     // A lock left by a crashed window is stale: its process is gone, and
     // QLockFile takes it over.
@@ -30,7 +30,7 @@ InstanceClaim SingleInstance::Claim()
 }
 
 #ifdef Q_OS_WIN
-std::optional<InstanceClaim> detail::ClaimOnSessionBus(std::unique_ptr<QObject>&, std::function<void()>)
+std::optional<InstanceClaim> detail::ClaimOnSessionBus(const QString&, std::unique_ptr<QObject>&, std::function<void()>)
 {
     return std::nullopt;
 }

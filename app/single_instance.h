@@ -18,13 +18,14 @@ enum class InstanceClaim {
 };
 
 // One Dorvik window at a time: two would run two calibrations into one log.
-// The first owns io.github.dorvik.Dorvik on the session bus and answers its
-// Activate method; without a session bus a lock file does the same job.
+// The first owns its bus name (io.github.dorvik.Dorvik, the demo its own) on
+// the session bus and answers its Activate method; without a session bus a
+// lock file does the same job.
 class SingleInstance {
 public:
     // lockPath: the lock file for when there is no session bus.
     // onActivate: runs when a later start asks this one to raise itself.
-    SingleInstance(QString lockPath, std::function<void()> onActivate);
+    SingleInstance(QString busName, QString lockPath, std::function<void()> onActivate);
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
@@ -32,6 +33,7 @@ public:
     InstanceClaim Claim();
 
 private:
+    QString busName_;
     QString lockPath_;
     std::function<void()> onActivate_;
     std::unique_ptr<QObject> busObject_;
@@ -40,7 +42,8 @@ private:
 
 namespace detail {
 // The session-bus half: nothing when there is no session bus to use.
-std::optional<InstanceClaim> ClaimOnSessionBus(std::unique_ptr<QObject>& busObject, std::function<void()> onActivate);
+std::optional<InstanceClaim> ClaimOnSessionBus(const QString& name, std::unique_ptr<QObject>& busObject,
+                                               std::function<void()> onActivate);
 }  // namespace detail
 
 }  // namespace app

@@ -16,8 +16,7 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcInstance, "dorvik.instance")
 
-const QString kName = QStringLiteral("io.github.dorvik.Dorvik");
-const QString kPath = QStringLiteral("/io/github/dorvik/Dorvik");
+const QString kInterface = QStringLiteral("io.github.dorvik.Dorvik");
 constexpr int kActivateWaitMs = 1000;
 
 class Activation : public QObject {
@@ -42,9 +41,14 @@ private:
 // Asks the running window to raise itself; it answers at once, and a hung
 // one costs this start no more than a second. False when nobody owns the
 // name after all.
-bool AskToActivate(QDBusConnection bus)
+QString PathOf(const QString& name)
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(kName, kPath, kName, QStringLiteral("Activate"));
+    return QLatin1Char('/') + QString(name).replace(QLatin1Char('.'), QLatin1Char('/'));
+}
+
+bool AskToActivate(QDBusConnection bus, const QString& name)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(name, PathOf(name), kInterface, QStringLiteral("Activate"));
     call.setAutoStartService(false);
     QDBusPendingCallWatcher watcher(bus.asyncCall(call, kActivateWaitMs));
     QEventLoop loop;
@@ -63,7 +67,7 @@ bool AskToActivate(QDBusConnection bus)
 
 }  // namespace
 
-std::optional<InstanceClaim> detail::ClaimOnSessionBus(std::unique_ptr<QObject>& busObject,
+std::optional<InstanceClaim> detail::ClaimOnSessionBus(const QString& name, std::unique_ptr<QObject>& busObject,
                                                        std::function<void()> onActivate)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -71,14 +75,14 @@ std::optional<InstanceClaim> detail::ClaimOnSessionBus(std::unique_ptr<QObject>&
         return std::nullopt;
     // The method first, so that a second start never finds the name without it.
     busObject = std::make_unique<Activation>(std::move(onActivate));
-    bus.registerObject(kPath, busObject.get(), QDBusConnection::ExportScriptableSlots);
-    if (bus.registerService(kName))
+    bus.registerObject(PathOf(name), busObject.get(), QDBusConnection::ExportScriptableSlots);
+    if (bus.registerService(name))
         return InstanceClaim::First;
-    bus.unregisterObject(kPath);
+    bus.unregisterObject(PathOf(name));
     busObject.reset();
-    if (AskToActivate(bus))
+    if (AskToActivate(bus, name))
         return InstanceClaim::OtherActivated;
-    qCInfo(lcInstance, "could not own %s on the session bus; a lock file keeps to one window", qUtf8Printable(kName));
+    qCInfo(lcInstance, "could not own %s on the session bus; a lock file keeps to one window", qUtf8Printable(name));
     return std::nullopt;
 }
 

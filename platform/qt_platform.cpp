@@ -194,7 +194,9 @@ int QtPlatform::ShowMessageBox(const QString& text, int style, const QString& ti
     QWidget* window = QApplication::activeWindow();
     QMessageBox box(window);
     ConfigureMessageBox(box, text, style, title);
-    const QAbstractButton* extra = extraButton.isEmpty() ? nullptr : box.addButton(extraButton, QMessageBox::ActionRole);
+    // Its first letter as its access key, beside Yes and No's own.
+    const QString caption = extraButton.contains(QLatin1Char('&')) ? extraButton : QLatin1Char('&') + extraButton;
+    const QAbstractButton* extra = extraButton.isEmpty() ? nullptr : box.addButton(caption, QMessageBox::ActionRole);
     if (window && window->isVisible() && window->screen()) {
         // The window frame's title bar and borders, before the box has one.
         const QSize frame(16, 48);

@@ -27,6 +27,8 @@ constexpr int kChartPoints = 600;
 // curve is drawn whole instead of as hundreds of series.
 constexpr int kMostPieces = 50;
 
+const QString kGaugeTitle = QStringLiteral("Charge shown by the gauge over the run");
+
 bool Dark(const QPalette& palette)
 {
     return palette.color(QPalette::Window).lightness() < 128;
@@ -203,7 +205,7 @@ QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& f
 
     QChart* gauge = NewChart(palette);
     gauge->setObjectName(QStringLiteral("gaugeChart"));
-    gauge->setTitle(QStringLiteral("Charge shown by the gauge over the run"));
+    gauge->setTitle(kGaugeTitle);
     auto* x = TimeAxis(minutes);
     auto* percent = Axis(QStringLiteral("Charge (%)"), 100);
     percent->setTickCount(5);
@@ -240,6 +242,15 @@ QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& f
         AlignPlots(gauge, draw);
     }
     return column;
+}
+
+int RunChartsMinimumWidth(const QFont& font)
+{
+    QFont title = font;
+    title.setBold(true);
+    const QFontMetrics metrics(title);
+    // The chart's own margins and the view's frame, with a character to spare.
+    return std::max(240, metrics.horizontalAdvance(kGaugeTitle) + 2 * metrics.averageCharWidth() + 24);
 }
 
 QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, const QFont& font)

@@ -14,6 +14,8 @@ namespace report {
 // under it on the same time axis the power draw where it was reported.
 // Coloured after the palette, so that they sit in the window.
 QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& font);
+// The least width that shows their titles whole.
+int RunChartsMinimumWidth(const QFont& font);
 
 // Minutes lasted and health, one point a run, over the runs' dates; for two
 // runs or more.

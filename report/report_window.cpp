@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "report/report_charts.h"
+#include "report/report_panels.h"
 #include "report/report_facts.h"
 #include "report/report_math.h"
 #include "report/verdict.h"
@@ -31,97 +32,6 @@ namespace {
 
 // Fits 1366x768 with a panel; the charts take what the screen gives beyond.
 constexpr QSize kOpeningSize(1180, 660);
-
-QLabel* Value(const QString& text, const QString& name = QString())
-{
-    auto* label = new QLabel(text);
-    label->setObjectName(name);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
-}
-
-QFormLayout* Summary(const ReportFacts& facts)
-{
-    auto* form = new QFormLayout;
-    form->setRowWrapPolicy(QFormLayout::WrapLongRows);
-    // Some styles (Adwaita, macOS) keep fields at their hint's width, where a
-    // wrapped value is cut to its first line.
-    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    for (const FactLine& line : facts.lines) {
-        QLabel* value = Value(line.value, line.name);
-        if (line.name == QLatin1String("keptAwake"))
-            value->setToolTip(facts.keptAwake.join(QLatin1Char('\n')));
-        form->addRow(line.label, value);
-    }
-    return form;
-}
-
-// The system's estimates of the time left against what remained.
-QWidget* Estimates(const QList<EstimateCheck>& checks)
-{
-    auto* box = new QWidget;
-    box->setObjectName(QStringLiteral("estimates"));
-    auto* grid = new QGridLayout(box);
-    grid->setContentsMargins(0, 0, 0, 0);
-    const QStringList heads{QStringLiteral("Gauge"), QStringLiteral("System's estimate"), QStringLiteral("Remained")};
-    for (int column = 0; column < heads.size(); ++column) {
-        QLabel* head = Value(heads[column]);
-        QFont bold = head->font();
-        bold.setBold(true);
-        head->setFont(bold);
-        grid->addWidget(head, 0, column);
-    }
-    for (int row = 0; row < checks.size(); ++row) {
-        const EstimateCheck& check = checks[row];
-        const QString estimated = !check.shownPercent           ? QStringLiteral("never shown")
-                                  : check.estimatedSeconds < 0 ? QStringLiteral("none")
-                                                               : report::DurationText(check.estimatedSeconds);
-        const QString remained = check.shownPercent ? report::DurationText(check.remainedSeconds) : QString();
-        grid->addWidget(Value(QStringLiteral("%1 %").arg(check.percent)), row + 1, 0);
-        grid->addWidget(Value(estimated), row + 1, 1);
-        grid->addWidget(Value(remained), row + 1, 2);
-    }
-    grid->setColumnStretch(2, 1);
-    return box;
-}
-
-QTreeWidget* RunList(const QList<RunRecord>& runs)
-{
-    auto* list = new QTreeWidget;
-    list->setObjectName(QStringLiteral("runs"));
-    list->setRootIsDecorated(false);
-    list->setHeaderLabels({QStringLiteral("Date"), QStringLiteral("Ending"), QStringLiteral("Minutes"),
-                           QStringLiteral("Gauge at end"), QStringLiteral("Largest error"), QStringLiteral("Health")});
-    // Newest first, where the eye looks for the last run.
-    for (qsizetype index = runs.size() - 1; index >= 0; --index) {
-        const RunRecord& run = runs[index];
-        const RunSummary summary = Summarise(run);
-        // Only a run that ran out left the gauge's error at empty.
-        const QString none = QStringLiteral("\u2013");
-        const auto gauge = summary.gaugeAtEnd ? std::optional<double>(*summary.gaugeAtEnd) : std::nullopt;
-        const QString gaugeText = RanOut(run.ending) ? PercentText(gauge) : none;
-        const auto error = RanOut(run.ending) ? LargestGaugeError(run) : std::nullopt;
-        const QString errorText = error ? GaugePointsText(*error) : none;
-        auto* row = new QTreeWidgetItem(list, {WhenText(summary.start), EndingWord(run.ending),
-                                               NumberText(summary.minutes, 0), gaugeText, errorText,
-                                               PercentText(summary.healthPercent)});
-        row->setData(0, Qt::UserRole, qlonglong(index));
-        for (int column = 2; column < 6; ++column)
-            row->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
-    }
-    list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    list->header()->setStretchLastSection(false);
-    // Room for every column and four rows; more rows scroll.
-    const QAbstractItemView* view = list;  // where these are public
-    int width = 2 * list->frameWidth() + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    for (int column = 0; column < list->columnCount(); ++column)
-        width += std::max(list->header()->sectionSizeHint(column), view->sizeHintForColumn(column));
-    list->setMinimumWidth(width);
-    const int row = std::max(list->fontMetrics().height() + 4, view->sizeHintForRow(0));
-    list->setFixedHeight(list->header()->sizeHint().height() + 4 * row + 2 * list->frameWidth());
-    return list;
-}
 
 QString UnreadableText(int count)
 {
@@ -148,6 +58,18 @@ QString NotLoggedText(const storage::LoggedRun& log)
     if (log.start.isValid() && log.start.date().year() > 1900)
         return newest + QStringLiteral(" (started %1), which left no readable record.").arg(WhenText(log.start));
     return newest + QLatin1Char('.');
+}
+
+// A session of a plain window manager names no desktop and runs none of its
+// services: a platform theme's dialog there waits, black, for services that
+// never answer. Qt's own dialog needs none.
+QFileDialog::Options FileDialogOptions()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    if (qEnvironmentVariableIsEmpty("XDG_CURRENT_DESKTOP"))
+        return QFileDialog::DontUseNativeDialog;
+#endif
+    return {};
 }
 
 // ---- the window --------------------------------------------------------------
@@ -189,7 +111,7 @@ public:
         auto* middle = new QHBoxLayout;
         auto* charts = new QWidget;
         charts->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
-        charts->setMinimumWidth(240);
+        charts->setMinimumWidth(RunChartsMinimumWidth(font()));
         charts_ = new QVBoxLayout(charts);
         charts_->setContentsMargins(0, 0, 0, 0);
         middle->addWidget(charts, 3);
@@ -211,16 +133,21 @@ public:
         middle->addWidget(right_, 2);
         layout->addLayout(middle, 1);
 
-        auto* buttons = new QHBoxLayout;
+        buttons_ = new QWidget;
+        auto* buttons = new QHBoxLayout(buttons_);
+        buttons->setContentsMargins(0, 0, 0, 0);
         auto* save = new QPushButton(QStringLiteral("&Save Image\u2026"));
         auto* copy = new QPushButton(QStringLiteral("&Copy Text"));
         auto* close = new QPushButton(QStringLiteral("Close"));
-        close->setObjectName(QStringLiteral("close"));
+        for (auto [button, name] : {std::pair{save, "save"}, {copy, "copy"}, {close, "close"}}) {
+            button->setObjectName(QString::fromLatin1(name));
+            button->setAutoDefault(true);  // Enter presses the focused one, as Space does
+        }
         buttons->addWidget(save);
         buttons->addWidget(copy);
         buttons->addStretch();
         buttons->addWidget(close);
-        layout->addLayout(buttons);
+        layout->addWidget(buttons_);
         connect(save, &QPushButton::clicked, this, [this] { SaveImage(); });
         connect(copy, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(PlainText()); });
         connect(close, &QPushButton::clicked, this, &QWidget::close);
@@ -266,6 +193,7 @@ public:
     {
         RunReport copy(records_, now_, nullptr, log_);
         copy.setAttribute(Qt::WA_DontShowOnScreen);
+        copy.buttons_->hide();  // a picture of the report, not of the window
         copy.Show(shown_);
         copy.resize(size());
         copy.show();
@@ -278,6 +206,16 @@ public:
         return copy.grab().toImage();
     }
 
+protected:
+    // The lines of the texts above the charts count towards the least
+    // height; a layout knows only a wrapping label's least lines.
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QWidget::resizeEvent(event);
+        for (QLabel* label : {ending_, notLogged_, verdict_})
+            label->setMinimumHeight(label->text().isEmpty() ? 0 : label->heightForWidth(label->width()));
+    }
+
 private:
     // The runs kept, their chart and what could not be read.
     QWidget* RunsPanel()
@@ -285,8 +223,10 @@ private:
         auto* panel = new QWidget;
         auto* layout = new QVBoxLayout(panel);
         layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(Value(QStringLiteral("Runs kept, newest first (pick one to show it):")));
         list_ = RunList(records_.runs);
+        // Said on demand: a line above the list would cost the figures a row.
+        list_->setToolTip(QStringLiteral("Runs kept, newest first: pick one to show it."));
+        list_->setAccessibleName(QStringLiteral("Runs kept, newest first"));
         layout->addWidget(list_);
         if (records_.runs.size() > 1)
             layout->addWidget(HistoryChart(records_.runs, palette(), font()));
@@ -329,6 +269,28 @@ private:
         const int summary = scroll_->widget()->minimumSizeHint().width()
                             + scroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * scroll_->frameWidth();
         right_->setMinimumWidth(std::max({fontMetrics().averageCharWidth() * 40, list_->minimumWidth(), summary}));
+        KeepRowsInView(summaryWidget_->findChild<QFormLayout*>());
+    }
+
+    // The first rows of figures stay in view however small the window, as
+    // the pane's least width wraps them.
+    void KeepRowsInView(QFormLayout* form)
+    {
+        constexpr int kRowsInView = 8;
+        const int width = right_->minimumWidth() - scroll_->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                          - content_->contentsMargins().right();
+        int labels = 0;
+        for (int row = 0; row < form->rowCount(); ++row)
+            labels = std::max(labels, form->itemAt(row, QFormLayout::LabelRole)->widget()->sizeHint().width());
+        const int field = width - labels - std::max(0, form->horizontalSpacing());
+        int height = 0;
+        for (int row = 0; row < std::min(kRowsInView, form->rowCount()); ++row) {
+            const QWidget* label = form->itemAt(row, QFormLayout::LabelRole)->widget();
+            const QWidget* value = form->itemAt(row, QFormLayout::FieldRole)->widget();
+            height += std::max(label->sizeHint().height(), value->heightForWidth(field))
+                      + std::max(0, form->verticalSpacing());
+        }
+        scroll_->setMinimumHeight(height);
     }
 
     void SaveImage()
@@ -338,7 +300,8 @@ private:
                                  .arg(records_.runs[shown_].facts.start.toString(QStringLiteral("yyyy-MM-dd-HHmm")));
         const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Image"),
                                                           QDir(folder).filePath(name),
-                                                          QStringLiteral("PNG images (*.png)"));
+                                                          QStringLiteral("PNG images (*.png)"), nullptr,
+                                                          FileDialogOptions());
         if (path.isEmpty())
             return;
         if (!Image().save(path, "PNG"))
@@ -351,6 +314,7 @@ private:
     std::optional<storage::LoggedRun> log_;
     qsizetype logged_ = -1;
     qsizetype shown_ = 0;
+    QWidget* buttons_ = nullptr;
     QLabel* ending_ = nullptr;
     QLabel* setAside_ = nullptr;
     QLabel* notLogged_ = nullptr;

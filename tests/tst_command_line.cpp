@@ -61,6 +61,7 @@ private slots:
         QCOMPARE(shown.code, 0);
         QCOMPARE(shown.out, QStringLiteral("AC Status=DC\nBattery Level=UNKNOWN\nRemaining charge=53%\n"
                                            "Est. Battery Life if fully charged=451 mins\nEst. Remaining time=240 mins\n"));
+        QCOMPARE(Dorvik({QStringLiteral("-status")}, tree_).out, shown.out);  // one dash, as Qt's own take
 
         const Result failed = Dorvik({QStringLiteral("--status")}, dir_.filePath(QStringLiteral("no-such-tree")));
         QCOMPARE(failed.code, 1);
@@ -137,15 +138,18 @@ private slots:
 
     void misuse()
     {
-        for (const QStringList& arguments : {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--json")},
+        for (const QStringList& arguments : {QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("-bogus")},
+                                             QStringList{QStringLiteral("--json")},
                                              QStringList{QStringLiteral("--status"), QStringLiteral("stray")}}) {
             const Result result = Dorvik(arguments, tree_);
-            QVERIFY2(result.code != 0, qPrintable(arguments.join(' ')));
+            QVERIFY2(result.code == 2, qPrintable(arguments.join(' ')));
             QVERIFY(result.out.isEmpty() && result.err.contains(QStringLiteral("Usage: ")));
         }
         const Result help = Dorvik({QStringLiteral("--help")}, tree_);
         QVERIFY(help.code == 0 && help.out.contains(QStringLiteral("--report")));
         QVERIFY2(help.out.contains(QStringLiteral("Usage: dorvik [options]")), qPrintable(help.out));
+        const Result all = Dorvik({QStringLiteral("--help-all")}, tree_);
+        QVERIFY(all.out.startsWith(help.out) && all.out.contains(QStringLiteral("-platform <name>")));
     }
 
     // Output that does not arrive, Qt's options in either dash form, and a

@@ -84,7 +84,7 @@ private slots:
             if (box && ++answered) {
                 QAbstractButton* answer = box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes) : box->button(QMessageBox::Ok);
                 for (QAbstractButton* button : box->buttons())
-                    answer = button->text() == QLatin1String("Lift it for this run") ? button : answer;
+                    answer = button->text() == QLatin1String("&Lift it for this run") ? button : answer;
                 if (!onMains && box->text().endsWith(QStringLiteral("Discharge on mains?")))
                     answer = box->button(QMessageBox::No);
                 answer->click();

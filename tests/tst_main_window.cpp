@@ -69,11 +69,16 @@ void MainWindowTest::startsInFastModeAndSwitchesOnEveryPress()
     QVERIFY(w.isVisible());
     QCOMPARE(w.StatusText(), QString());
     QCOMPARE(w.Seconds, 0);
-    for (int press = 0; press < 3; ++press) {
+    // Pressed by the mouse, then by Return and the keypad's Enter on the focused button.
+    for (int press = 0; press < 4; ++press) {
         const bool fast = press % 2 == 0;
         QCOMPARE(w.Fast, fast ? 1 : 0);
         QCOMPARE(w.Labdish->text(), fast ? QStringLiteral("Fast Discharge") : QStringLiteral("Slow Discharge"));
-        w.cmdFast->click();
+        if (press == 0)
+            w.cmdFast->click();
+        else
+            QTest::keyClick(w.cmdFast, press == 1 ? Qt::Key_Return : Qt::Key_Enter,
+                            press == 1 ? Qt::NoModifier : Qt::KeypadModifier);
     }
 }
 
