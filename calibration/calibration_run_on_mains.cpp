@@ -107,7 +107,8 @@ void CalibrationRun::RechargeAndReport()
     ending_ = report::RunEnding::RanOutOnMains;
     workers_.Stop();
     charge_->StopDischarge();
-    RecordSample(batteryDetails_);  // the gauge at empty, with the draw before the firmware turned to charging
+    if (!endedInBox_)  // a box open at empty recorded that minute already
+        RecordSample(batteryDetails_);  // the gauge at empty, with the draw before the firmware turned to charging
     recharging_ = true;
     RechargeWatch watch(p_.AwakeMs());
     std::optional<int> noticedStep;
