@@ -6,6 +6,7 @@
 #include "app/log_output.h"
 #include "app/single_instance.h"
 #include "app/window_display.h"
+#include "platform/focus_ring_style.h"
 #include "platform/qt_platform.h"
 #include "power/system_power_source.h"
 #include "storage/paths.h"
@@ -18,6 +19,7 @@ int main(int argc, char* argv[])
     if (!app::CheckWindowDisplay(argc, argv))
         return 1;
     QApplication application(argc, argv);
+    platform::StrengthenFocusRing();
     QApplication::setApplicationName(QStringLiteral("Dorvik"));
     QApplication::setDesktopFileName(QStringLiteral("io.github.dorvik.Dorvik"));
 

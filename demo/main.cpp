@@ -8,6 +8,7 @@
 #include "app/log_output.h"
 #include "app/single_instance.h"
 #include "demo/demo_session.h"
+#include "platform/focus_ring_style.h"
 #include "storage/paths.h"
 
 int main(int argc, char* argv[])
@@ -16,6 +17,7 @@ int main(int argc, char* argv[])
     if (const auto exitCode = app::RunCommandLine(argc, argv, app::DemoCommandLine()))
         return *exitCode;
     QApplication application(argc, argv);
+    platform::StrengthenFocusRing();
     QApplication::setApplicationName(QStringLiteral("Dorvik"));
 
     // One demo at a time, as Dorvik: two would run two simulated batteries into one log.
