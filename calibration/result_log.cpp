@@ -29,9 +29,12 @@ QList<report::RunRecord> Runs(const QString& recordDirectory)
 // The run as its record tells it, with the span every view gives it.
 QString RecordedRunReport(const report::RunRecord& run)
 {
+    // The record keeps the offset it was written with; shown, like the
+    // report's times, on today's clock.
     const report::RunSpan span = report::LoggedSpan(run);
-    return ViewResultReport(QString::number(span.minutes), span.start,
-                            span.finished.isValid() ? span.finished : span.start, run.ending,
+    const QDateTime started = span.start.toLocalTime();
+    return ViewResultReport(QString::number(span.minutes), started,
+                            span.finished.isValid() ? span.finished.toLocalTime() : started, run.ending,
                             report::GaugeAtEnd(run.samples), run.stop);
 }
 

@@ -95,6 +95,25 @@ private slots:
         QCOMPARE(ViewResult(path, runs), report.replace(QStringLiteral("<path>"), path));
     }
 
+    // A record written under another offset tells its times on today's clock.
+    void viewResultTellsARecordInLocalTime()
+    {
+        const QString runs = dir_.filePath(QStringLiteral("elsewhere-runs"));
+        const auto writer = report::RunRecordWriter::Create(runs, {.start = kStart, .locale = "en_US"});
+        QVERIFY(writer && writer->Logged({kFinish, 36}));
+        const QString file = report::ReadRunRecords(runs).runs.value(0).path;
+        const auto local = [](const QDateTime& t) { return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate); };
+        const auto away = [](const QDateTime& t) { return t.toOffsetFromUtc(t.offsetFromUtc() + 5 * 3600).toString(Qt::ISODate); };
+        QFile record(file);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(record.readAll());
+        record.close();
+        text.replace(local(kStart), away(kStart)).replace(local(kFinish), away(kFinish));
+        QVERIFY(storage::ReplaceFileDurably(file, text.toUtf8(), nullptr));
+        QCOMPARE(ViewResult(dir_.filePath(QStringLiteral("no-log")), runs),
+                 calibration::ViewResultReport("36", kStart, kFinish));
+    }
+
     // The writer is killed at fixed moments of its loop, from its first write
     // to well past a dozen; whatever moment it dies at, View Result reads one
     // complete write of that writer.
