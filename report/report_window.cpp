@@ -295,9 +295,12 @@ private:
 
     void SaveImage()
     {
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        // Pictures where the home has one, else the home: never the folder Dorvik was started from.
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        if (!QDir(folder).exists())
+            folder = QDir::homePath();
         const QString name = QStringLiteral("dorvik-report-%1.png")
-                                 .arg(records_.runs[shown_].facts.start.toString(QStringLiteral("yyyy-MM-dd-HHmm")));
+                                 .arg(records_.runs[shown_].facts.start.toLocalTime().toString(QStringLiteral("yyyy-MM-dd-HHmm")));
         const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Image"),
                                                           QDir(folder).filePath(name),
                                                           QStringLiteral("PNG images (*.png)"), nullptr,
