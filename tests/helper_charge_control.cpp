@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the real ChargeControl for the power helper's tests: each argument is
-// "offers|discharge|inhibit|lift|restore:BATTERY" or "restore-setting:BATTERY:OFFER",
-// done in turn; one line each. Discharge and lift let polkit ask; inhibit
-// does not.
+// "offers|discharge|inhibit|lift|restore:BATTERY", "restore-setting:BATTERY:OFFER"
+// or "lost:BATTERY" (waits up to 10 s for the helper to leave), done in turn;
+// one line each. Discharge and lift let polkit ask; inhibit does not.
 #include <QCoreApplication>
+#include <QTimer>
 #include <cstdio>
 
 #include "platform/power_helper_client.h"
@@ -33,7 +34,14 @@ int main(int argc, char* argv[]) {
             control->InhibitCharge(battery, false, done);
         else if (what == QLatin1String("lift"))
             control->LiftChargeLimit(battery, true, done);
-        else if (what == QLatin1String("restore-setting"))
+        else if (what == QLatin1String("lost")) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            auto* timeout = new QTimer(&application);
+            control->OnHelperLost([print, timeout] { delete timeout, print(QStringLiteral("helper lost")); });
+            QObject::connect(timeout, &QTimer::timeout, [print] { print(QStringLiteral("still there")); });
+            timeout->start(10000);
+        } else if (what == QLatin1String("restore-setting"))
             control->RestoreSetting(battery, offer, done);
         else
             control->Restore(battery, done);

@@ -481,6 +481,28 @@ class PowerHelperService(dbusmock.DBusTestCase):
             'discharge AC: refused: "AC" is not a battery',
             'restore BAT0: ok'])
         self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'auto')
+        self.sysfs.write('BAT0/charge_behaviour', BEHAVIOURS)  # a plain file keeps only the word
+        run = subprocess.run([self.client_program, 'inhibit:BAT0', 'restore-setting:BAT0:inhibit-charge',
+                              'restore-setting:BAT0:inhibit-charge'],
+                             stdout=subprocess.PIPE, text=True, timeout=30, check=True)
+        self.assertEqual(run.stdout.splitlines(), ['inhibit BAT0: ok', 'restore-setting BAT0: ok',
+                                                   'restore-setting BAT0: ok'])
+        self.assertEqual(self.sysfs.read('BAT0/charge_behaviour'), 'auto')
+        self.sysfs.write('BAT0/charge_behaviour', BEHAVIOURS)
+        # A helper that goes while a change is held: the client hears of it.
+        client = subprocess.Popen([self.client_program, 'discharge:BAT0', 'lost:BAT0'],
+                                  stdout=subprocess.PIPE, text=True)
+        self.addCleanup(self.stop_process, client)
+        self.assertEqual(client.stdout.readline().strip(), 'discharge BAT0: ok')
+        self.assertEqual(client.stdout.readline().strip(), 'ready')
+        self.helper.kill()
+        self.assertEqual(client.stdout.readline().strip(), 'lost BAT0: helper lost')
+        self.helper = self.start_helper()  # it puts the discharge back
+        self.sysfs.write('BAT0/charge_behaviour', BEHAVIOURS)
+        self.stop_process(self.polkitd)
+        run = subprocess.run([self.client_program, 'discharge:BAT0'], stdout=subprocess.PIPE, text=True,
+                             timeout=30, check=True)
+        self.assertEqual(run.stdout.splitlines(), ['discharge BAT0: the authorization service is not running'])
         self.stop_process(self.helper)
         run = subprocess.run([self.client_program, 'offers:BAT0', 'discharge:BAT0'],
                              stdout=subprocess.PIPE, text=True, timeout=30, check=True)
