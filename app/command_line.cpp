@@ -129,6 +129,8 @@ QJsonObject Json(const report::RunFigures& figures)
         {QStringLiteral("full_wh_now"), Rounded(figures.fullWhNow, 2)},
         {QStringLiteral("design_wh"), Rounded(figures.designWh, 2)},
         {QStringLiteral("health_percent"), Rounded(figures.healthPercent, 1)},
+        {QStringLiteral("next_calibration"), figures.nextCalibration ? QJsonValue(figures.nextCalibration->toString(Qt::ISODate))
+                                                                       : QJsonValue()},
     };
 }
 

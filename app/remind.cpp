@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QProcess>
-#include <QSettings>
 #include <QTimer>
 #include <cstdio>
 
@@ -13,6 +12,7 @@
 #include "report/run_ending.h"
 #include "report/run_record.h"
 #include "storage/paths.h"
+#include "storage/settings.h"
 
 namespace app {
 namespace {
@@ -20,13 +20,6 @@ namespace {
 // Long enough to be seen after a login; a notice still unanswered then is
 // left to the desktop's list, which no longer starts Dorvik.
 constexpr int kWaitMs = 10 * 60 * 1000;
-
-// ~/.config/dorvik/dorvik.conf on Linux.
-bool TurnedOn()
-{
-    const QSettings settings(QStringLiteral("dorvik"), QStringLiteral("dorvik"));
-    return settings.value(QStringLiteral("Remind"), true).toBool();
-}
 
 std::optional<report::NextCalibration> Due()
 {
@@ -57,7 +50,7 @@ int Remind()
     std::fputs("dorvik: --remind needs a Linux desktop's notification service.\n", stderr);
     return 2;
 #else
-    if (!TurnedOn())
+    if (!storage::RemindTurnedOn())
         return 0;
     const auto due = Due();
     if (!due)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/next_calibration.h"
 
+#include <QLocale>
 #include <algorithm>
 
 namespace report {
@@ -29,6 +30,22 @@ QString ReminderText(const NextCalibration& next)
         text += *next.cyclesSince == 1 ? QStringLiteral(" (1 cycle since)")
                                        : QStringLiteral(" (%1 cycles since)").arg(*next.cyclesSince);
     return text + QLatin1Char('.');
+}
+
+QString NextCalibrationText(const NextCalibration& next, const LastCalibration& last)
+{
+    if (next.due) {
+        QString text = QStringLiteral("due now: %1 days since this run").arg(std::max(next.daysSince, 0));
+        if (next.cyclesSince)
+            text += QStringLiteral(", %1 charge cycles").arg(*next.cyclesSince);
+        return text;
+    }
+    QString text = QStringLiteral("by ") + QLocale().toString(next.date, QStringLiteral("d MMM yyyy"));
+    if (last.cycleCount)
+        text += QStringLiteral(", or sooner after %1 more charge cycles (at cycle %2)")
+                    .arg(kCalibrationCycles - next.cyclesSince.value_or(0))
+                    .arg(*last.cycleCount + kCalibrationCycles);
+    return text;
 }
 
 }  // namespace report

@@ -33,4 +33,8 @@ NextCalibration NextCalibrationAfter(const LastCalibration& last, std::optional<
 // "Battery calibration due: the last one was 94 days ago (41 cycles since)."
 QString ReminderText(const NextCalibration& next);
 
+// The report's: "by 8 Mar 2027, or sooner after 30 more charge cycles (at
+// cycle 142)", and once due, how long and how many cycles since.
+QString NextCalibrationText(const NextCalibration& next, const LastCalibration& last);
+
 }  // namespace report

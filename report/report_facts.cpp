@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "report/next_calibration.h"
 #include "report/report_math.h"
 #include "storage/date_text.h"
 
@@ -151,8 +152,21 @@ After AfterRun(const QList<RunRecord>& runs, qsizetype index, const power::Batte
     return {now.energyFullWh, now.energyDesignWh ? now.energyDesignWh : facts.designWh, true, true};
 }
 
+// Counted from this run, with the cycles of the battery fitted now when it is the run's.
+NextCalibration NextAfter(const RunRecord& run, const power::BatteryDetails& now, const QDateTime& at)
+{
+    const auto cyclesNow = SameBattery(run.facts, now) ? now.cycleCount : std::nullopt;
+    return NextCalibrationAfter({run.facts.start, run.facts.cycleCount}, cyclesNow, at);
+}
+
+QString NextText(const RunRecord& run, const power::BatteryDetails& now, const QDateTime& at)
+{
+    return NextCalibrationText(NextAfter(run, now, at), {run.facts.start, run.facts.cycleCount});
+}
+
 QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run, const RunFigures& figures,
-                             const std::optional<GaugeError>& error, const After& after, const QDateTime& at)
+                             const std::optional<GaugeError>& error, const After& after,
+                             const power::BatteryDetails& now, const QDateTime& at)
 {
     QList<FactLine> lines{
         {QStringLiteral("Battery:"), run.facts.batteryModels.isEmpty() ? kUnknown : run.facts.batteryModels},
@@ -186,6 +200,9 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
          LastCalibrationText(runs, at).value_or(QStringLiteral("no run has run out yet"))},
         {QStringLiteral("Kept awake:"), KeptAwakeLine(run.facts.keptAwake), QStringLiteral("keptAwake")},
     };
+    if (figures.nextCalibration)  // beside the last calibration
+        lines.insert(lines.size() - 1, {QStringLiteral("Next calibration:"), NextText(run, now, at),
+                                        QStringLiteral("nextCalibration")});
     return lines;
 }
 
@@ -207,7 +224,9 @@ ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, cons
                       .keptAwake = run.facts.keptAwake,
                       .figures = Figures(run, now, error)};
     facts.figures.healthPercent = health;  // the one figure the text and --json give
-    facts.lines = SummaryLines(runs, run, facts.figures, error, after, at);
+    if (RanOut(run.ending))
+        facts.figures.nextCalibration = NextAfter(run, now, at).date;
+    facts.lines = SummaryLines(runs, run, facts.figures, error, after, now, at);
     return facts;
 }
 

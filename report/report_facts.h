@@ -27,6 +27,7 @@ struct RunFigures {
     std::optional<double> fullWhNow{};  // only when the same battery is fitted
     std::optional<double> designWh{};
     std::optional<double> healthPercent{};  // the health line's: the capacity after the run against design
+    std::optional<QDate> nextCalibration{};  // only for a run that ran out
 };
 
 // One row of the summary. `name` names the window's label of the value.

@@ -2,6 +2,7 @@
 #include "report/report_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
@@ -26,6 +27,7 @@
 #include "report/report_facts.h"
 #include "report/report_math.h"
 #include "report/verdict.h"
+#include "storage/settings.h"
 
 namespace report {
 namespace {
@@ -145,6 +147,13 @@ public:
         }
         buttons->addWidget(save);
         buttons->addWidget(copy);
+        // In the buttons' row: a row of its own would cost the charts their height on a small screen.
+        auto* remind = new QCheckBox(QStringLiteral("Remind me when the next calibration is due"));
+        remind->setObjectName(QStringLiteral("remind"));
+        remind->setChecked(storage::RemindTurnedOn());
+        connect(remind, &QCheckBox::toggled, this, [](bool on) { storage::SetRemind(on); });
+        buttons->addSpacing(fontMetrics().averageCharWidth() * 2);
+        buttons->addWidget(remind);
         buttons->addStretch();
         buttons->addWidget(close);
         layout->addWidget(buttons_);

@@ -101,12 +101,13 @@ private slots:
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(figures.keys(), QStringList({"awake_minutes", "design_wh", "ending", "energy_delivered_wh",
                                               "finished", "full_wh_now", "full_wh_start", "gauge_at_end_percent",
-                                              "health_percent", "largest_error_points", "last_percent", "start"}));
+                                              "health_percent", "largest_error_points", "last_percent", "next_calibration",
+                                              "start"}));
         QCOMPARE(figures.value("start").toString(), QStringLiteral("2026-11-14T09:12:05+01:00"));
         QCOMPARE(figures.value("ending").toString(), QStringLiteral("not_recorded"));
         QCOMPARE(figures.value("health_percent").toDouble(), 81.2);  // the health line's: today's battery against design
         QCOMPARE(figures.value("full_wh_start").toDouble(), 50.11);
-        QVERIFY(figures.value("largest_error_points").isNull());
+        QVERIFY(figures.value("largest_error_points").isNull() && figures.value("next_calibration").isNull());
 
         // A run closed by Exit, in the window's words; its minutes and finish
         // are the result log's last write, not the last sample or the end line.

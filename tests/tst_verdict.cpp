@@ -3,6 +3,7 @@
 // window that shows it.
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QPushButton>
 #include <QAbstractAxis>
@@ -75,7 +76,16 @@ RunRecord DriftedRun()
 class TestVerdict : public QObject {
     Q_OBJECT
 
+    QTemporaryDir config_;
+
 private slots:
+    void initTestCase()
+    {
+        // Before the first QSettings: the report's check box writes here, never in the user's settings.
+        QVERIFY(config_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
+    }
+
     void worksOutWhatTheGaugeShouldHaveShown_data()
     {
         QTest::addColumn<RunRecord>("run");
@@ -499,6 +509,59 @@ private slots:
         for (int row = 0; row < list->topLevelItemCount(); ++row)
             gauges << list->topLevelItem(row)->text(3);
         QCOMPARE(gauges, (QStringList{"\u2013", "\u2013", "\u2013", "89 %"}));
+    }
+
+    // Only a run that ran out gives the next date; its cycles count from the
+    // run's own, on the battery that ran it.
+    void givesTheNextCalibrationOfARunThatRanOut_data()
+    {
+        QTest::addColumn<bool>("ranOut");
+        QTest::addColumn<int>("cyclesNow");  // -1: the run found no count
+        QTest::addColumn<QString>("serialNow");
+        QTest::addColumn<QString>("line");  // empty: no such line
+        QTest::addColumn<QString>("json");
+        const QString date = QStringLiteral("by 6 Mar 2027");
+        QTest::newRow("no cycle count") << true << -1 << "A1" << date << "2027-03-06";
+        QTest::newRow("cycles counted") << true << 110 << "A1"
+                                        << date + ", or sooner after 20 more charge cycles (at cycle 130)" << "2027-03-06";
+        QTest::newRow("another battery's cycles") << true << 140 << "B2"
+                                                  << date + ", or sooner after 30 more charge cycles (at cycle 130)"
+                                                  << "2027-03-06";
+        QTest::newRow("due by the cycles") << true << 131 << "A1" << "due now: 10 days since this run, 31 charge cycles"
+                                           << "2027-03-06";
+        QTest::newRow("adaptor plugged in") << false << 110 << "A1" << "" << "";
+    }
+
+    void givesTheNextCalibrationOfARunThatRanOut()
+    {
+        QFETCH(bool, ranOut);
+        QFETCH(int, cyclesNow);
+        QFETCH(QString, serialNow);
+        QList<RunRecord> runs{Run({{0, 100, 10.0}, {60, 2, 10.0}}, ranOut ? RunEnding::SwitchedOff : RunEnding::Replugged)};
+        runs[0].facts.batterySerial = QStringLiteral("A1");
+        if (cyclesNow >= 0)
+            runs[0].facts.cycleCount = 100;
+        const power::BatteryDetails now{.cycleCount = cyclesNow >= 0 ? std::optional(cyclesNow) : std::nullopt,
+                                        .serial = serialNow};
+        const ReportFacts facts = BuildReportFacts(runs, 0, now, kStart.addDays(10));
+        const auto line = std::find_if(facts.lines.cbegin(), facts.lines.cend(),
+                                       [](const FactLine& line) { return line.name == "nextCalibration"; });
+        QTEST(line == facts.lines.cend() ? QString() : line->value, "line");
+        QTEST(facts.figures.nextCalibration.value_or(QDate()).toString(Qt::ISODate), "json");
+    }
+
+    // The box writes what dorvik --remind reads, in the form its service test gives it.
+    void remindBoxWritesWhatRemindReads()
+    {
+        std::unique_ptr<QWidget> window(BuildRunReport({.runs = {DriftedRun()}}, {}));
+        auto* box = window->findChild<QCheckBox*>(QStringLiteral("remind"));
+        QVERIFY(box->isChecked());  // on until turned off
+        box->click();
+        QFile conf(config_.path() + QStringLiteral("/dorvik/dorvik.conf"));
+        QVERIFY(conf.open(QIODevice::ReadOnly));
+        QCOMPARE(conf.readAll(), QByteArray("[General]\nRemind=false\n"));
+        std::unique_ptr<QWidget> again(BuildRunReport({.runs = {DriftedRun()}}, {}));
+        QVERIFY(!again->findChild<QCheckBox*>(QStringLiteral("remind"))->isChecked());
     }
 
     void showsOneWindowAtATime()
