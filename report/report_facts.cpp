@@ -224,7 +224,9 @@ ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, cons
                       .keptAwake = run.facts.keptAwake,
                       .figures = Figures(run, now, error)};
     facts.figures.healthPercent = health;  // the one figure the text and --json give
-    if (RanOut(run.ending))
+    // Counted from the newest run that ran out only: a later one moved the date on.
+    const auto later = runs.begin() + std::min<qsizetype>(index + 1, runs.size());
+    if (RanOut(run.ending) && std::none_of(later, runs.end(), [](const RunRecord& r) { return RanOut(r.ending); }))
         facts.figures.nextCalibration = NextAfter(run, now, at).date;
     facts.lines = SummaryLines(runs, run, facts.figures, error, after, now, at);
     return facts;
