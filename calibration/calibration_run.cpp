@@ -281,7 +281,7 @@ void CalibrationRun::Discharge()
     WriteLog();
     StartRecord();
     MinuteKeeper keeper(p_, [this] { KeepMinute(); });
-    workers_.Follow(w_.FastDischarge());
+    FollowMode();
     for (;;) {
         keeper.LoopPassed();
         if (endedInBox_)
@@ -297,7 +297,7 @@ void CalibrationRun::Discharge()
             keeper.WorkDone();
             p_.Sleep(kPollMs);
             p_.DoEvents();
-            workers_.Follow(w_.FastDischarge());
+            FollowMode();
             NoteMode();
         }
     }
@@ -328,7 +328,7 @@ bool CalibrationRun::StatusPassFoundAdaptor()
     p_.DoEvents();
     if (endedInBox_)
         return true;  // a box held the pump while the run ended: its figures stand
-    workers_.Follow(w_.FastDischarge());
+    FollowMode();
     NoteMode();
     if (!w_.FastDischarge())
         p_.Sleep(kSlowPassMs);
@@ -342,6 +342,28 @@ bool CalibrationRun::StatusPassFoundAdaptor()
     p_.Sleep(kPollMs);
     Read();
     return status_.ACLineStatus == power::kAcOnline;
+}
+
+// The workers the mode and the heat allow.
+void CalibrationRun::FollowMode()
+{
+    WatchHeat();
+    workers_.Follow(w_.FastDischarge(), heat_.Workers());
+}
+
+// Read at most once a second: the sensors are slow files, and heat slower.
+void CalibrationRun::WatchHeat()
+{
+    constexpr qint64 kHeatReadMs = 1000;
+    const qint64 now = p_.AwakeMs();
+    if (heatReadAtMs_ >= 0 && now - heatReadAtMs_ < kHeatReadMs)
+        return;
+    heatReadAtMs_ = now;
+    temperatures_ = power_.ReadTemperatures();
+    const bool was = heat_.HoldingBack();
+    heat_.Feed(temperatures_, now);
+    if (heat_.HoldingBack() != was)
+        notices_.HeatHoldBack(HeldBackNoticeText(temperatures_, heat_.HoldingBack()));
 }
 
 QString CalibrationRun::DischargeStatusText(qint64 minutes)
@@ -360,7 +382,7 @@ QString CalibrationRun::DischargeStatusText(qint64 minutes)
         onMains_ ? kOnMainsLine : QStringLiteral("DO NOT RE-CONNECT THE AC ADAPTOR."),
         QString(),
         QStringLiteral("WARNING: If you continue to use the system, you may lose your work if the system switches off suddenly."),
-    }.join(kCrLf);
+    }.join(kCrLf) + (w_.FastDischarge() && heat_.HoldingBack() ? kCrLf + kCrLf + HeldBackText(temperatures_) : QString());
 }
 
 }  // namespace calibration

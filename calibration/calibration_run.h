@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "calibration/discharge_workers.h"
+#include "calibration/heat_hold_back.h"
 #include "calibration/mains_discharge.h"
 #include "calibration/stage_notices.h"
 #include "platform/platform.h"
@@ -55,6 +56,8 @@ private:
     void Discharge();
     bool StatusPassFoundAdaptor();
     QString DischargeStatusText(qint64 minutes);
+    void FollowMode();
+    void WatchHeat();
     std::optional<report::RunEnding> EndFound();
     report::RunEnding UnplugPathEnding() const;
     void EndNotice(report::RunEnding ending);
@@ -97,6 +100,9 @@ private:
     std::optional<report::RunSample> lastOnBattery_;  // the last sample taken on battery
     std::optional<report::RunEnding> endedInBox_;  // the end the minute keeper found behind a box
     DischargeWorkers workers_{p_.Workers()};
+    HeatHoldBack heat_{workers_.Full()};
+    power::Temperatures temperatures_;  // the last read, kept in the samples
+    qint64 heatReadAtMs_ = -1;          // on the awake clock
     qint64 sleptOnBattery_ = 0;  // SleptMs at the last read on battery
     StageNotices notices_{p_, power_};
     std::unique_ptr<ChargeChanges> charge_;  // restores what it changed when the run goes

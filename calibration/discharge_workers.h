@@ -16,8 +16,10 @@ public:
     DischargeWorkers(const DischargeWorkers&) = delete;
     DischargeWorkers& operator=(const DischargeWorkers&) = delete;
 
-    // After each pump of the discharge, where the mode may have changed.
-    void Follow(bool fast) { workers_.SetBurning(fast); }
+    // After each pump of the discharge, where the mode may have changed:
+    // `count` workers in fast mode, as many as the heat allows.
+    void Follow(bool fast, int count) { workers_.Burn(fast ? count : 0); }
+    int Full() const { return workers_.Count(); }
     void Stop() { workers_.SetBurning(false); }
 
 private:

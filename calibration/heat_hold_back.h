@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 #include "power/temperatures.h"
@@ -36,5 +37,11 @@ private:
     qint64 since_ = 0;
     qint64 heldMs_ = 0;
 };
+
+// The status box's line while holding back, naming the reading that calls
+// for it: "Fast discharge held back: the battery is at 41 °C."
+QString HeldBackText(const power::Temperatures& temperatures);
+// The notice when the hold starts or ends.
+QString HeldBackNoticeText(const power::Temperatures& temperatures, bool holding);
 
 }  // namespace calibration

@@ -118,6 +118,10 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
         .voltageV = details.voltageV,
         .remainingSeconds = power::SecondsOrUnknown(status_.BatteryLifeTime),
         .dischargeOnMains = onMains_ && !recharging_,
+        .batteryCelsius = temperatures_.batteryCelsius,
+        .zoneCelsius = temperatures_.hottestZone ? std::optional(temperatures_.hottestZone->celsius) : std::nullopt,
+        .zoneType = temperatures_.hottestZone ? temperatures_.hottestZone->type : QString(),
+        .heldBackSeconds = heat_.HeldBackMs(p_.AwakeMs()) / 1000,
     };
     if (sample.acLineStatus == power::kAcOffline)
         lastOnBattery_ = sample;

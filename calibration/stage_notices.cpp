@@ -183,4 +183,10 @@ void StageNotices::Progress(const SYSTEM_POWER_STATUS& status)
         p_.ShowProgress(status.BatteryLifePercent);
 }
 
+// The hold's start and end replace the discharge notice until its next step.
+void StageNotices::HeatHoldBack(const QString& text)
+{
+    p_.Notify(kTitle, text);
+}
+
 }  // namespace calibration

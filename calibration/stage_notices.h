@@ -46,6 +46,7 @@ public:
     void Discharging(const SYSTEM_POWER_STATUS& status, bool fast);
     void Ended(const QString& text);
     void RecordFailed(const QString& error);
+    void HeatHoldBack(const QString& text);
 
 private:
     void Progress(const SYSTEM_POWER_STATUS& status);

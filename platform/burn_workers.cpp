@@ -17,7 +17,7 @@ Q_LOGGING_CATEGORY(lcWorkers, "dorvik.workers")
 // flag, far inside the millisecond a stop may wait for one worker.
 constexpr int kStepsPerLook = 1 << 12;
 
-void Burn(const std::atomic<bool>& stop, std::uint64_t seed)
+void BurnUntilStopped(const std::atomic<bool>& stop, std::uint64_t seed)
 {
     std::uint64_t x = seed | 1;
     while (!stop.load(std::memory_order_relaxed)) {
@@ -45,33 +45,39 @@ ThreadBurnWorkers::ThreadBurnWorkers(int count) : count_(std::max(0, count))
 
 ThreadBurnWorkers::~ThreadBurnWorkers()
 {
-    SetBurning(false);
+    Burn(0);
 }
 
-void ThreadBurnWorkers::SetBurning(bool burning)
+void ThreadBurnWorkers::Burn(int count)
 {
-    if (burning == Burning() || count_ == 0)
+    count = std::clamp(count, 0, count_);
+    if (count == int(threads_.size()))
         return;
-    if (burning) {
+    if (Burning())
+        Stop();
+    if (count > 0) {
         stop_.store(false, std::memory_order_relaxed);
         try {
-            for (int i = 0; i < count_; ++i)
-                threads_.emplace_back(Burn, std::cref(stop_), std::uint64_t(i) * 0x9E3779B97F4A7C15u + 1);
+            for (int i = 0; i < count; ++i)
+                threads_.emplace_back(BurnUntilStopped, std::cref(stop_), std::uint64_t(i) * 0x9E3779B97F4A7C15u + 1);
         } catch (const std::system_error& error) {
             // Fewer workers only drain the battery more slowly; said once,
             // as the run asks again at every pass.
             if (!std::exchange(warned_, true))
-                qCWarning(lcWorkers, "only %d of %d worker threads started: %s", int(threads_.size()), count_, error.what());
+                qCWarning(lcWorkers, "only %d of %d worker threads started: %s", int(threads_.size()), count, error.what());
         }
         if (!threads_.empty())
             qCInfo(lcWorkers, "%d worker threads burning", int(threads_.size()));
-    } else {
-        stop_.store(true, std::memory_order_relaxed);
-        for (std::thread& thread : threads_)
-            thread.join();
-        threads_.clear();
-        qCInfo(lcWorkers, "worker threads stopped");
     }
+}
+
+void ThreadBurnWorkers::Stop()
+{
+    stop_.store(true, std::memory_order_relaxed);
+    for (std::thread& thread : threads_)
+        thread.join();
+    threads_.clear();
+    qCInfo(lcWorkers, "worker threads stopped");
 }
 
 }  // namespace platform

@@ -14,10 +14,13 @@ namespace platform {
 class BurnWorkers {
 public:
     virtual ~BurnWorkers() = default;
-    // Starts the workers, or stops them and returns once they are gone.
-    // Setting the state in force does nothing.
-    virtual void SetBurning(bool burning) = 0;
+    // Runs `count` workers, at most Count(): 0 stops them all and returns
+    // once they are gone. Setting the state in force does nothing.
+    virtual void Burn(int count) = 0;
+    void SetBurning(bool burning) { Burn(burning ? Count() : 0); }
     virtual bool Burning() const = 0;
+    // The workers at full strength.
+    virtual int Count() const = 0;
 };
 
 // The real pool: one std::thread per hardware thread but the window's,
@@ -33,11 +36,12 @@ public:
     ThreadBurnWorkers(const ThreadBurnWorkers&) = delete;
     ThreadBurnWorkers& operator=(const ThreadBurnWorkers&) = delete;
 
-    void SetBurning(bool burning) override;
+    void Burn(int count) override;
     bool Burning() const override { return !threads_.empty(); }
-    int Count() const { return count_; }
+    int Count() const override { return count_; }
 
 private:
+    void Stop();
     const int count_;
     std::atomic<bool> stop_{false};
     std::vector<std::thread> threads_;

@@ -55,12 +55,20 @@ QStringList LinuxPowerSource::ChargeBlockers()
     return blockers;
 }
 
+Temperatures LinuxPowerSource::ReadTemperatures()
+{
+    return temperatures_ ? temperatures_->Read() : Temperatures{};
+}
+
 std::unique_ptr<PowerStatusSource> CreateSystemPowerSource()
 {
     // DORVIK_POWER_SUPPLY_DIR points Dorvik at another tree, for tests and
     // for reading a tree copied from another machine.
     const QString directory = qEnvironmentVariable("DORVIK_POWER_SUPPLY_DIR");
-    return std::make_unique<LinuxPowerSource>(directory.isEmpty() ? QStringLiteral("/sys/class/power_supply") : directory);
+    auto source =
+        std::make_unique<LinuxPowerSource>(directory.isEmpty() ? QStringLiteral("/sys/class/power_supply") : directory);
+    source->WatchTemperatures(CreateSystemTemperatureSource());
+    return source;
 }
 
 }  // namespace power

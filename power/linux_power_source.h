@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <string>
 
 #include "power/power_status_source.h"
@@ -21,10 +22,14 @@ public:
     int Query(SYSTEM_POWER_STATUS& status) override;
     BatteryDetails Details() override;
     QStringList ChargeBlockers() override;
+    Temperatures ReadTemperatures() override;
+    // The sensors ReadTemperatures reads; none until given.
+    void WatchTemperatures(std::unique_ptr<TemperatureSource> source) { temperatures_ = std::move(source); }
 
 private:
     std::string directory_;
     std::string platformDirectory_;
+    std::unique_ptr<TemperatureSource> temperatures_;
 };
 
 }  // namespace power

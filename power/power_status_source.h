@@ -5,6 +5,7 @@
 
 #include "power/battery_details.h"
 #include "power/system_power_status.h"
+#include "power/temperatures.h"
 
 namespace power {
 
@@ -21,6 +22,9 @@ public:
     // or make it drain on mains: one short plain sentence each, naming its
     // numbers. Empty when nothing stands in the way of a calibration.
     virtual QStringList ChargeBlockers() { return {}; }
+    // The battery's and the machine's temperatures, read afresh; nothing
+    // known where the source has no sensors.
+    virtual Temperatures ReadTemperatures() { return {}; }
 };
 
 }  // namespace power

@@ -147,4 +147,26 @@ std::optional<QDateTime> Time(const QString& field)
     return QDateTime(date, time, Qt::OffsetFromUTC, offset);
 }
 
+std::optional<std::optional<double>> Celsius(const QString& field)
+{
+    constexpr double kColdest = 60, kHottest = 150;  // beyond any laptop that still runs
+    const bool below = field.startsWith(QLatin1Char('-'));
+    const auto magnitude = Quantity(below ? field.mid(1) : field, below ? kColdest : kHottest);
+    if (!magnitude || !*magnitude || !below)
+        return magnitude;
+    return std::optional<double>(-**magnitude);
+}
+
+// The complete lines: a last line without its line end was torn by a cut.
+QList<QByteArray> CompleteLines(const QByteArray& bytes)
+{
+    QList<QByteArray> lines = bytes.left(bytes.lastIndexOf('\n') + 1).split('\n');
+    lines.removeLast();
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
 }  // namespace report

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -28,6 +29,11 @@ std::optional<QStringList> CsvFields(const QString& line);
 // Parsed values: nothing means the field is damaged; an empty quantity is unknown.
 std::optional<std::optional<double>> Quantity(const QString& field, double limit = kQuantityLimit);
 std::optional<qint64> Whole(const QString& field, qint64 low, qint64 high);
+// Degrees Celsius, below zero too; as Quantity.
+std::optional<std::optional<double>> Celsius(const QString& field);
+// The complete lines of a text, without their line ends: a last line
+// without its end was torn by a cut.
+QList<QByteArray> CompleteLines(const QByteArray& bytes);
 // TimeField's form only, with its offset kept.
 std::optional<QDateTime> Time(const QString& field);
 

@@ -173,6 +173,13 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
         {QStringLiteral("Run lasted:"), DurationLine(figures), QStringLiteral("duration")},
         {QStringLiteral("Mode:"), ModesText(run, figures.awakeMinutes)},
     };
+    qint64 heldBack = 0;  // the samples count it up; older records have none
+    for (const RunSample& sample : run.samples)
+        heldBack = std::max(heldBack, sample.heldBackSeconds);
+    if (heldBack > 0)
+        lines.append({QStringLiteral("Fast discharge held back"),
+                      QStringLiteral("for %1 min").arg(std::max<qint64>(1, std::llround(heldBack / 60.0))),
+                      QStringLiteral("heldBack")});
     if (RanOut(run.ending)) {
         lines.append({QStringLiteral("Gauge at the end:"), GaugeAtEndText(figures.gaugeAtEndPercent),
                       QStringLiteral("gaugeAtEnd")});

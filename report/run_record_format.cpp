@@ -18,14 +18,17 @@ const QByteArray kMarkerName = QByteArrayLiteral("dorvik-run-record,");
 const QByteArray kMarker = kMarkerName + '1';
 
 // The columns this version knows, in the order its writer writes them.
-enum Column { kTime, kAwake, kAc, kPercent, kStatus, kMode, kEnergy, kFull, kDesign, kPower, kVoltage, kRemaining, kDischarge, kColumns };
+enum Column { kTime, kAwake, kAc, kPercent, kStatus, kMode, kEnergy, kFull, kDesign, kPower, kVoltage, kRemaining, kDischarge,
+              kBatteryCelsius, kZoneCelsius, kZoneType, kHeldBack, kColumns };
 const QLatin1String kColumnNames[kColumns] = {QLatin1String("time"),      QLatin1String("awake_s"),
                                               QLatin1String("ac"),        QLatin1String("percent"),
                                               QLatin1String("status"),    QLatin1String("mode"),
                                               QLatin1String("energy_wh"), QLatin1String("full_wh"),
                                               QLatin1String("design_wh"), QLatin1String("power_w"),
                                               QLatin1String("voltage_v"), QLatin1String("remaining_s"),
-                                              QLatin1String("discharge")};
+                                              QLatin1String("discharge"), QLatin1String("battery_c"),
+                                              QLatin1String("zone_c"),    QLatin1String("zone_type"),
+                                              QLatin1String("held_back_s")};
 const QByteArray kHeader = [] {
     QStringList names;
     for (const QLatin1String& name : kColumnNames)
@@ -147,8 +150,10 @@ std::optional<RunSample> Sample(const QStringList& fields, const Columns& column
     const auto fast = columns.at[kMode] < 0 ? std::optional<bool>(runFast) : Mode(field(kMode));
     const auto remaining =
         field(kRemaining).isEmpty() ? std::optional<qint64>(-1) : Whole(field(kRemaining), -1, kAwakeLimit);
+    const auto heldBack = field(kHeldBack).isEmpty() ? std::optional<qint64>(0) : Whole(field(kHeldBack), 0, kAwakeLimit);
+    const auto battery = Celsius(field(kBatteryCelsius)), zone = Celsius(field(kZoneCelsius));
     if (!time || !awake || !ac || (*ac > 1 && *ac != kUnknown) || !percent || (*percent > 100 && *percent != kUnknown)
-        || !fast || !remaining)
+        || !fast || !remaining || !heldBack || !battery || !zone)
         return std::nullopt;
     RunSample sample{.time = *time,
                      .awakeSeconds = *awake,
@@ -157,7 +162,11 @@ std::optional<RunSample> Sample(const QStringList& fields, const Columns& column
                      .batteryStatus = field(kStatus),
                      .fast = *fast,
                      .remainingSeconds = *remaining,
-                     .dischargeOnMains = field(kDischarge) == kOnMains};
+                     .dischargeOnMains = field(kDischarge) == kOnMains,
+                     .batteryCelsius = *battery,
+                     .zoneCelsius = *zone,
+                     .zoneType = field(kZoneType).left(kReasonLimit),
+                     .heldBackSeconds = *heldBack};
     const std::tuple<Column, std::optional<double>*, double> quantities[] = {
         {kEnergy, &sample.energyWh, kEnergyLimitWh}, {kFull, &sample.fullWh, kEnergyLimitWh},
         {kDesign, &sample.designWh, kEnergyLimitWh}, {kPower, &sample.powerW, kPowerLimitW},
@@ -295,18 +304,6 @@ void SetAsideImpossible(RunRecord& record)
     record.samples = std::move(kept);
 }
 
-// The complete lines: a last line without its line end was torn by a cut.
-QList<QByteArray> CompleteLines(const QByteArray& bytes)
-{
-    QList<QByteArray> lines = bytes.left(bytes.lastIndexOf('\n') + 1).split('\n');
-    lines.removeLast();
-    for (QByteArray& line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-    }
-    return lines;
-}
-
 }  // namespace
 
 QByteArray RecordText(const RunFacts& facts)
@@ -344,7 +341,9 @@ QByteArray SampleLine(const RunSample& sample)
                  NumberField(sample.energyWh), NumberField(sample.fullWh), NumberField(sample.designWh),
                  NumberField(sample.powerW), NumberField(sample.voltageV),
                  sample.remainingSeconds < 0 ? QString() : QString::number(sample.remainingSeconds),
-                 sample.dischargeOnMains ? kOnMains : QString()});
+                 sample.dischargeOnMains ? kOnMains : QString(), NumberField(sample.batteryCelsius),
+                 NumberField(sample.zoneCelsius), CsvField(sample.zoneType),
+                 sample.heldBackSeconds > 0 ? QString::number(sample.heldBackSeconds) : QString()});
 }
 
 QByteArray KeptAwakeRecordLine(const QString& line)

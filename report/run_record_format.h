@@ -59,6 +59,10 @@ struct RunSample {
     // Taken while the battery discharged with the adaptor connected: `ac`
     // tells the adaptor as it was, this how the battery was discharging.
     bool dischargeOnMains = false;
+    std::optional<double> batteryCelsius{};  // the battery's own sensor
+    std::optional<double> zoneCelsius{};     // the hottest thermal zone
+    QString zoneType{};                      // and its kind
+    qint64 heldBackSeconds = 0;  // fast discharge held back for the heat, in total so far
 };
 
 // The run switched to fast or slow discharge, this far into it.

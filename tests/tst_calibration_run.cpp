@@ -485,6 +485,70 @@ private slots:
         QVERIFY(r.platform.boxes.last().text.startsWith(QStringLiteral("The AC Adaptor has been connected!")));
     }
 
+    // The battery (or, without its sensor, the zone nearest its passive trip
+    // point) warms at 20 s and changes again at 90 s: the workers held back
+    // to half and restored with 3 °C of slack, said in the status box and in
+    // notices, and the record keeps the readings and the time held back.
+    void fastDischargeHoldsBackForTheHeat_data()
+    {
+        QTest::addColumn<bool>("zone");  // the readings are a zone's margins below its trip point
+        QTest::addColumn<QList<double>>("readings");  // at 0, 20 and 90 s
+        QTest::addColumn<QList<int>>("counts");       // the workers from the start, at 20 s and at 90 s
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("heldSeconds");  // at the last sample, two minutes in
+        const QString battery = QStringLiteral("Fast discharge held back: the battery is at 41 °C.");
+        QTest::newRow("warms past 40, cools under 37") << false << QList{30.0, 40.6, 36.9} << QList{4, 2, 4} << battery << 70;
+        QTest::newRow("at 40 holds nothing") << false << QList{30.0, 40.0, 36.9} << QList{4, 4, 4} << QString() << 0;
+        QTest::newRow("cools to 37 only: holds on") << false << QList{30.0, 40.6, 37.0} << QList{4, 2, 2} << battery << 100;
+        QTest::newRow("zone within 5 of its trip") << true << QList{20.0, 5.0, 8.0} << QList{4, 2, 4}
+                                                   << QStringLiteral("Fast discharge held back: the hottest zone (acpitz) is at 85 °C.") << 70;
+    }
+
+    void fastDischargeHoldsBackForTheHeat()
+    {
+        QFETCH(bool, zone);
+        QFETCH(QList<double>, readings);
+        QFETCH(QList<int>, counts);
+        QFETCH(QString, line);
+        Run r;
+        const auto heat = [&](double value) {
+            r.battery.temperatures = zone ? power::Temperatures{.hottestZone = power::ThermalZoneReading{QStringLiteral("acpitz"), 90 - value, 90.0},
+                                                                .passiveMarginCelsius = value}
+                                          : power::Temperatures{.batteryCelsius = value};
+        };
+        heat(readings[0]);
+        r.platform.At(20000, [&] { heat(readings[1]); });
+        r.platform.At(90000, [&] { heat(readings[2]); });
+        r.ReadyOnMains(vbYes, true);
+        r.At(130000, [](SYSTEM_POWER_STATUS& s) { s.ACLineStatus = 1; });
+        r.Click();
+        QFETCH(int, heldSeconds);
+        QList<int> seen, expected = counts;
+        expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+        expected.append(0);  // stopped at the replug
+        for (const auto& change : std::as_const(r.platform.workers.changes)) {
+            const qint64 due = change.count == 0 ? 130000 : seen.isEmpty() ? 0 : change.count == 2 ? 20000 : 90000;
+            QVERIFY2(change.ms >= due && change.ms <= due + 1600, qPrintable(QString::number(change.ms)));
+            seen.append(change.count);
+        }
+        QCOMPARE(seen, expected);
+        QString heldLine;
+        for (const QString& text : std::as_const(r.texts))
+            heldLine = text.contains(QStringLiteral("held back")) && heldLine.isEmpty() ? text.split(QStringLiteral("\r\n")).last() : heldLine;
+        QCOMPARE(heldLine, line);
+        const bool restored = std::any_of(r.platform.notices.begin(), r.platform.notices.end(), [](const auto& n) {
+            return n.body.startsWith(QStringLiteral("Fast discharge back to full strength"));
+        });
+        QCOMPARE(restored, counts == QList<int>({4, 2, 4}));
+        const QList<report::RunRecord> runs = report::ReadRunRecords(r.Runs()).runs;
+        const report::RunSample last = runs.last().samples.last();
+        const QStringList facts = report::FactsLines(report::BuildReportFacts(runs, runs.size() - 1, {}, QDateTime()));
+        QCOMPARE(facts.contains(QStringLiteral("Fast discharge held back for %1 min").arg((heldSeconds + 30) / 60)), heldSeconds > 0);
+        QVERIFY2(std::abs(last.heldBackSeconds - heldSeconds) <= 3, qPrintable(QString::number(last.heldBackSeconds)));
+        QCOMPARE(zone ? last.zoneCelsius : last.batteryCelsius, zone ? 90 - readings[2] : readings[2]);
+        QCOMPARE(last.zoneType, zone ? QStringLiteral("acpitz") : QString());
+    }
+
     void workersStopWhenTheRunEnds_data()
     {
         QTest::addColumn<int>("how");

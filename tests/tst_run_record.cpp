@@ -73,6 +73,10 @@ private slots:
         QList<RunSample> samples = HandMadeRun();
         samples[1] = {.time = kStart.addSecs(60), .awakeSeconds = 60,
                       .batteryStatus = QStringLiteral("Not charging, \"odd\"")};
+        samples[2].batteryCelsius = 41.5;
+        samples[2].zoneCelsius = -3.25;
+        samples[2].zoneType = QStringLiteral("acpitz, \"2\"");
+        samples[2].heldBackSeconds = 754;
         WriteRun(directory.filePath(QStringLiteral("a/b")), samples);
         const RunRecords records = ReadRunRecords(directory.filePath(QStringLiteral("a/b")));
         QCOMPARE(records.runs.size(), 1);
@@ -85,11 +89,14 @@ private slots:
         const RunSample& full = run.samples[2];
         QCOMPARE(full.time.offsetFromUtc(), 3600);
         QCOMPARE(full.energyWh, 5.0);
+        QCOMPARE(std::tuple(full.batteryCelsius, full.zoneCelsius, full.zoneType, full.heldBackSeconds),
+                 std::tuple(samples[2].batteryCelsius, samples[2].zoneCelsius, samples[2].zoneType, qint64(754)));
         QCOMPARE(std::pair(run.samples[0].remainingSeconds, full.remainingSeconds), std::pair(qint64(7200), qint64(-1)));
         const RunSample& unknown = run.samples[1];
         QCOMPARE(unknown.acLineStatus, 255);
         QCOMPARE(unknown.batteryStatus, samples[1].batteryStatus);
         QVERIFY(!unknown.energyWh && !unknown.fullWh && !unknown.designWh && !unknown.powerW && !unknown.voltageV);
+        QVERIFY(!unknown.batteryCelsius && !unknown.zoneCelsius && unknown.heldBackSeconds == 0);
 
         // A lock taken mid-run: only the changed line is added, and it stands
         // in for the lock's first line and for "nothing was taken".
@@ -167,6 +174,8 @@ private slots:
         row("draw of 500 W", 1, "power", 500, 0);
         row("energy over 1000 Wh", 0, "energy", 1000.5, 1);
         row("voltage over 100 V", 2, "voltage", 100.5, 1);
+        row("battery at 150.5 °C", 2, "battery", 150.5, 1);
+        row("battery at -61 °C", 2, "battery", -61, 1);
     }
 
     void setsAsideSamplesThatCannotBe()
@@ -179,6 +188,8 @@ private slots:
         RunSample& changed = samples[index];
         if (field == "awake")
             changed.awakeSeconds = qint64(value);
+        else if (field == "battery")
+            changed.batteryCelsius = value;
         else
             (field == "power" ? changed.powerW : field == "energy" ? changed.energyWh : changed.voltageV) = value;
         QTemporaryDir directory;
@@ -202,13 +213,14 @@ private slots:
         const QByteArray later = "dorvik-run-record,1\nstart,2026-12-06T10:00:00+01:00\nmode,slow\nfw,\"1, b\",x\n"
                                  "time,percent,temp_c,awake_s,status\n2026-12-06T12:00:00+01:00,30,31.5,7200,Low\n";
         const QByteArray laterAsWritten =
-            RecordText({.start = kStart, .fast = false}) + "2026-12-06T12:00:00+01:00,7200,255,30,Low,slow,,,,,,,\n";
-        // The first format had no remaining time nor discharge: empty last columns now.
+            RecordText({.start = kStart, .fast = false}) + "2026-12-06T12:00:00+01:00,7200,255,30,Low,slow,,,,,,,,,,,\n";
+        // The first format had no remaining time, discharge nor heat: empty last columns now.
         const QByteArray format1AsWritten =
             QString::fromUtf8(format1Bytes)
                 .replace(QRegularExpression(QStringLiteral("^(time,.*|2026-.*)$"), QRegularExpression::MultilineOption),
-                         QStringLiteral("\\1,,"))
-                .replace(QStringLiteral("voltage_v,,\n"), QStringLiteral("voltage_v,remaining_s,discharge\n"))
+                         QStringLiteral("\\1,,,,,,"))
+                .replace(QStringLiteral("voltage_v,,,,,,\n"),
+                         QStringLiteral("voltage_v,remaining_s,discharge,battery_c,zone_c,zone_type,held_back_s\n"))
                 .toUtf8();
         for (const auto& [read, rewritten] : {std::pair{format1Bytes, format1AsWritten}, {later, laterAsWritten}}) {
             const auto record = ParseRunRecord(read).record;

@@ -13,15 +13,18 @@ public:
     struct Change {
         qint64 ms;
         bool burning;
+        int count;
     };
     explicit FakeBurnWorkers(std::function<qint64()> now) : now_(std::move(now)) {}
-    void SetBurning(bool burning) override
+    void Burn(int count) override
     {
-        if (burning != Burning())
-            changes.append({now_(), burning});
+        if (count != (changes.isEmpty() ? 0 : changes.last().count))
+            changes.append({now_(), count > 0, count});
     }
     bool Burning() const override { return !changes.isEmpty() && changes.last().burning; }
+    int Count() const override { return full; }
 
+    int full = 4;
     QList<Change> changes;
 
 private:

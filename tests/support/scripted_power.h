@@ -17,6 +17,8 @@ struct ScriptedPower : power::PowerStatusSource {
     QStringList ChargeBlockers() override { return blockers; }
     power::BatteryDetails details{.name = QStringLiteral("BAT0")};
     power::BatteryDetails Details() override { return details; }
+    power::Temperatures temperatures;
+    power::Temperatures ReadTemperatures() override { return temperatures; }
 
     int Query(SYSTEM_POWER_STATUS& out) override
     {
