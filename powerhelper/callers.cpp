@@ -42,6 +42,8 @@ void Callers::Ask(const QString& caller, const QString& method, std::optional<ui
             it->second.gone = true;
         else
             it->second.*into = reply.value();
+        if (into == &Caller::uid)
+            emit identified(caller);
     });
 }
 

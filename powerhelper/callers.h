@@ -37,6 +37,8 @@ public:
 
 Q_SIGNALS:
     void left(const QString& caller);
+    // The bus has answered who the caller is (or that it had left).
+    void identified(const QString& caller);
 
 private:
     struct Caller {

@@ -38,6 +38,7 @@ PowerHelperService::PowerHelperService(const QDBusConnection& bus, QString sysfs
       file_(std::move(file)),
       callers_(new Callers(bus, this)) {
     connect(callers_, &Callers::left, this, &PowerHelperService::CallerLeft);
+    connect(callers_, &Callers::identified, this, &PowerHelperService::DecideGranted);
 }
 
 void PowerHelperService::DischargeOnMains(const QString& battery) { Change(battery, kDischargeOnMains); }
@@ -85,6 +86,13 @@ void PowerHelperService::Decide(quint64 id, Authorization authorization, const Q
     const auto it = calls_.find(id);
     if (it == calls_.end())
         return;  // answered already, as the helper stopped
+    // The ledger keeps the caller's user: a grant that came before the bus
+    // said who the caller is waits for that answer.
+    if (authorization == Authorization::Allowed && it->second.withdrawn.isEmpty()
+        && !callers_->UserOf(it->second.caller) && !callers_->Gone(it->second.caller)) {
+        it->second.granted = true;
+        return;
+    }
     const Call call = it->second;
     calls_.erase(it);
     const QString who = callers_->Describe(call.caller);
@@ -192,6 +200,17 @@ void PowerHelperService::Withdraw(const QString& caller, const QString& battery,
         if (call.caller == caller && (battery.isEmpty() || call.battery == battery) && sameSetting)
             call.withdrawn = why;
     }
+    DecideGranted(caller);
+}
+
+void PowerHelperService::DecideGranted(const QString& caller) {
+    std::vector<quint64> granted;
+    for (const auto& [id, call] : calls_) {
+        if (call.caller == caller && call.granted)
+            granted.push_back(id);
+    }
+    for (const quint64 id : granted)
+        Decide(id, Authorization::Allowed, {});
 }
 
 void PowerHelperService::CallerLeft(const QString& caller) {

@@ -62,6 +62,7 @@ private:
         QString offer;
         QDBusMessage request;
         QString withdrawn;  // why the change is no longer wanted
+        bool granted = false;  // and waits for the bus to say who the caller is
     };
 
     void Change(const QString& battery, const QString& offer);
@@ -70,6 +71,7 @@ private:
     bool Release(const QString& caller, const QString& battery, const QString& offer, const QString& why);
     void Withdraw(const QString& caller, const QString& battery, const QString& offer, const QString& why);
     void CallerLeft(const QString& caller);
+    void DecideGranted(const QString& caller);
     int PendingOf(const QString& caller) const;
     void ForgetIfDone(const QString& caller);
     void Settle();
