@@ -169,4 +169,18 @@ QList<QByteArray> CompleteLines(const QByteArray& bytes)
     return lines;
 }
 
+std::optional<bool> Mode(const QString& field)
+{
+    if (field == QLatin1String("fast"))
+        return true;
+    if (field == QLatin1String("slow"))
+        return false;
+    return std::nullopt;
+}
+
+QString ModeField(bool fast)
+{
+    return fast ? QStringLiteral("fast") : QStringLiteral("slow");
+}
+
 }  // namespace report

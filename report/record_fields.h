@@ -36,5 +36,8 @@ std::optional<std::optional<double>> Celsius(const QString& field);
 QList<QByteArray> CompleteLines(const QByteArray& bytes);
 // TimeField's form only, with its offset kept.
 std::optional<QDateTime> Time(const QString& field);
+// A discharge mode: "fast" or "slow".
+QString ModeField(bool fast);
+std::optional<bool> Mode(const QString& field);
 
 }  // namespace report

@@ -46,20 +46,6 @@ const QByteArray kModeLine = QByteArrayLiteral("mode,");
 const QByteArray kStoppedLine = QByteArrayLiteral("stopped,");
 const QString kOnMains = QStringLiteral("on-mains");
 
-std::optional<bool> Mode(const QString& field)
-{
-    if (field == QLatin1String("fast"))
-        return true;
-    if (field == QLatin1String("slow"))
-        return false;
-    return std::nullopt;
-}
-
-QString ModeField(bool fast)
-{
-    return fast ? QStringLiteral("fast") : QStringLiteral("slow");
-}
-
 // Applies one "key,value" line; false when it is no fact or its value is damaged.
 bool ApplyFact(const QStringList& fields, RunFacts& facts)
 {
