@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/full_battery_on_mains.h"
 #include "app/frmMain.h"
 #include "platform/qt_platform.h"
 #include "power/simulated_battery.h"
@@ -317,15 +318,8 @@ public:
 // the run does.
 void RunOnce(const QString& logPath, bool exitRun)
 {
-    QElapsedTimer simulated;
-    simulated.start();
-    qint64 skipped = 0;
-    power::SimulatedBattery battery([&] { return simulated.elapsed() + skipped; });
-    battery.SetAcPlugged(true);
-    battery.SetChargePercent(100);
-    SYSTEM_POWER_STATUS full{};
-    battery.Query(full);
-    skipped = power::SimulatedBattery::kTrickleMs + 1000;  // the top-up at 100 is over
+    FullBatteryOnMains full;
+    power::SimulatedBattery& battery = full.battery;
     CountingSource counter(battery);
 
     platform::QtPlatform qt([] {});

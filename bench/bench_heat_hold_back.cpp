@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <thread>
 
+#include "bench/full_battery_on_mains.h"
 #include "app/frmMain.h"
 #include "platform/burn_workers.h"
 #include "platform/qt_platform.h"
@@ -63,15 +64,8 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QTemporaryDir directory;
-    QElapsedTimer simulated;
-    simulated.start();
-    qint64 skipped = 0;
-    power::SimulatedBattery battery([&] { return simulated.elapsed() + skipped; });
-    battery.SetAcPlugged(true);
-    battery.SetChargePercent(100);
-    SYSTEM_POWER_STATUS full{};
-    battery.Query(full);
-    skipped = power::SimulatedBattery::kTrickleMs + 1000;  // the top-up at 100 is over
+    FullBatteryOnMains full;
+    power::SimulatedBattery& battery = full.battery;
     WarmingBattery warming(battery);
     platform::QtPlatform qt([] {});
     frmMain window(qt, warming, directory.filePath(QStringLiteral("Dorvik.log")));
