@@ -102,6 +102,24 @@ bool RunRecordWriter::SwitchedMode(const QDateTime& time, const ModeSwitch& chan
     return storage::AppendDurably(path_, ModeSwitchLine(time, change), error);
 }
 
+bool RunRecordWriter::Rested(const RestSpan& rest, QString* error)
+{
+    return storage::AppendDurably(path_, RestSpanLine(rest), error);
+}
+
+bool RunRecordWriter::MissedRest(const NoRest& missed, QString* error)
+{
+    return storage::AppendDurably(path_, NoRestLine(missed), error);
+}
+
+bool RunRecordWriter::RestReadings(const QList<RestVoltage>& readings, QString* error)
+{
+    QByteArray lines;
+    for (const RestVoltage& reading : readings)
+        lines += RestVoltageLine(reading);
+    return lines.isEmpty() || storage::AppendDurably(path_, lines, error);
+}
+
 bool RunRecordWriter::Stopped(const QDateTime& time, const RecordStop& stop, QString* error)
 {
     return storage::AppendDurably(path_, RecordStopLine(time, stop), error);

@@ -43,6 +43,11 @@ public:
     bool SwitchedMode(const QDateTime& time, const ModeSwitch& change, QString* error = nullptr);
     // Notes where the record stopped after a failed write, if it can.
     bool Stopped(const QDateTime& time, const RecordStop& stop, QString* error = nullptr);
+    // Notes a rest given to the gauge, one it could not have, and the
+    // readings of a rest taken before the discharge, like a sample.
+    bool Rested(const RestSpan& rest, QString* error = nullptr);
+    bool MissedRest(const NoRest& missed, QString* error = nullptr);
+    bool RestReadings(const QList<RestVoltage>& readings, QString* error = nullptr);
     // Writes the end line of an orderly ending (Replugged, Exited, Standby)
     // like a sample; false for any other ending.
     bool End(RunEnding ending, const QDateTime& time, QString* error = nullptr);

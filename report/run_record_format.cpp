@@ -403,6 +403,8 @@ ParsedRunRecord ParseRunRecord(const QByteArray& bytes)
                 record.stop = stop;
             continue;
         }
+        if (fields && ReadRestLine(*fields, record.rests, record.setAside))
+            continue;
         if (fields && lines[i].startsWith(kEndLine) && !record.endLine) {
             record.endLine = true;
             record.ending = EndingOfStoredWord(fields->at(1));

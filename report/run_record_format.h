@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "power/system_power_status.h"
+#include "report/rest_record.h"
 #include "report/run_ending.h"
 
 namespace report {
@@ -89,6 +90,7 @@ struct RunRecord {
     std::optional<LogWrite> lastLog{};  // the last log write; nothing in records older than such lines
     QList<ModeSwitch> modeSwitches{};   // none in records older than such lines
     std::optional<RecordStop> stop{};   // where the writer could write no more
+    RecordedRests rests{};              // none in records older than such lines
     RunEnding ending = RunEnding::NotRecorded;
     bool endLine = false;  // the record has an end line, of a known reason or not
     int setAside = 0;      // damaged samples left out: beyond physical bounds or the record's own clock
@@ -117,6 +119,8 @@ inline constexpr qsizetype kRecordLineLimit = 4 * 1024;
 // "discharge" ("on-mains"). A switch of mode adds "mode,<time>,<awake_s>,<mode>";
 // a writer that could write no more adds, if it can,
 // "stopped,<time>,<minutes>,<reason>"; the fact "locale" names the writer's.
+// The rests given to the gauge add "rest", "no_rest" and "rest_v" lines
+// (rest_record.h).
 
 // The marker, the facts and the header.
 QByteArray RecordText(const RunFacts& facts);

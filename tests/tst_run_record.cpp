@@ -115,6 +115,39 @@ private slots:
         QCOMPARE(reread.samples.size(), 1);
     }
 
+    // Rests read back as written; a damaged line is set aside, a later
+    // version's outcome or reason reads as unknown, and extra fields are skipped.
+    void readsBackTheRests()
+    {
+        QTemporaryDir directory;
+        auto writer = RunRecordWriter::Create(directory.path(), Facts());
+        const RestSpan full{RestSpot::Full, kStart.addSecs(-3000), kStart, RestOutcome::Rested, 2.1};
+        const RestSpan empty{RestSpot::Empty, kStart.addSecs(7200), kStart.addSecs(9000), RestOutcome::Skipped, {}};
+        QVERIFY(writer->RestReadings({{kStart.addSecs(-3000), 12.9}, {kStart.addSecs(-60), 12.95}})
+                && writer->Rested(full) && writer->Append(HandMadeRun().first()) && writer->Rested(empty)
+                && writer->MissedRest({RestSpot::Empty, NoRestReason::NoInhibitCharge}));
+        QFile file(writer->Path());
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("rest,empty,2026-12-06T13:00:00+01:00,2026-12-06T12:00:00+01:00,rested,\n"
+                   "rest,full,2026-12-06T09:00:00+01:00,2026-12-06T09:30:00+01:00,learned,1,more\n"
+                   "no_rest,empty,out-of-office\nrest_v,2026-12-06T09:00:00+01:00,-1\n");
+        file.close();
+        const RunRecord run = ReadRunRecords(directory.path()).runs.first();
+        QCOMPARE(run.rests.spans.size(), 3);
+        const RestSpan& read = run.rests.spans[0];
+        QCOMPARE(std::tuple(read.spot, read.start, read.end, read.outcome, read.changeMv, read.Minutes()),
+                 std::tuple(full.spot, full.start, full.end, full.outcome, full.changeMv, qint64(50)));
+        QCOMPARE(std::pair(run.rests.spans[1].outcome, run.rests.spans[1].changeMv), std::pair(empty.outcome, empty.changeMv));
+        QCOMPARE(run.rests.spans[2].outcome, RestOutcome::Unknown);
+        QCOMPARE(run.rests.missed.size(), 2);
+        QCOMPARE(run.rests.missed[0].reason, NoRestReason::NoInhibitCharge);
+        QCOMPARE(run.rests.missed[1].reason, NoRestReason::Unknown);
+        QCOMPARE(run.rests.voltages.size(), 2);
+        QCOMPARE(run.rests.voltages[1].voltageV, 12.95);
+        QCOMPARE(run.samples.size(), 1);
+        QCOMPARE(run.setAside, 2);  // an end before its start, a voltage below zero
+    }
+
     void leavesOutATornLastLine_data()
     {
         QTest::addColumn<int>("cutFromEnd");
