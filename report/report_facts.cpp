@@ -213,6 +213,31 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
     return lines;
 }
 
+// Against the newest earlier run that ran out on the same battery, each with
+// the capacity it left the gauge with (or found, where that is not known).
+std::optional<SinceCalibration> Since(const QList<RunRecord>& runs, qsizetype index, const power::BatteryDetails& now,
+                                      const std::optional<GaugeError>& error)
+{
+    if (!RanOut(runs[index].ending))
+        return std::nullopt;
+    for (qsizetype earlier = index - 1; earlier >= 0; --earlier) {
+        const RunRecord& then = runs[earlier];
+        if (!RanOut(then.ending) || !SameBattery(then.facts, runs[index].facts))
+            continue;
+        const auto points = [](const std::optional<GaugeError>& e) { return e ? std::optional<int>(e->points) : std::nullopt; };
+        const auto fullWh = [&](qsizetype i) {
+            const After after = AfterRun(runs, i, now);
+            return (after.latest && !after.fittedNow) || !after.fullWh ? runs[i].facts.fullWh : after.fullWh;
+        };
+        return SinceCalibration{.earlier = then.facts.start.toLocalTime().date(),
+                                .errorThen = points(LargestGaugeError(then)),
+                                .errorNow = points(error),
+                                .fullWhThen = fullWh(earlier),
+                                .fullWhNow = fullWh(index)};
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, const power::BatteryDetails& now,
@@ -229,7 +254,9 @@ ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, cons
                       .lines = {},
                       .estimates = EstimateChecks(run),
                       .keptAwake = run.facts.keptAwake,
-                      .figures = Figures(run, now, error)};
+                      .figures = Figures(run, now, error),
+                      .learning = JudgeLearning(run),
+                      .since = Since(runs, index, now, error)};
     facts.figures.healthPercent = health;  // the one figure the text and --json give
     // Counted from the newest run that ran out only: a later one moved the date on.
     const auto later = runs.begin() + std::min<qsizetype>(index + 1, runs.size());
@@ -237,6 +264,19 @@ ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, cons
         facts.figures.nextCalibration = NextAfter(run, now, at).date;
     facts.lines = SummaryLines(runs, run, facts.figures, error, after, now, at);
     return facts;
+}
+
+QStringList LearningLines(const ReportFacts& facts)
+{
+    QStringList lines{QStringLiteral("Learning conditions:")};
+    for (const FactLine& line : facts.learning.lines)
+        lines.append(QStringLiteral("  ") + line.label + QLatin1Char(' ') + line.value);
+    lines.append(QStringLiteral("  ") + facts.learning.conclusion);
+    if (facts.learning.emptyRestUnknown)
+        lines.append(QStringLiteral("  ") + kRestAfterSwitchOffAdvice);
+    if (facts.since)
+        lines.append(QStringLiteral("  ") + SinceText(*facts.since, facts.figures.start.toLocalTime().date()));
+    return lines;
 }
 
 QStringList FactsLines(const ReportFacts& facts)
@@ -249,6 +289,7 @@ QStringList FactsLines(const ReportFacts& facts)
         for (const EstimateCheck& check : facts.estimates)
             lines.append(QStringLiteral("  ") + EstimateText(check));
     }
+    lines += LearningLines(facts);
     if (!facts.keptAwake.isEmpty())
         lines.append(QStringLiteral("Kept awake in full:\n  ") + facts.keptAwake.join(QStringLiteral("\n  ")));
     return lines;

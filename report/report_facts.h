@@ -8,6 +8,8 @@
 #include <optional>
 
 #include "power/battery_details.h"
+#include "report/fact_line.h"
+#include "report/gauge_learning.h"
 #include "report/run_record_format.h"
 #include "report/verdict.h"
 
@@ -30,13 +32,6 @@ struct RunFigures {
     std::optional<QDate> nextCalibration{};  // only for a run that ran out
 };
 
-// One row of the summary. `name` names the window's label of the value.
-struct FactLine {
-    QString label;  // "Run lasted:"
-    QString value;
-    QString name{};
-};
-
 // What the report says about one run, worked out once: the window shows it,
 // Copy Text and --report print it.
 struct ReportFacts {
@@ -47,6 +42,8 @@ struct ReportFacts {
     QList<EstimateCheck> estimates;  // empty unless the run ran out
     QStringList keptAwake;           // in full, one line a lock
     RunFigures figures;
+    LearningConditions learning;
+    std::optional<SinceCalibration> since{};  // the earlier run that ran out on the same battery
 };
 
 // The facts of runs[index], its span by LoggedSpan; `now` is what the
@@ -58,6 +55,8 @@ ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, cons
 
 // The facts as plain text, one line each, for a forum post or a bug report.
 QStringList FactsLines(const ReportFacts& facts);
+// The learning conditions' block of them, with the comparison.
+QStringList LearningLines(const ReportFacts& facts);
 
 // The report's number and date forms, "unknown" where nothing is known.
 QString NumberText(double value, int decimals);

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QStyle>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "report/report_math.h"
@@ -21,20 +22,53 @@ QLabel* Value(const QString& text, const QString& name)
     return label;
 }
 
-QFormLayout* Summary(const ReportFacts& facts)
+namespace {
+
+QFormLayout* Form(const QList<FactLine>& lines, const QStringList& keptAwake)
 {
     auto* form = new QFormLayout;
     form->setRowWrapPolicy(QFormLayout::WrapLongRows);
     // Some styles (Adwaita, macOS) keep fields at their hint's width, where a
     // wrapped value is cut to its first line.
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    for (const FactLine& line : facts.lines) {
+    for (const FactLine& line : lines) {
         QLabel* value = Value(line.value, line.name);
         if (line.name == QLatin1String("keptAwake"))
-            value->setToolTip(facts.keptAwake.join(QLatin1Char('\n')));
+            value->setToolTip(keptAwake.join(QLatin1Char('\n')));
         form->addRow(line.label, value);
     }
     return form;
+}
+
+QLabel* Bold(QLabel* label)
+{
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    return label;
+}
+
+}  // namespace
+
+QFormLayout* Summary(const ReportFacts& facts)
+{
+    return Form(facts.lines, facts.keptAwake);
+}
+
+QWidget* LearningBlock(const ReportFacts& facts)
+{
+    auto* box = new QWidget;
+    box->setObjectName(QStringLiteral("learning"));
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, box->fontMetrics().height() / 2, 0, 0);
+    layout->addWidget(Bold(Value(QStringLiteral("Learning conditions"))));
+    layout->addLayout(Form(facts.learning.lines, {}));
+    layout->addWidget(Bold(Value(facts.learning.conclusion, QStringLiteral("learningConclusion"))));
+    if (facts.learning.emptyRestUnknown)
+        layout->addWidget(Value(kRestAfterSwitchOffAdvice, QStringLiteral("restAdvice")));
+    if (facts.since)
+        layout->addWidget(Value(SinceText(*facts.since, facts.figures.start.toLocalTime().date()), QStringLiteral("since")));
+    return box;
 }
 
 // The system's estimates of the time left against what remained.

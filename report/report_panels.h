@@ -20,6 +20,9 @@ QLabel* Value(const QString& text, const QString& name = QString());
 QFormLayout* Summary(const ReportFacts& facts);
 // The system's estimates of the time left against what remained.
 QWidget* Estimates(const QList<EstimateCheck>& checks);
+// Whether the gauge could relearn: the conditions, the conclusion, the advice
+// where the rest at empty is not known, and the earlier calibration compared.
+QWidget* LearningBlock(const ReportFacts& facts);
 // The runs kept, newest first, each row holding its index among the runs.
 QTreeWidget* RunList(const QList<RunRecord>& runs);
 

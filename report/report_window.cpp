@@ -272,6 +272,7 @@ private:
             layout->addWidget(Value(QStringLiteral("Time left, the system's estimate against what remained:")));
             layout->addWidget(Estimates(facts_.estimates));
         }
+        layout->addWidget(LearningBlock(facts_));
         content_->insertWidget(0, summaryWidget_);
         // Never narrower than the runs' columns or the summary's least width:
         // a wider summary than its view would be cut off at the right.

@@ -1,0 +1,265 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "report/gauge_learning.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+
+#include "report/report_math.h"
+
+namespace report {
+
+const QString kRestAfterSwitchOffAdvice = QStringLiteral(
+    "When the machine has switched off, leave it off for an hour before you reconnect the adaptor: the gauge takes "
+    "its reading at rest.");
+
+namespace {
+
+const QString kNotRecorded = QStringLiteral("not recorded");
+
+QString Number(double value, int decimals)
+{
+    return QLocale().toString(value, 'f', decimals);
+}
+
+QString SpotName(RestSpot spot)
+{
+    return spot == RestSpot::Full ? QStringLiteral("full") : QStringLiteral("empty");
+}
+
+QString NoRestText(NoRestReason reason)
+{
+    switch (reason) {
+    case NoRestReason::NoInhibitCharge:
+        return QStringLiteral("the battery cannot hold charging off");
+    case NoRestReason::NoVoltage:
+        return QStringLiteral("the battery gives no voltage reading");
+    case NoRestReason::Refused:
+        return QStringLiteral("holding charging off was refused");
+    case NoRestReason::Unknown:
+        break;
+    }
+    return QStringLiteral("the reason is not known");
+}
+
+QString ChangeText(const RestSpan& rest)
+{
+    if (!rest.changeMv)
+        return {};
+    return QStringLiteral(" (%1 mV in %2 min)").arg(Number(*rest.changeMv, 1)).arg(std::min<qint64>(10, rest.Minutes()));
+}
+
+QString OutcomeText(const RestSpan& rest)
+{
+    switch (rest.outcome) {
+    case RestOutcome::Rested:
+        return QStringLiteral("voltage settled") + ChangeText(rest);
+    case RestOutcome::Capped:
+        return QStringLiteral("voltage still settling when the wait ran out") + ChangeText(rest);
+    case RestOutcome::Skipped:
+        return QStringLiteral("skipped before the voltage settled");
+    case RestOutcome::Unplugged:
+        return QStringLiteral("ended by the unplug before the voltage settled") + ChangeText(rest);
+    case RestOutcome::Broken:
+        return QStringLiteral("the run ended during it");
+    case RestOutcome::Unknown:
+        break;
+    }
+    return QStringLiteral("outcome not known");
+}
+
+QString MissingRestText(const RestSpan& rest)
+{
+    const QString at = SpotName(rest.spot);
+    switch (rest.outcome) {
+    case RestOutcome::Skipped:
+        return QStringLiteral("The rest at %1 was skipped.").arg(at);
+    case RestOutcome::Broken:
+        return QStringLiteral("The run ended during the rest at %1.").arg(at);
+    default:
+        return QStringLiteral("The voltage had not settled by the end of the rest at %1.").arg(at);
+    }
+}
+
+// The rest at one spot: its line, and what was missing (empty when nothing).
+struct RestJudged {
+    QString value;
+    QString missing;
+};
+
+RestJudged JudgeRest(const RunRecord& run, RestSpot spot, LearningConditions& into)
+{
+    const bool full = spot == RestSpot::Full;
+    const auto span = std::find_if(run.rests.spans.crbegin(), run.rests.spans.crend(),
+                                   [spot](const RestSpan& rest) { return rest.spot == spot; });
+    if (span != run.rests.spans.crend()) {
+        const bool settled = span->outcome == RestOutcome::Rested;
+        (full ? into.fullRestMinutes : into.emptyRestMinutes) = span->Minutes();
+        (full ? into.fullRestSettled : into.emptyRestSettled) = settled;
+        return {QStringLiteral("%1 min, ").arg(span->Minutes()) + OutcomeText(*span),
+                settled ? QString() : MissingRestText(*span)};
+    }
+    const auto missed = std::find_if(run.rests.missed.crbegin(), run.rests.missed.crend(),
+                                     [spot](const NoRest& none) { return none.spot == spot; });
+    if (missed != run.rests.missed.crend())
+        return {QStringLiteral("none: ") + NoRestText(missed->reason),
+                QStringLiteral("There was no rest at %1: %2.").arg(SpotName(spot), NoRestText(missed->reason))};
+    if (!full && !run.facts.onMains && RanOut(run.ending)) {
+        into.emptyRestUnknown = true;
+        return {QStringLiteral("not known: the machine was off"), QString()};
+    }
+    if (!full && !RanOut(run.ending))
+        return {QStringLiteral("none: the discharge did not reach empty"), QString()};
+    return {kNotRecorded, QStringLiteral("No rest at %1 was recorded.").arg(SpotName(spot))};
+}
+
+bool Charging(const RunSample& sample, bool onMains)
+{
+    if (sample.batteryStatus == QLatin1String("Charging"))
+        return true;
+    return onMains ? sample.acLineStatus == power::kAcOnline && !sample.dischargeOnMains
+                   : sample.acLineStatus == power::kAcOnline;
+}
+
+// Awake minutes into the run where charging broke the discharge; nothing
+// when it did not. On mains the recharge's samples are kept apart: one taken
+// before the discharge's last sample is charging in the middle of it.
+std::optional<double> BrokenAt(const RunRecord& run)
+{
+    constexpr double kRiseWh = 0.1;  // beyond a reading's jitter
+    const QList<RunSample>& samples = run.samples;
+    for (qsizetype i = 0; i < samples.size(); ++i) {
+        const bool rose = i > 0 && samples[i].energyWh && samples[i - 1].energyWh
+                          && *samples[i].energyWh > *samples[i - 1].energyWh + kRiseWh;
+        if (Charging(samples[i], run.facts.onMains) || rose)
+            return samples[i].awakeSeconds / 60.0;
+    }
+    if (!samples.isEmpty()) {
+        for (const RunSample& sample : run.recharge) {
+            if (sample.time.isValid() && sample.time < samples.last().time)
+                return samples.first().time.secsTo(sample.time) / 60.0;
+        }
+    }
+    return std::nullopt;
+}
+
+// The energy at the first sample less that at the last one not charging.
+std::optional<double> PassedWh(const RunRecord& run)
+{
+    const auto first = std::find_if(run.samples.cbegin(), run.samples.cend(),
+                                    [](const RunSample& sample) { return sample.energyWh.has_value(); });
+    for (auto last = run.samples.crbegin(); first != run.samples.cend() && last != run.samples.crend(); ++last) {
+        if (last->energyWh && !Charging(*last, run.facts.onMains))
+            return std::max(0.0, *first->energyWh - *last->energyWh);
+    }
+    return EnergyDeliveredWh(run.samples);
+}
+
+QString TemperatureLine(const RunRecord& run, LearningConditions& into)
+{
+    const bool battery = std::any_of(run.samples.cbegin(), run.samples.cend(),
+                                     [](const RunSample& sample) { return sample.batteryCelsius.has_value(); });
+    QString zone;
+    for (const RunSample& sample : run.samples) {
+        const auto celsius = battery ? sample.batteryCelsius : sample.zoneCelsius;
+        if (!celsius)
+            continue;
+        if (!into.hottestCelsius || *celsius > *into.hottestCelsius)
+            zone = sample.zoneType;
+        into.coolestCelsius = std::min(*celsius, into.coolestCelsius.value_or(*celsius));
+        into.hottestCelsius = std::max(*celsius, into.hottestCelsius.value_or(*celsius));
+    }
+    if (!into.hottestCelsius)
+        return kNotRecorded;
+    into.temperatureFrom = battery ? LearningTemperature::Battery : LearningTemperature::Zone;
+    const bool within = *into.coolestCelsius >= kCoolestCelsius && *into.hottestCelsius <= kHottestCelsius;
+    const QString source = battery ? QStringLiteral("the battery's sensor")
+                           : zone.isEmpty() ? QStringLiteral("the hottest thermal zone")
+                                            : QStringLiteral("the hottest thermal zone, %1").arg(zone);
+    return QStringLiteral("%1\u2013%2 °C by %3, %4 10\u201340 °C")
+        .arg(Number(*into.coolestCelsius, 0), Number(*into.hottestCelsius, 0), source,
+             within ? QStringLiteral("within") : QStringLiteral("outside"));
+}
+
+QString TemperatureMissing(const LearningConditions& found)
+{
+    if (!found.hottestCelsius)
+        return {};
+    const QString what = *found.temperatureFrom == LearningTemperature::Battery ? QStringLiteral("The battery")
+                                                                               : QStringLiteral("The hottest thermal zone");
+    if (*found.hottestCelsius > kHottestCelsius)
+        return QStringLiteral("%1 reached %2 °C: the gauge takes no reading above 40 °C.")
+            .arg(what, Number(*found.hottestCelsius, 0));
+    if (*found.coolestCelsius < kCoolestCelsius)
+        return QStringLiteral("%1 was as cold as %2 °C: the gauge takes no reading below 10 °C.")
+            .arg(what, Number(*found.coolestCelsius, 0));
+    return {};
+}
+
+}  // namespace
+
+LearningConditions JudgeLearning(const RunRecord& run)
+{
+    LearningConditions found;
+    const RestJudged full = JudgeRest(run, RestSpot::Full, found);
+    const RestJudged empty = JudgeRest(run, RestSpot::Empty, found);
+
+    QString passed = kNotRecorded, tooLittle;
+    const double design = run.facts.designWh.value_or(run.samples.isEmpty() ? 0 : run.samples.first().designWh.value_or(0));
+    const auto passedWh = PassedWh(run);
+    if (passedWh && design > 0) {
+        found.passedPercent = 100 * *passedWh / design;
+        passed = QStringLiteral("%1 % of design (%2 of %3 Wh); more than 37 % is needed")
+                     .arg(Number(*found.passedPercent, 0), Number(*passedWh, 1), Number(design, 1));
+        if (*found.passedPercent <= kLeastPassedPercent)
+            tooLittle = QStringLiteral("Too little charge passed between full and empty: %1 % of design.")
+                            .arg(Number(*found.passedPercent, 0));
+    }
+
+    const QString temperature = TemperatureLine(run, found);
+    const auto broken = BrokenAt(run);
+    found.unbroken = !broken;
+    const QString brokenText = QStringLiteral("charging %1 min into the run").arg(broken ? std::llround(*broken) : 0);
+    found.lines = {
+        {QStringLiteral("Rest at full:"), full.value, QStringLiteral("restAtFull")},
+        {QStringLiteral("Rest at empty:"), empty.value, QStringLiteral("restAtEmpty")},
+        {QStringLiteral("Charge passed:"), passed, QStringLiteral("chargePassed")},
+        {QStringLiteral("Temperature:"), temperature, QStringLiteral("temperature")},
+        {QStringLiteral("Discharge:"),
+         broken ? QStringLiteral("broken: ") + brokenText : QStringLiteral("unbroken, no charging between full and empty"),
+         QStringLiteral("unbroken")},
+    };
+
+    if (!RanOut(run.ending)) {
+        found.conclusion = QStringLiteral("The discharge did not reach empty: the gauge had nothing to relearn from.");
+        return found;
+    }
+    const QStringList missing{full.missing, empty.missing, tooLittle, TemperatureMissing(found),
+                              broken ? QStringLiteral("The discharge was broken by %1.").arg(brokenText) : QString()};
+    const auto first = std::find_if(missing.cbegin(), missing.cend(), [](const QString& text) { return !text.isEmpty(); });
+    found.enough = first == missing.cend();
+    if (first != missing.cend())
+        found.conclusion = *first;
+    else if (found.emptyRestUnknown)
+        found.conclusion = QStringLiteral("The gauge had what it needs to relearn its capacity if the machine stayed "
+                                          "off for an hour before the adaptor went back in.");
+    else
+        found.conclusion = QStringLiteral("The gauge had what it needs to relearn its capacity.");
+    return found;
+}
+
+QString SinceText(const SinceCalibration& since, const QDate& thisRun)
+{
+    const QString format = since.earlier.year() == thisRun.year() ? QStringLiteral("d MMM") : QStringLiteral("d MMM yyyy");
+    const auto points = [](const std::optional<int>& error) {
+        return error ? QString::number(std::abs(*error)) : QStringLiteral("unknown");
+    };
+    const auto wh = [](const std::optional<double>& value) {
+        return value ? Number(*value, 1) : QStringLiteral("unknown");
+    };
+    return QStringLiteral("Since the calibration of %1: largest error %2 \u2192 %3 points, full capacity %4 \u2192 %5 Wh")
+        .arg(QLocale().toString(since.earlier, format), points(since.errorThen), points(since.errorNow),
+             wh(since.fullWhThen), wh(since.fullWhNow));
+}
+
+}  // namespace report
