@@ -5,12 +5,15 @@
 #include <QChartView>
 #include <QDateTimeAxis>
 #include <QGraphicsLayout>
+#include <QAreaSeries>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLocale>
 #include <QScatterSeries>
+#include <QTabWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -42,6 +45,8 @@ const LineStyle kGaugeLine{QColor(0x1f, 0x5f, 0xbf), QColor(0x6f, 0xb0, 0xff)};
 const LineStyle kTruthLine{QColor(0xc0, 0x60, 0x00), QColor(0xff, 0xb3, 0x47), Qt::DashLine};
 const LineStyle kStraightLine{QColor(0x70, 0x70, 0x70), QColor(0xb0, 0xb0, 0xb0), Qt::DotLine};
 const LineStyle kPowerLine{QColor(0x2e, 0x8b, 0x3e), QColor(0x7c, 0xd6, 0x8a)};
+const LineStyle kHeatLine{QColor(0xb0, 0x20, 0x30), QColor(0xff, 0x70, 0x70), Qt::DashLine};
+const LineStyle kVoltageLine{QColor(0x6a, 0x3d, 0x9a), QColor(0xc0, 0x9c, 0xf0)};
 
 // The theme first, for what it sets that the palette does not, then the
 // palette's own colours over it, so that the chart sits in the window.
@@ -141,6 +146,44 @@ QList<QLineSeries*> AddLine(QChart* chart, const QString& name, const QList<QPoi
     return added;
 }
 
+// The battery's own temperature against awake minutes, or where it has no
+// sensor the hottest zone's; empty when the record has neither.
+QList<QPointF> TemperatureCurve(const QList<RunSample>& samples)
+{
+    const bool battery = std::any_of(samples.cbegin(), samples.cend(),
+                                     [](const RunSample& sample) { return sample.batteryCelsius.has_value(); });
+    QList<QPointF> points;
+    for (const RunSample& sample : samples) {
+        if (const auto celsius = battery ? sample.batteryCelsius : sample.zoneCelsius)
+            points.append({sample.awakeSeconds / 60.0, *celsius});
+    }
+    return points;
+}
+
+// Minutes from the discharge's start by the clock: the rests lie outside the
+// awake time, before the discharge and after it.
+double ClockMinutes(const RunRecord& run, const QDateTime& time)
+{
+    return run.facts.start.msecsTo(time) / 60000.0;
+}
+
+// The voltage over the run and its rests: the samples' and the readings
+// taken while resting before the discharge, in time order.
+QList<QPointF> VoltageCurve(const RunRecord& run)
+{
+    QList<QPointF> points;
+    for (const QList<RunSample>* part : {&run.samples, &run.recharge}) {
+        for (const RunSample& sample : *part) {
+            if (sample.voltageV && sample.time.isValid())
+                points.append({ClockMinutes(run, sample.time), *sample.voltageV});
+        }
+    }
+    for (const RestVoltage& reading : run.rests.voltages)
+        points.append({ClockMinutes(run, reading.time), reading.voltageV});
+    std::stable_sort(points.begin(), points.end(), [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
+    return points;
+}
+
 QChartView* View(QChart* chart, int minimumHeight)
 {
     auto* view = new QChartView(chart);
@@ -191,6 +234,95 @@ QChart* NewChart(const QPalette& palette)
     return chart;
 }
 
+// The temperature on its own axis at the right, where the record has one.
+void AddTemperature(QChart* draw, const QList<RunSample>& samples, QValueAxis* x, const QPalette& palette,
+                    const QFont& font)
+{
+    const QList<QPointF> heat = TemperatureCurve(samples);
+    if (heat.isEmpty())
+        return;
+    double top = 45;  // the 40 °C that matters stays in view
+    for (const QPointF& point : heat)
+        top = std::max(top, point.y() + 5);
+    auto* celsius = Axis(QStringLiteral("°C"), top);
+    celsius->applyNiceNumbers();
+    celsius->setTickCount(3);
+    celsius->setGridLineVisible(false);
+    draw->addAxis(celsius, Qt::AlignRight);
+    FollowPalette(draw, palette, font);
+    AddLine(draw, QStringLiteral("Temperature"), heat, x, celsius, kHeatLine);
+    draw->setTitle(QStringLiteral("Power draw and temperature"));
+}
+
+// The rests shaded across the voltage's plot, named in the legend.
+void ShadeRests(QChart* chart, const RunRecord& run, QValueAxis* x, QValueAxis* volts, bool dark)
+{
+    for (const RestSpan& rest : run.rests.spans) {
+        const double from = ClockMinutes(run, rest.start), to = ClockMinutes(run, rest.end);
+        auto* upper = new QLineSeries(chart);
+        auto* lower = new QLineSeries(chart);
+        upper->append({{from, volts->max()}, {to, volts->max()}});
+        lower->append({{from, volts->min()}, {to, volts->min()}});
+        auto* area = new QAreaSeries(upper, lower);
+        area->setName(rest.spot == RestSpot::Full ? QStringLiteral("Rest at full") : QStringLiteral("Rest at empty"));
+        QColor shade = dark ? kPowerLine.dark : kPowerLine.light;
+        shade.setAlpha(50);
+        area->setBrush(shade);
+        area->setPen(Qt::NoPen);
+        chart->addSeries(area);
+        area->attachAxis(x);
+        area->attachAxis(volts);
+    }
+}
+
+// The voltage falling over the discharge and recovering in the rests.
+QWidget* VoltageChart(const RunRecord& run, const QList<QPointF>& voltage, const QPalette& palette, const QFont& font)
+{
+    QChart* chart = NewChart(palette);
+    chart->setObjectName(QStringLiteral("voltageChart"));
+    chart->setTitle(QStringLiteral("Voltage, recovering in the rests"));
+    double low = voltage.first().y(), high = low, first = voltage.first().x(), last = first;
+    for (const QPointF& point : voltage) {
+        low = std::min(low, point.y());
+        high = std::max(high, point.y());
+        last = std::max(last, point.x());
+    }
+    for (const RestSpan& rest : run.rests.spans) {
+        first = std::min(first, ClockMinutes(run, rest.start));
+        last = std::max(last, ClockMinutes(run, rest.end));
+    }
+    auto* x = Axis(QStringLiteral("Minutes from the discharge's start"), 1);
+    x->setRange(std::min(0.0, first), std::max(last, 1.0));
+    x->applyNiceNumbers();
+    auto* volts = Axis(QStringLiteral("V"), 1);
+    volts->setRange(low - 0.1, high + 0.1);
+    volts->applyNiceNumbers();
+    volts->setLabelFormat(QStringLiteral("%.1f"));
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(volts, Qt::AlignLeft);
+    FollowPalette(chart, palette, font);
+    ShadeRests(chart, run, x, volts, Dark(palette));
+    AddLine(chart, QStringLiteral("Voltage"), voltage, x, volts, kVoltageLine);
+    return View(chart, 200);
+}
+
+// The charts above as one tab, the voltage as another: a taller column would
+// not fit a small screen. The tab stays, greyed, for a record without voltages,
+// so that picking another run keeps the charts where they were.
+QWidget* Tabs(QWidget* column, const RunRecord& run, const QPalette& palette, const QFont& font)
+{
+    auto* tabs = new QTabWidget;
+    tabs->setObjectName(QStringLiteral("charts"));
+    tabs->setDocumentMode(true);
+    tabs->addTab(column, QStringLiteral("Charge and power"));
+    const QList<QPointF> voltage = VoltageCurve(run);
+    QWidget* page = voltage.isEmpty() ? new QWidget : VoltageChart(run, voltage, palette, font);
+    const int index = tabs->addTab(page, QStringLiteral("Voltage"));
+    tabs->setTabEnabled(index, !voltage.isEmpty());
+    tabs->setTabToolTip(index, voltage.isEmpty() ? QStringLiteral("This run's record has no voltages.") : QString());
+    return tabs;
+}
+
 }  // namespace
 
 QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& font)
@@ -198,7 +330,7 @@ QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& f
     const QList<RunSample>& samples = run.samples;
     const double minutes = RunMinutes(samples);
     auto* column = new QWidget;
-    column->setObjectName(QStringLiteral("charts"));
+    column->setObjectName(QStringLiteral("chargeAndPower"));
     auto* layout = new QVBoxLayout(column);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -238,10 +370,11 @@ QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& f
         draw->addAxis(watts, Qt::AlignLeft);
         FollowPalette(draw, palette, font);
         AddLine(draw, QStringLiteral("Power draw"), power, powerX, watts, kPowerLine);
+        AddTemperature(draw, samples, powerX, palette, font);
         layout->addWidget(View(draw, std::max(140, 6 * QFontMetrics(font).height())), 1);
         AlignPlots(gauge, draw);
     }
-    return column;
+    return Tabs(column, run, palette, font);
 }
 
 int RunChartsMinimumWidth(const QFont& font)

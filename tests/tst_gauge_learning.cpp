@@ -8,10 +8,13 @@
 #include "calibration/battery_rest.h"
 #include "calibration/heat_hold_back.h"
 #include "report/next_calibration.h"
+#include "report/report_facts.h"
+#include "support/run_builder.h"
 
 using namespace calibration;
 
 Q_DECLARE_METATYPE(QList<calibration::RestReading>)
+Q_DECLARE_METATYPE(report::RunRecord)
 
 namespace {
 
@@ -40,6 +43,26 @@ QList<RestReading> Relaxing(int minutes, double mv, double tauMinutes, std::opti
         readings.append({m * kMinute, (11'000 - mv * std::exp(-m / tauMinutes)) * 1000,
                          ma ? std::optional<double>(*ma * 1000) : std::nullopt, std::nullopt});
     return readings;
+}
+
+const QDateTime kStart(QDate(2026, 12, 6), QTime(10, 0));
+
+// A run of 60 Wh design from 50 to 5 Wh, a sample each 10 min, the battery
+// at 25 to 35 °C beside a hotter zone; on mains with settled rests at both ends.
+report::RunRecord Learnable(bool onMains, report::RunEnding ending = report::RunEnding::SwitchedOff)
+{
+    using report::RestSpan;
+    report::RunRecord run = testsupport::BuildRun(kStart, {}, onMains ? report::RunEnding::RanOutOnMains : ending);
+    run.facts.onMains = onMains;
+    for (int i = 0; i <= 9; ++i)
+        run.samples.append({.time = kStart.addSecs(i * 600), .awakeSeconds = i * 600, .acLineStatus = onMains,
+                            .percent = 100 - 10 * i, .energyWh = 50 - 5.0 * i, .dischargeOnMains = onMains,
+                            .batteryCelsius = 25.0 + i, .zoneCelsius = 70, .zoneType = QStringLiteral("x86_pkg_temp")});
+    const QDateTime end = run.samples.last().time;
+    run.rests.spans = {RestSpan{report::RestSpot::Full, kStart.addSecs(-2100), kStart, report::RestOutcome::Rested, 1.9}};
+    if (onMains)
+        run.rests.spans.append({report::RestSpot::Empty, end, end.addSecs(5400), report::RestOutcome::Rested, 2.2});
+    return run;
 }
 
 }  // namespace
@@ -126,6 +149,91 @@ private slots:
         }
         QTEST(int(rest.State()), "state");
         QTEST(RestStatusText(rest), "status");
+    }
+
+    // The conclusion, and one line of the block that leads to it.
+    void learningConditionsFromTheRecord_data()
+    {
+        using namespace report;
+        QTest::addColumn<RunRecord>("run");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("conclusion");
+        QTest::newRow("unplug run that ran out") << Learnable(false) << "restAtEmpty" << "not known: the machine was off"
+            << "The gauge had what it needs to relearn its capacity if the machine stayed off for an hour before the adaptor went back in.";
+        QTest::newRow("on mains, both rests settled") << Learnable(true) << "restAtFull"
+            << "35 min, voltage settled (1.9 mV in 10 min)" << "The gauge had what it needs to relearn its capacity.";
+        RunRecord skipped = Learnable(true);
+        skipped.rests.spans.last().outcome = RestOutcome::Skipped;
+        QTest::newRow("skipped rest") << skipped << "restAtEmpty" << "90 min, skipped before the voltage settled"
+                                      << "The rest at empty was skipped.";
+        RunRecord noInhibit = Learnable(true);
+        noInhibit.rests.spans.clear();
+        noInhibit.rests.missed = {{RestSpot::Full, NoRestReason::NoInhibitCharge}, {RestSpot::Empty, NoRestReason::NoInhibitCharge}};
+        QTest::newRow("no inhibit-charge") << noInhibit << "restAtEmpty" << "none: the battery cannot hold charging off"
+                                           << "There was no rest at full: the battery cannot hold charging off.";
+        RunRecord hot = Learnable(true);
+        for (RunSample& sample : hot.samples)
+            sample.batteryCelsius.reset();
+        hot.samples[4].zoneType = QStringLiteral("acpitz");
+        hot.samples[4].zoneCelsius = 71;
+        QTest::newRow("too hot, by a zone") << hot << "temperature" << "70–71 °C by the hottest thermal zone, acpitz, outside 10–40 °C"
+                                            << "The hottest thermal zone reached 71 °C: the gauge takes no reading above 40 °C.";
+        RunRecord broken = Learnable(false);
+        broken.samples[6].acLineStatus = power::kAcOnline;
+        QTest::newRow("broken discharge") << broken << "unbroken" << "broken: charging 60 min into the run"
+                                          << "The discharge was broken by charging 60 min into the run.";
+        RunRecord gap = Learnable(true);
+        gap.recharge = {gap.samples.takeAt(3)};  // charged, then discharged on
+        gap.recharge.first().dischargeOnMains = false;
+        QTest::newRow("a gap on mains") << gap << "unbroken" << "broken: charging 30 min into the run"
+                                        << "The discharge was broken by charging 30 min into the run.";
+        RunRecord little = Learnable(true);
+        little.samples.resize(5);  // 50 to 30 Wh of 60
+        QTest::newRow("too little charge passed") << little << "chargePassed"
+            << "33 % of design (20.0 of 60.0 Wh); more than 37 % is needed"
+            << "Too little charge passed between full and empty: 33 % of design.";
+        QTest::newRow("replugged") << Learnable(false, RunEnding::Replugged) << "restAtEmpty"
+            << "none: the discharge did not reach empty" << "The discharge did not reach empty: the gauge had nothing to relearn from.";
+    }
+    void learningConditionsFromTheRecord()
+    {
+        QFETCH(report::RunRecord, run);
+        QFETCH(QString, line);
+        const report::LearningConditions found = report::JudgeLearning(run);
+        const auto named = std::find_if(found.lines.cbegin(), found.lines.cend(),
+                                        [&](const report::FactLine& fact) { return fact.name == line; });
+        QVERIFY(named != found.lines.cend());
+        QTEST(named->value, "value");
+        QTEST(found.conclusion, "conclusion");
+        QCOMPARE(found.emptyRestUnknown, found.lines[1].value == QStringLiteral("not known: the machine was off"));
+    }
+
+    // Against the newest earlier run on the same battery that ran out: what
+    // that one left the gauge with, and what this one did.
+    void comparesWithTheEarlierCalibration()
+    {
+        using namespace report;
+        const auto run = [](int daysBefore, const char* serial, double fullWh, RunEnding ending, QList<testsupport::Step> steps) {
+            RunRecord made = testsupport::BuildRun(kStart.addDays(-daysBefore), steps, ending);
+            made.facts.batterySerial = QString::fromLatin1(serial);
+            made.facts.fullWh = fullWh;
+            return made;
+        };
+        const QList<testsupport::Step> drifted{{0, 50, 10.0}, {60, 45, 10.0}, {120, 8, 10.0}};
+        const QList<RunRecord> runs{run(4, "A", 50, RunEnding::SwitchedOff, drifted),
+                                    run(3, "A", 60, RunEnding::SwitchedOff, drifted),  // an earlier one
+                                    run(2, "B", 40, RunEnding::SwitchedOff, drifted),  // another battery
+                                    run(1, "A", 48, RunEnding::Replugged, drifted),
+                                    run(0, "A", 47, RunEnding::SwitchedOff, {{0, 100, 10.0}, {60, 50, 10.0}, {120, 0, 10.0}})};
+        const power::BatteryDetails now{.energyFullWh = 46.5, .serial = QStringLiteral("A")};
+        const ReportFacts facts = BuildReportFacts(runs, 4, now, kStart);
+        QVERIFY(facts.since);
+        QCOMPARE(SinceText(*facts.since, kStart.date()),
+                 QStringLiteral("Since the calibration of 3 Dec: largest error 20 → 0 points, full capacity 48.0 → 46.5 Wh"));
+        QVERIFY(FactsLines(facts).contains(QStringLiteral("  ") + SinceText(*facts.since, kStart.date())));
+        QVERIFY(!BuildReportFacts(runs, 3, now, kStart).since);  // it did not run out
+        QVERIFY(!BuildReportFacts(runs, 0, now, kStart).since);  // none before it
     }
 
     // Local time is Berlin's; the reminder's words after "the last one was".
