@@ -134,6 +134,48 @@ QJsonObject Json(const report::RunFigures& figures)
     };
 }
 
+QJsonValue Flag(std::optional<bool> value)
+{
+    return value ? QJsonValue(*value) : QJsonValue();
+}
+
+QJsonValue Minutes(std::optional<qint64> value)
+{
+    return value ? QJsonValue(*value) : QJsonValue();
+}
+
+// Whether the gauge could relearn, and the earlier calibration compared.
+QJsonObject Json(const report::ReportFacts& facts)
+{
+    const report::LearningConditions& found = facts.learning;
+    QJsonObject object = Json(facts.figures);
+    const auto from = found.temperatureFrom;
+    object.insert(QStringLiteral("learning"), QJsonObject{
+        {QStringLiteral("rest_at_full_minutes"), Minutes(found.fullRestMinutes)},
+        {QStringLiteral("rest_at_full_settled"), Flag(found.fullRestSettled)},
+        {QStringLiteral("rest_at_empty_minutes"), Minutes(found.emptyRestMinutes)},
+        {QStringLiteral("rest_at_empty_settled"), Flag(found.emptyRestSettled)},
+        {QStringLiteral("charge_passed_percent"), Rounded(found.passedPercent, 1)},
+        {QStringLiteral("coolest_celsius"), Rounded(found.coolestCelsius, 1)},
+        {QStringLiteral("hottest_celsius"), Rounded(found.hottestCelsius, 1)},
+        {QStringLiteral("temperature_from"), !from ? QJsonValue()
+                                             : QJsonValue(*from == report::LearningTemperature::Battery
+                                                              ? QStringLiteral("battery") : QStringLiteral("zone"))},
+        {QStringLiteral("unbroken"), Flag(found.unbroken)},
+        {QStringLiteral("enough"), Flag(found.enough)},
+        {QStringLiteral("conclusion"), found.conclusion},
+    });
+    if (const auto& since = facts.since)
+        object.insert(QStringLiteral("since"), QJsonObject{
+            {QStringLiteral("earlier"), since->earlier.toString(Qt::ISODate)},
+            {QStringLiteral("largest_error_points_then"), Whole(since->errorThen)},
+            {QStringLiteral("largest_error_points_now"), Whole(since->errorNow)},
+            {QStringLiteral("full_wh_then"), Rounded(since->fullWhThen, 2)},
+            {QStringLiteral("full_wh_now"), Rounded(since->fullWhNow, 2)},
+        });
+    return object;
+}
+
 int Report(bool json, const CommandLineSubject& subject)
 {
     const QString directory = subject.runDirectory.isEmpty() ? storage::RunRecordDirectory() : subject.runDirectory;
@@ -147,7 +189,7 @@ int Report(bool json, const CommandLineSubject& subject)
                                  subject.systemBattery ? power::CreateSystemPowerSource()->Details()
                                                        : power::BatteryDetails{},
                                  QDateTime::currentDateTime());
-    Print(stdout, json ? QString::fromUtf8(QJsonDocument(Json(facts.figures)).toJson(QJsonDocument::Compact))
+    Print(stdout, json ? QString::fromUtf8(QJsonDocument(Json(facts)).toJson(QJsonDocument::Compact))
                        : report::FactsLines(facts).join(QLatin1Char('\n')));
     Print(stdout, QStringLiteral("\n"));
     return 0;

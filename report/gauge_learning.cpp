@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "report/report_math.h"
+#include "report/verdict.h"
 
 namespace report {
 
@@ -21,6 +22,14 @@ QString Number(double value, int decimals)
 {
     return QLocale().toString(value, 'f', decimals);
 }
+
+// A figure on the side of `limit` that its rule puts it ("40.4", not "40", above 40).
+QString Deciding(double value, double limit)
+{
+    return value < 0 ? Number(value, 0) : DecidingText(value, limit);
+}
+// The rule for the cold is "at least 10": told apart as "more than just under 10".
+constexpr double kJustUnderCoolest = kCoolestCelsius - 1e-9;
 
 QString SpotName(RestSpot spot)
 {
@@ -177,7 +186,7 @@ QString TemperatureLine(const RunRecord& run, LearningConditions& into)
                            : zone.isEmpty() ? QStringLiteral("the hottest thermal zone")
                                             : QStringLiteral("the hottest thermal zone, %1").arg(zone);
     return QStringLiteral("%1\u2013%2 °C by %3, %4 10\u201340 °C")
-        .arg(Number(*into.coolestCelsius, 0), Number(*into.hottestCelsius, 0), source,
+        .arg(Deciding(*into.coolestCelsius, kJustUnderCoolest), Deciding(*into.hottestCelsius, kHottestCelsius), source,
              within ? QStringLiteral("within") : QStringLiteral("outside"));
 }
 
@@ -189,10 +198,10 @@ QString TemperatureMissing(const LearningConditions& found)
                                                                                : QStringLiteral("The hottest thermal zone");
     if (*found.hottestCelsius > kHottestCelsius)
         return QStringLiteral("%1 reached %2 °C: the gauge takes no reading above 40 °C.")
-            .arg(what, Number(*found.hottestCelsius, 0));
+            .arg(what, Deciding(*found.hottestCelsius, kHottestCelsius));
     if (*found.coolestCelsius < kCoolestCelsius)
         return QStringLiteral("%1 was as cold as %2 °C: the gauge takes no reading below 10 °C.")
-            .arg(what, Number(*found.coolestCelsius, 0));
+            .arg(what, Deciding(*found.coolestCelsius, kJustUnderCoolest));
     return {};
 }
 
@@ -210,10 +219,10 @@ LearningConditions JudgeLearning(const RunRecord& run)
     if (passedWh && design > 0) {
         found.passedPercent = 100 * *passedWh / design;
         passed = QStringLiteral("%1 % of design (%2 of %3 Wh); more than 37 % is needed")
-                     .arg(Number(*found.passedPercent, 0), Number(*passedWh, 1), Number(design, 1));
+                     .arg(Deciding(*found.passedPercent, kLeastPassedPercent), Number(*passedWh, 1), Number(design, 1));
         if (*found.passedPercent <= kLeastPassedPercent)
             tooLittle = QStringLiteral("Too little charge passed between full and empty: %1 % of design.")
-                            .arg(Number(*found.passedPercent, 0));
+                            .arg(Deciding(*found.passedPercent, kLeastPassedPercent));
     }
 
     const QString temperature = TemperatureLine(run, found);

@@ -44,7 +44,7 @@ extern const QString kRestAfterSwitchOffAdvice;
 struct SinceCalibration {
     QDate earlier;
     std::optional<int> errorThen, errorNow;  // largest errors, in points
-    std::optional<double> fullWhThen, fullWhNow;
+    std::optional<double> fullWhThen, fullWhNow;  // each at its run's start
 };
 // "Since the calibration of 3 Dec: largest error 9 → 2 points, full capacity 90.0 → 86.2 Wh"
 QString SinceText(const SinceCalibration& since, const QDate& thisRun);

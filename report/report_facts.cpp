@@ -213,27 +213,22 @@ QList<FactLine> SummaryLines(const QList<RunRecord>& runs, const RunRecord& run,
     return lines;
 }
 
-// Against the newest earlier run that ran out on the same battery, each with
-// the capacity it left the gauge with (or found, where that is not known).
-std::optional<SinceCalibration> Since(const QList<RunRecord>& runs, qsizetype index, const power::BatteryDetails& now,
+// Against the newest earlier run that ran out on the same battery: the
+// errors each found, with the full capacity the gauge believed as each began.
+std::optional<SinceCalibration> Since(const QList<RunRecord>& runs, qsizetype index,
                                       const std::optional<GaugeError>& error)
 {
+    const auto points = [](const std::optional<GaugeError>& e) { return e ? std::optional<int>(e->points) : std::nullopt; };
     if (!RanOut(runs[index].ending))
         return std::nullopt;
     for (qsizetype earlier = index - 1; earlier >= 0; --earlier) {
         const RunRecord& then = runs[earlier];
-        if (!RanOut(then.ending) || !SameBattery(then.facts, runs[index].facts))
-            continue;
-        const auto points = [](const std::optional<GaugeError>& e) { return e ? std::optional<int>(e->points) : std::nullopt; };
-        const auto fullWh = [&](qsizetype i) {
-            const After after = AfterRun(runs, i, now);
-            return (after.latest && !after.fittedNow) || !after.fullWh ? runs[i].facts.fullWh : after.fullWh;
-        };
-        return SinceCalibration{.earlier = then.facts.start.toLocalTime().date(),
-                                .errorThen = points(LargestGaugeError(then)),
-                                .errorNow = points(error),
-                                .fullWhThen = fullWh(earlier),
-                                .fullWhNow = fullWh(index)};
+        if (RanOut(then.ending) && SameBattery(then.facts, runs[index].facts))
+            return SinceCalibration{.earlier = then.facts.start.toLocalTime().date(),
+                                    .errorThen = points(LargestGaugeError(then)),
+                                    .errorNow = points(error),
+                                    .fullWhThen = then.facts.fullWh,
+                                    .fullWhNow = runs[index].facts.fullWh};
     }
     return std::nullopt;
 }
@@ -256,7 +251,7 @@ ReportFacts BuildReportFacts(const QList<RunRecord>& runs, qsizetype index, cons
                       .keptAwake = run.facts.keptAwake,
                       .figures = Figures(run, now, error),
                       .learning = JudgeLearning(run),
-                      .since = Since(runs, index, now, error)};
+                      .since = Since(runs, index, error)};
     facts.figures.healthPercent = health;  // the one figure the text and --json give
     // Counted from the newest run that ran out only: a later one moved the date on.
     const auto later = runs.begin() + std::min<qsizetype>(index + 1, runs.size());
@@ -289,9 +284,9 @@ QStringList FactsLines(const ReportFacts& facts)
         for (const EstimateCheck& check : facts.estimates)
             lines.append(QStringLiteral("  ") + EstimateText(check));
     }
-    lines += LearningLines(facts);
     if (!facts.keptAwake.isEmpty())
         lines.append(QStringLiteral("Kept awake in full:\n  ") + facts.keptAwake.join(QStringLiteral("\n  ")));
+    lines += LearningLines(facts);
     return lines;
 }
 

@@ -90,9 +90,9 @@ private slots:
                                                     "Health now: 81 % of design, normal wear\n\nBattery: ")),
                  qPrintable(text.out));
         QVERIFY(text.out.contains(QStringLiteral("\nRun lasted: 11 min awake, from 14 Nov 2026 08:12:05 to 14 Nov 2026 08:48:05\n")));
-        QVERIFY(text.out.endsWith(QStringLiteral("\nKept awake: 2 of 3 services; not kept: desktop portal\nKept awake in full:\n"
+        QVERIFY(text.out.contains(QStringLiteral("\nKept awake: 2 of 3 services; not kept: desktop portal\nKept awake in full:\n"
                                                  "  logind sleep: taken\n  logind idle: taken\n  GNOME session manager: not present\n"
-                                                 "  desktop portal: refused (no portal)\n")));
+                                                 "  desktop portal: refused (no portal)\nLearning conditions:\n  Rest at full: not recorded\n")));
 
         const Result json = Dorvik({QStringLiteral("--report"), QStringLiteral("--json")}, tree_, state);
         QCOMPARE(json.code, 0);
@@ -101,8 +101,10 @@ private slots:
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(figures.keys(), QStringList({"awake_minutes", "design_wh", "ending", "energy_delivered_wh",
                                               "finished", "full_wh_now", "full_wh_start", "gauge_at_end_percent",
-                                              "health_percent", "largest_error_points", "last_percent", "next_calibration",
+                                              "health_percent", "largest_error_points", "last_percent", "learning", "next_calibration",
                                               "start"}));
+        QCOMPARE(figures.value("learning")["conclusion"].toString(),
+                 QStringLiteral("The discharge did not reach empty: the gauge had nothing to relearn from."));
         QCOMPARE(figures.value("start").toString(), QStringLiteral("2026-11-14T09:12:05+01:00"));
         QCOMPARE(figures.value("ending").toString(), QStringLiteral("not_recorded"));
         QCOMPARE(figures.value("health_percent").toDouble(), 81.2);  // the health line's: today's battery against design
