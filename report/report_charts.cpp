@@ -102,9 +102,11 @@ double RoundStep(double span, int most)
 
 // Ends at the run's length, with ticks at round minutes from 0: hours and
 // their parts up to two days, round numbers beyond.
-QValueAxis* TimeAxis(double minutes)
+QValueAxis* TimeAxis(double minutes, double from = 0, const QString& title = QStringLiteral("Awake time (min)"))
 {
-    auto* axis = Axis(QStringLiteral("Awake time (min)"), std::max(1.0, minutes));
+    auto* axis = Axis(title, std::max(from + 1, minutes));
+    axis->setMin(from);
+    minutes -= from;
     double step = RoundStep(minutes, 10);
     for (const double nice : {1, 2, 5, 10, 15, 20, 30, 60, 120, 180, 240, 360, 720, 1440, 2880}) {
         if (minutes / nice <= 8) {
@@ -265,13 +267,16 @@ void ShadeRests(QChart* chart, const RunRecord& run, QValueAxis* x, QValueAxis* 
         lower->append({{from, volts->min()}, {to, volts->min()}});
         auto* area = new QAreaSeries(upper, lower);
         area->setName(rest.spot == RestSpot::Full ? QStringLiteral("Rest at full") : QStringLiteral("Rest at empty"));
-        QColor shade = dark ? kPowerLine.dark : kPowerLine.light;
-        shade.setAlpha(50);
+        const LineStyle& colour = rest.spot == RestSpot::Full ? kPowerLine : kTruthLine;
+        QColor shade = dark ? colour.dark : colour.light;
+        shade.setAlpha(60);
         area->setBrush(shade);
         area->setPen(Qt::NoPen);
         chart->addSeries(area);
         area->attachAxis(x);
         area->attachAxis(volts);
+        for (QLegendMarker* marker : chart->legend()->markers(area))
+            marker->setShape(QLegend::MarkerShapeRectangle);
     }
 }
 
@@ -291,9 +296,7 @@ QWidget* VoltageChart(const RunRecord& run, const QList<QPointF>& voltage, const
         first = std::min(first, ClockMinutes(run, rest.start));
         last = std::max(last, ClockMinutes(run, rest.end));
     }
-    auto* x = Axis(QStringLiteral("Minutes from the discharge's start"), 1);
-    x->setRange(std::min(0.0, first), std::max(last, 1.0));
-    x->applyNiceNumbers();
+    auto* x = TimeAxis(last, std::min(0.0, first), QStringLiteral("Minutes from the discharge's start"));
     auto* volts = Axis(QStringLiteral("V"), 1);
     volts->setRange(low - 0.1, high + 0.1);
     volts->applyNiceNumbers();
@@ -382,8 +385,11 @@ int RunChartsMinimumWidth(const QFont& font)
     QFont title = font;
     title.setBold(true);
     const QFontMetrics metrics(title);
-    // The chart's own margins and the view's frame, with a character to spare.
-    return std::max(240, metrics.horizontalAdvance(kGaugeTitle) + 2 * metrics.averageCharWidth() + 24);
+    // The chart's own margins and the view's frame, with a character to spare,
+    // and the temperature's axis at the right that the plots are aligned to.
+    const QFontMetrics labels(font);
+    const int temperatureAxis = labels.horizontalAdvance(QStringLiteral("000")) + labels.height() + 8;
+    return std::max(240, metrics.horizontalAdvance(kGaugeTitle) + 2 * metrics.averageCharWidth() + 24 + temperatureAxis);
 }
 
 QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, const QFont& font)

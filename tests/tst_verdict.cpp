@@ -16,6 +16,7 @@
 #include <QScrollArea>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -372,6 +373,9 @@ private slots:
         QList<RunRecord> runs{DriftedRun(), DriftedRun()};
         runs.first().facts.start = kStart.addDays(-3);
         runs.last().facts.keptAwake = {QStringLiteral("logind idle: taken"), QStringLiteral("portal: refused (no)")};
+        for (RunSample& sample : runs.last().samples)  // the charts' second axis and their voltage tab
+            std::tie(sample.batteryCelsius, sample.voltageV) = std::pair(45.0, 11.5);
+        runs.last().rests.spans = {{RestSpot::Full, kStart.addSecs(-1800), kStart, RestOutcome::Rested, 1.0}};
         std::unique_ptr<QWidget> window(BuildRunReport({.runs = runs}, {}));
         window->show();
         window->activateWindow();
@@ -407,21 +411,28 @@ private slots:
         QVERIFY(list->header()->length() <= list->viewport()->width());
         QCOMPARE(window->size(), opening);
         // A chart lives in its view's scene, not among the window's children.
-        const QList<QChartView*> views = window->findChildren<QChartView*>();
-        QVERIFY(views.size() >= 2);
+        QVERIFY(window->findChildren<QChartView*>().size() >= 3);
         QList<QSize> sizes;
-        for (QChartView* view : views) {
-            QChart* chart = view->chart();
-            sizes.append(view->size());
-            for (QWidget* inside = view; inside != window.get(); inside = inside->parentWidget())
-                QVERIFY2(inside->parentWidget()->rect().contains(inside->geometry()), qPrintable(chart->objectName()));
-            const int titleRoom = int(chart->size().width()) - chart->margins().left() - chart->margins().right();
-            QVERIFY2(QFontMetrics(chart->titleFont()).horizontalAdvance(chart->title()) <= titleRoom,
-                     qPrintable(chart->title()));
-            QVERIFY2(chart->backgroundBrush().color().lightness() < 128, qPrintable(view->objectName()));
-            QVERIFY2(chart->titleBrush().color().lightness() >= 128, qPrintable(view->objectName()));
-            for (QAbstractAxis* axis : chart->axes())
-                QVERIFY2(axis->labelsBrush().color().lightness() >= 128, qPrintable(axis->titleText()));
+        auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("charts"));
+        for (const int tab : {1, 0}) {  // the voltage's, then the first left showing
+            tabs->setCurrentIndex(tab);
+            QApplication::processEvents();
+            for (QChartView* view : window->findChildren<QChartView*>()) {
+                if (!view->isVisible())
+                    continue;
+                QChart* chart = view->chart();
+                if (tab == 0)
+                    sizes.append(view->size());
+                for (QWidget* inside = view; inside != window.get(); inside = inside->parentWidget())
+                    QVERIFY2(inside->parentWidget()->rect().contains(inside->geometry()), qPrintable(chart->objectName()));
+                const int titleRoom = int(chart->size().width()) - chart->margins().left() - chart->margins().right();
+                QVERIFY2(QFontMetrics(chart->titleFont()).horizontalAdvance(chart->title()) <= titleRoom,
+                         qPrintable(chart->title()));
+                QVERIFY2(chart->backgroundBrush().color().lightness() < 128, qPrintable(view->objectName()));
+                QVERIFY2(chart->titleBrush().color().lightness() >= 128, qPrintable(view->objectName()));
+                for (QAbstractAxis* axis : chart->axes())
+                    QVERIFY2(axis->labelsBrush().color().lightness() >= 128, qPrintable(axis->titleText()));
+            }
         }
 
         // Picking the earlier run shows it at the same size; Save Image
@@ -429,7 +440,7 @@ private slots:
         list->setCurrentItem(list->topLevelItem(1));
         QApplication::processEvents();
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("relearned"))->text().endsWith(QStringLiteral("next run")));
-        for (qsizetype i = 0; i < views.size(); ++i)
+        for (qsizetype i = 0; i < sizes.size(); ++i)
             QCOMPARE(window->findChildren<QChartView*>().value(i)->size(), sizes[i]);
         auto* summary = window->findChild<QWidget*>(QStringLiteral("summary"));
         QVERIFY(RunReportImage(window.get()).height() >= summary->heightForWidth(summary->width()));
