@@ -285,7 +285,7 @@ QWidget* VoltageChart(const RunRecord& run, const QList<QPointF>& voltage, const
 {
     QChart* chart = NewChart(palette);
     chart->setObjectName(QStringLiteral("voltageChart"));
-    chart->setTitle(QStringLiteral("Voltage, recovering in the rests"));
+    chart->setTitle(run.rests.spans.isEmpty() ? QStringLiteral("Voltage") : QStringLiteral("Voltage, recovering in the rests"));
     double low = voltage.first().y(), high = low, first = voltage.first().x(), last = first;
     for (const QPointF& point : voltage) {
         low = std::min(low, point.y());

@@ -11,8 +11,10 @@
 namespace report {
 
 // The charts of one run: the gauge against what it should have shown, and
-// under it on the same time axis the power draw where it was reported.
-// Coloured after the palette, so that they sit in the window.
+// under it on the same time axis the power draw (and the temperature) where
+// they were reported; on a second tab the voltage with the rests shaded,
+// greyed when the record has no voltage. Coloured after the palette, so that
+// they sit in the window.
 QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& font);
 // The least width that shows their titles whole.
 int RunChartsMinimumWidth(const QFont& font);

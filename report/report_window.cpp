@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QTabWidget>
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QTreeWidget>
@@ -258,8 +259,13 @@ private:
         verdict_->setText(facts_.verdict);
         health_->setText(facts_.health);
 
+        // Another run opens on the tab the last one showed, where it has that chart.
+        const auto* tabs = qobject_cast<QTabWidget*>(chartsWidget_);
+        const int tab = tabs ? tabs->currentIndex() : 0;
         delete chartsWidget_;
         chartsWidget_ = RunCharts(run, palette(), font());
+        if (auto* next = qobject_cast<QTabWidget*>(chartsWidget_); next && next->isTabEnabled(tab))
+            next->setCurrentIndex(tab);
         charts_->addWidget(chartsWidget_);
 
         delete summaryWidget_;
