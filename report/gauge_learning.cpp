@@ -205,6 +205,21 @@ QString TemperatureMissing(const LearningConditions& found)
     return {};
 }
 
+// The charge passed against design; `tooLittle` says so when it was.
+QString ChargeLine(const RunRecord& run, LearningConditions& into, QString& tooLittle)
+{
+    const double design = run.facts.designWh.value_or(run.samples.isEmpty() ? 0 : run.samples.first().designWh.value_or(0));
+    const auto passedWh = PassedWh(run);
+    if (!passedWh || design <= 0)
+        return kNotRecorded;
+    into.passedPercent = 100 * *passedWh / design;
+    const QString percent = Deciding(*into.passedPercent, kLeastPassedPercent);
+    if (*into.passedPercent <= kLeastPassedPercent)
+        tooLittle = QStringLiteral("Too little charge passed between full and empty: %1 % of design.").arg(percent);
+    return QStringLiteral("%1 % of design (%2 of %3 Wh); more than 37 % is needed")
+        .arg(percent, Number(*passedWh, 1), Number(design, 1));
+}
+
 }  // namespace
 
 LearningConditions JudgeLearning(const RunRecord& run)
@@ -213,17 +228,8 @@ LearningConditions JudgeLearning(const RunRecord& run)
     const RestJudged full = JudgeRest(run, RestSpot::Full, found);
     const RestJudged empty = JudgeRest(run, RestSpot::Empty, found);
 
-    QString passed = kNotRecorded, tooLittle;
-    const double design = run.facts.designWh.value_or(run.samples.isEmpty() ? 0 : run.samples.first().designWh.value_or(0));
-    const auto passedWh = PassedWh(run);
-    if (passedWh && design > 0) {
-        found.passedPercent = 100 * *passedWh / design;
-        passed = QStringLiteral("%1 % of design (%2 of %3 Wh); more than 37 % is needed")
-                     .arg(Deciding(*found.passedPercent, kLeastPassedPercent), Number(*passedWh, 1), Number(design, 1));
-        if (*found.passedPercent <= kLeastPassedPercent)
-            tooLittle = QStringLiteral("Too little charge passed between full and empty: %1 % of design.")
-                            .arg(Deciding(*found.passedPercent, kLeastPassedPercent));
-    }
+    QString tooLittle;
+    const QString passed = ChargeLine(run, found, tooLittle);
 
     const QString temperature = TemperatureLine(run, found);
     const auto broken = BrokenAt(run);
@@ -246,14 +252,16 @@ LearningConditions JudgeLearning(const RunRecord& run)
     const QStringList missing{full.missing, empty.missing, tooLittle, TemperatureMissing(found),
                               broken ? QStringLiteral("The discharge was broken by %1.").arg(brokenText) : QString()};
     const auto first = std::find_if(missing.cbegin(), missing.cend(), [](const QString& text) { return !text.isEmpty(); });
-    found.enough = first == missing.cend();
-    if (first != missing.cend())
+    if (first != missing.cend()) {
+        found.enough = false;
         found.conclusion = *first;
-    else if (found.emptyRestUnknown)
+    } else if (found.emptyRestUnknown) {  // it depends on how long the machine stayed off
         found.conclusion = QStringLiteral("The gauge had what it needs to relearn its capacity if the machine stayed "
                                           "off for an hour before the adaptor went back in.");
-    else
+    } else {
+        found.enough = true;
         found.conclusion = QStringLiteral("The gauge had what it needs to relearn its capacity.");
+    }
     return found;
 }
 

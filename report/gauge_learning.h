@@ -31,7 +31,7 @@ struct LearningConditions {
     std::optional<double> coolestCelsius{}, hottestCelsius{};
     std::optional<LearningTemperature> temperatureFrom{};
     std::optional<bool> unbroken{};
-    std::optional<bool> enough{};  // only for a run that ran out
+    std::optional<bool> enough{};  // only for a run that ran out, and not after a switch-off
 };
 
 LearningConditions JudgeLearning(const RunRecord& run);
