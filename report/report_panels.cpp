@@ -40,6 +40,8 @@ QFormLayout* Form(const QList<FactLine>& lines, const QStringList& keptAwake)
     return form;
 }
 
+}  // namespace
+
 QLabel* Bold(QLabel* label)
 {
     QFont bold = label->font();
@@ -47,8 +49,6 @@ QLabel* Bold(QLabel* label)
     label->setFont(bold);
     return label;
 }
-
-}  // namespace
 
 QFormLayout* Summary(const ReportFacts& facts)
 {

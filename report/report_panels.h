@@ -16,6 +16,8 @@ namespace report {
 
 // A label of the report: wrapped, selectable, named for the tests.
 QLabel* Value(const QString& text, const QString& name = QString());
+// The label, set in bold.
+QLabel* Bold(QLabel* label);
 // The run's figures, one row a fact.
 QFormLayout* Summary(const ReportFacts& facts);
 // The system's estimates of the time left against what remained.

@@ -77,14 +77,6 @@ QFileDialog::Options FileDialogOptions()
 
 // ---- the window --------------------------------------------------------------
 
-QLabel* Bold(QLabel* label)
-{
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    return label;
-}
-
 // The report on one of the runs at a time: the logged or latest when it
 // opens, another when it is picked in the list. The charts keep the left
 // three fifths, the text and the runs the rest, whatever each one's hint.
