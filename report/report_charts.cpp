@@ -100,8 +100,9 @@ double RoundStep(double span, int most)
     return 10 * power;
 }
 
-// Ends at the run's length, with ticks at round minutes from 0: hours and
-// their parts up to two days, round numbers beyond.
+// From `from` (the start, unless rests came before it) to the run's length,
+// with ticks at round minutes from 0: hours and their parts up to two days,
+// round numbers beyond.
 QValueAxis* TimeAxis(double minutes, double from = 0, const QString& title = QStringLiteral("Awake time (min)"))
 {
     auto* axis = Axis(title, std::max(from + 1, minutes));
