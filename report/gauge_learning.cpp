@@ -181,21 +181,22 @@ QString TemperatureLine(const RunRecord& run, LearningConditions& into)
     if (!into.hottestCelsius)
         return kNotRecorded;
     into.temperatureFrom = battery ? LearningTemperature::Battery : LearningTemperature::Zone;
+    const QString range = QStringLiteral("%1\u2013%2 °C").arg(Deciding(*into.coolestCelsius, kJustUnderCoolest),
+                                                               Deciding(*into.hottestCelsius, kHottestCelsius));
+    // A processor's zone runs far hotter than the pack beside it: shown, never judged.
+    if (!battery)
+        return QStringLiteral("%1 by the hottest thermal zone%2; the battery's own is not known")
+            .arg(range, zone.isEmpty() ? QString() : QStringLiteral(", ") + zone);
     const bool within = *into.coolestCelsius >= kCoolestCelsius && *into.hottestCelsius <= kHottestCelsius;
-    const QString source = battery ? QStringLiteral("the battery's sensor")
-                           : zone.isEmpty() ? QStringLiteral("the hottest thermal zone")
-                                            : QStringLiteral("the hottest thermal zone, %1").arg(zone);
-    return QStringLiteral("%1\u2013%2 °C by %3, %4 10\u201340 °C")
-        .arg(Deciding(*into.coolestCelsius, kJustUnderCoolest), Deciding(*into.hottestCelsius, kHottestCelsius), source,
-             within ? QStringLiteral("within") : QStringLiteral("outside"));
+    return QStringLiteral("%1 by the battery's sensor, %2 10\u201340 °C")
+        .arg(range, within ? QStringLiteral("within") : QStringLiteral("outside"));
 }
 
 QString TemperatureMissing(const LearningConditions& found)
 {
-    if (!found.hottestCelsius)
+    if (!found.hottestCelsius || found.temperatureFrom != LearningTemperature::Battery)
         return {};
-    const QString what = *found.temperatureFrom == LearningTemperature::Battery ? QStringLiteral("The battery")
-                                                                               : QStringLiteral("The hottest thermal zone");
+    const QString what = QStringLiteral("The battery");
     if (*found.hottestCelsius > kHottestCelsius)
         return QStringLiteral("%1 reached %2 °C: the gauge takes no reading above 40 °C.")
             .arg(what, Deciding(*found.hottestCelsius, kHottestCelsius));

@@ -173,12 +173,17 @@ private slots:
         QTest::newRow("no inhibit-charge") << noInhibit << "restAtEmpty" << "none: the battery cannot hold charging off"
                                            << "There was no rest at full: the battery cannot hold charging off.";
         RunRecord hot = Learnable(true);
-        for (RunSample& sample : hot.samples)
+        hot.samples[4].batteryCelsius = 40.4;
+        QTest::newRow("too hot") << hot << "temperature" << "25–40.4 °C by the battery's sensor, outside 10–40 °C"
+                                 << "The battery reached 40.4 °C: the gauge takes no reading above 40 °C.";
+        RunRecord zoneOnly = Learnable(true);
+        for (RunSample& sample : zoneOnly.samples)
             sample.batteryCelsius.reset();
-        hot.samples[4].zoneType = QStringLiteral("acpitz");
-        hot.samples[4].zoneCelsius = 71;
-        QTest::newRow("too hot, by a zone") << hot << "temperature" << "70–71 °C by the hottest thermal zone, acpitz, outside 10–40 °C"
-                                            << "The hottest thermal zone reached 71 °C: the gauge takes no reading above 40 °C.";
+        zoneOnly.samples[4].zoneType = QStringLiteral("acpitz");
+        zoneOnly.samples[4].zoneCelsius = 71;
+        QTest::newRow("a hot zone, shown but not judged") << zoneOnly << "temperature"
+            << "70–71 °C by the hottest thermal zone, acpitz; the battery's own is not known"
+            << "The gauge had what it needs to relearn its capacity.";
         RunRecord broken = Learnable(false);
         broken.samples[6].acLineStatus = power::kAcOnline;
         QTest::newRow("broken discharge") << broken << "unbroken" << "broken: charging 60 min into the run"
