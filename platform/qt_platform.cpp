@@ -3,13 +3,17 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRect>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 
@@ -187,6 +191,43 @@ QRect QtPlatform::PlaceBeside(const QRect& window, const QSize& box, const QRect
             return place;
     }
     return onScreen(places[0]);
+}
+
+namespace {
+
+// Not modal: the run goes on under it, and the window stays usable.
+class DialogChoice : public SideChoice {
+public:
+    DialogChoice(const QString& text, const QString& button, std::function<void()> pressed)
+    {
+        QWidget* window = QApplication::activeWindow();
+        dialog_ = new QDialog(window);
+        dialog_->setWindowTitle(kAppTitle);
+        auto* layout = new QVBoxLayout(dialog_);
+        auto* label = new QLabel(text, dialog_);
+        label->setWordWrap(true);
+        layout->addWidget(label);
+        auto* press = new QPushButton(button, dialog_);
+        layout->addWidget(press, 0, Qt::AlignRight);
+        QObject::connect(press, &QPushButton::clicked, dialog_, std::move(pressed));
+        dialog_->adjustSize();
+        if (window && window->isVisible() && window->screen())
+            dialog_->move(QtPlatform::PlaceBeside(window->frameGeometry(), dialog_->size() + QSize(16, 48),
+                                                  window->screen()->availableGeometry()).topLeft());
+        dialog_->show();
+    }
+    ~DialogChoice() override { delete dialog_.data(); }
+
+private:
+    QPointer<QDialog> dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<SideChoice> QtPlatform::OfferChoice(const QString& text, const QString& button,
+                                                    std::function<void()> pressed)
+{
+    return std::make_unique<DialogChoice>(text, button, std::move(pressed));
 }
 
 int QtPlatform::ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton)

@@ -26,6 +26,8 @@ public:
     std::optional<CommandLine> PowerOptionsPanel() override;
     BurnWorkers& Workers() override { return workers_; }
     ChargeControl& Charging() override;
+    std::unique_ptr<SideChoice> OfferChoice(const QString& text, const QString& button,
+                                            std::function<void()> pressed) override;
     QDateTime Now() override;
     qint64 SleptMs() override;
     qint64 AwakeMs() override;
