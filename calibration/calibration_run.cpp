@@ -336,6 +336,8 @@ bool CalibrationRun::StatusPassFoundAdaptor()
         return true;  // a box held the pump while the run ended: its figures stand
     FollowMode();
     NoteMode();
+    if (onMains_ && MainsDischargeOver())
+        return true;  // at once: at empty, charging is to be held off before the charger starts
     if (!w_.FastDischarge())
         p_.Sleep(kSlowPassMs);
     w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
