@@ -198,9 +198,8 @@ namespace {
 // Not modal: the run goes on under it, and the window stays usable.
 class DialogChoice : public SideChoice {
 public:
-    DialogChoice(const QString& text, const QString& button, std::function<void()> pressed)
+    DialogChoice(QWidget* window, const QString& text, const QString& button, std::function<void()> pressed)
     {
-        QWidget* window = QApplication::activeWindow();
         dialog_ = new QDialog(window);
         dialog_->setWindowTitle(kAppTitle);
         auto* layout = new QVBoxLayout(dialog_);
@@ -227,12 +226,23 @@ private:
 std::unique_ptr<SideChoice> QtPlatform::OfferChoice(const QString& text, const QString& button,
                                                     std::function<void()> pressed)
 {
-    return std::make_unique<DialogChoice>(text, button, std::move(pressed));
+    return std::make_unique<DialogChoice>(BoxesWindow(), text, button, std::move(pressed));
+}
+
+// The window a side box stands beside: the active one, else the last one
+// a message box found active (no window manager may activate it again).
+QWidget* QtPlatform::BoxesWindow()
+{
+    if (QWidget* active = QApplication::activeWindow())
+        lastActive_ = active;
+    return lastActive_;
 }
 
 int QtPlatform::ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton)
 {
     QWidget* window = QApplication::activeWindow();
+    if (window)
+        lastActive_ = window;
     QMessageBox box(window);
     ConfigureMessageBox(box, text, style, title);
     // Its first letter as its access key, beside Yes and No's own.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 
 #include "platform/burn_workers.h"
@@ -57,9 +59,11 @@ protected:
 
 private:
     DesktopNotices& Notices();
+    QWidget* BoxesWindow();
 
     std::function<void()> quit_;
     std::function<void()> activateWindow_;
+    QPointer<QWidget> lastActive_;
     std::unique_ptr<DesktopNotices> notices_;
     KeepAwake keepAwake_;
     ThreadBurnWorkers workers_;
