@@ -70,6 +70,10 @@ CalibrationRun::CalibrationRun(RunWindow& window, platform::Platform& platform, 
 // a closed window or a fatal path.
 CalibrationRun::~CalibrationRun()
 {
+    if (rest_ && record_) {
+        pendingRests_.spans.append(rest_->Span(p_.Now(), report::RestOutcome::Broken));
+        WritePendingRests();
+    }
     if (recharging_)
         RecordSample();
     EndRecord(ending_);
@@ -236,6 +240,7 @@ CalibrationRun::Phase CalibrationRun::ChargeWait()
 
 CalibrationRun::Phase CalibrationRun::PowerSchemeSetup()
 {
+    WatchRestAtFull();
     AwaitLockAnswers();
     const QList<storage::LockLine> locks = p_.AwakeLocks();
     notices_.Full(locks);
@@ -268,6 +273,7 @@ void CalibrationRun::UnplugWait()
         p_.Sleep(kPollMs);
         Read();
     } while (status_.ACLineStatus != power::kAcOffline);
+    EndRestAtFullWatch(true);
     w_.SetStatusText(S5);
 }
 
@@ -330,10 +336,13 @@ bool CalibrationRun::StatusPassFoundAdaptor()
         return true;  // a box held the pump while the run ended: its figures stand
     FollowMode();
     NoteMode();
+    if (onMains_ && MainsDischargeOver())
+        return true;  // at once: at empty, charging is to be held off before the charger starts
     if (!w_.FastDischarge())
         p_.Sleep(kSlowPassMs);
     w_.SetStatusText(DischargeStatusText(AwakeMinutes()));
     notices_.Discharging(status_, w_.FastDischarge());
+    AdviseLeavingOff();
     if (onMains_)
         return MainsDischargeOver();
     if (status_.ACLineStatus != power::kAcOnline)

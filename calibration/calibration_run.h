@@ -9,6 +9,7 @@
 #include "calibration/discharge_workers.h"
 #include "calibration/heat_hold_back.h"
 #include "calibration/mains_discharge.h"
+#include "calibration/rest_keeping.h"
 #include "calibration/stage_notices.h"
 #include "platform/platform.h"
 #include "power/power_status_source.h"
@@ -79,6 +80,17 @@ private:
     bool MainsDischargeOver();
     void MainsDischargeStopped();
     void RechargeAndReport();
+    // The rests (run_rests.cpp).
+    void WatchRestAtFull();
+    void EndRestAtFullWatch(bool unplugged);
+    void RestAtFullOnMains();
+    void RestAtEmptyOnMains();
+    void StartRecharge();
+    report::RestOutcome Rest();
+    void KeepRest(report::RestOutcome outcome);
+    void MissRest(report::RestSpot spot, report::NoRestReason reason);
+    void WritePendingRests();
+    void AdviseLeavingOff();
 
     RunWindow& w_;
     platform::Platform& p_;
@@ -113,6 +125,13 @@ private:
     power::BatteryDetails batteryDetails_;  // read at most once a second on mains
     qint64 batteryDetailsAtMs_ = -1;
     QString notOnMainsLine_;
+    std::optional<KeptRest> rest_;  // held on mains, under way
+    bool skipRest_ = false;
+    std::optional<KeptRest> fullRestWatch_;  // the unplug path's, until the unplug
+    std::unique_ptr<platform::IntervalTimer> restTimer_;
+    qint64 restReadAtMs_ = 0;
+    PendingRests pendingRests_;  // until the record exists
+    bool leaveOffAdvised_ = false;
     report::RunEnding ending_ = report::RunEnding::Exited;  // what the destructor records
 };
 

@@ -41,10 +41,20 @@ bool CalibrationRun::DischargeOnMainsChosen()
     if (!charge_->DischargeReason().isEmpty())
         return false;
     QString reason = QStringLiteral("you answered No");
-    if (p_.MsgBox(kAskDischargeOnMains, platform::vbYesNo) == platform::vbYes
-        && charge_->DischargeOnMains(&reason)) {
-        mainsWatch_.emplace(p_.AwakeMs(), status_.BatteryLifePercent);
-        return MainsDischargeStarted();
+    if (p_.MsgBox(kAskDischargeOnMains, platform::vbYesNo) == platform::vbYes) {
+        RestAtFullOnMains();
+        if (charge_->DischargeOnMains(&reason)) {
+            mainsWatch_.emplace(p_.AwakeMs(), status_.BatteryLifePercent);
+            if (MainsDischargeStarted()) {
+                EndRestAtFullWatch(false);
+                return true;
+            }
+        } else {
+            charge_->StopInhibit();
+            notOnMainsLine_ = NotOnMainsLine(reason);
+        }
+        pendingRests_.missed.clear();  // the unplug path's record tells of no rest on mains
+        return false;
     }
     notOnMainsLine_ = NotOnMainsLine(reason);
     return false;
@@ -106,10 +116,7 @@ void CalibrationRun::RechargeAndReport()
 {
     ending_ = report::RunEnding::RanOutOnMains;
     workers_.Stop();
-    charge_->StopDischarge();
-    if (!endedInBox_)  // a box open at empty recorded that minute already
-        RecordSample(batteryDetails_);  // the gauge at empty, with the draw before the firmware turned to charging
-    recharging_ = true;
+    RestAtEmptyOnMains();
     RechargeWatch watch(p_.AwakeMs());
     std::optional<int> noticedStep;
     power::BatteryDetails details;

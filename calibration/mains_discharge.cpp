@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calibration/mains_discharge.h"
 
+#include <utility>
+
 #include "report/run_record.h"
 
 namespace calibration {
@@ -68,6 +70,7 @@ ChargeChanges::ChargeChanges(platform::Platform& platform, QString battery)
     p_.Charging().OnHelperLost([this] {
         lost_ = changed_;
         changed_ = false;
+        inhibited_ = false;
     });
 }
 
@@ -104,12 +107,26 @@ QString ChargeChanges::DischargeReason() const
 
 bool ChargeChanges::DischargeOnMains(QString* reason)
 {
-    return Change(&platform::ChargeControl::DischargeOnMains, reason);
+    const bool changed = Change(&platform::ChargeControl::DischargeOnMains, reason);
+    inhibited_ = inhibited_ && !changed;
+    return changed;
 }
 
 bool ChargeChanges::LiftChargeLimit(QString* reason)
 {
     return Change(&platform::ChargeControl::LiftChargeLimit, reason);
+}
+
+bool ChargeChanges::InhibitCharge(QString* reason, bool interactive)
+{
+    inhibited_ = Change(&platform::ChargeControl::InhibitCharge, reason, interactive);
+    return inhibited_;
+}
+
+void ChargeChanges::StopInhibit()
+{
+    if (std::exchange(inhibited_, false) && changed_)
+        p_.Charging().RestoreSetting(battery_, platform::ChargeControl::kInhibitCharge, [](bool, const QString&) {});
 }
 
 void ChargeChanges::StopDischarge()
@@ -119,11 +136,11 @@ void ChargeChanges::StopDischarge()
 }
 
 bool ChargeChanges::Change(void (platform::ChargeControl::*method)(const QString&, bool, platform::ChargeControl::Done),
-                           QString* reason)
+                           QString* reason, bool interactive)
 {
     changed_ = true;  // an answer that comes too late may still have changed it
     auto answer = std::make_shared<std::optional<std::pair<bool, QString>>>();
-    (p_.Charging().*method)(battery_, true, [answer](bool ok, const QString& why) { *answer = std::make_pair(ok, why); });
+    (p_.Charging().*method)(battery_, interactive, [answer](bool ok, const QString& why) { *answer = std::make_pair(ok, why); });
     while (!*answer) {
         p_.DoEvents();
         if (!*answer)

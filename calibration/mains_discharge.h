@@ -55,6 +55,11 @@ public:
     // False, with the reason, when the helper refused or is not there.
     bool DischargeOnMains(QString* reason);
     bool LiftChargeLimit(QString* reason);
+    // Holds charging off so that the battery rests on the adaptor; asks
+    // for a password only when interactive.
+    bool InhibitCharge(QString* reason, bool interactive);
+    // Back to charging after a rest. Not waited for.
+    void StopInhibit();
     // Back to charging: only the discharge is put back, a lifted limit
     // stays for the recharge. Not waited for.
     void StopDischarge();
@@ -63,13 +68,14 @@ public:
 
 private:
     bool Change(void (platform::ChargeControl::*method)(const QString&, bool, platform::ChargeControl::Done),
-                QString* reason);
+                QString* reason, bool interactive = true);
 
     platform::Platform& p_;
     const QString battery_;
     QStringList offers_;
     QString reason_;
     bool changed_ = false;
+    bool inhibited_ = false;  // the discharge replaces it: the two share one setting
     bool lost_ = false;
 };
 

@@ -52,6 +52,7 @@ void CalibrationRun::KeepMinute()
     Read();
     NoteMode();
     notices_.Discharging(status_, w_.FastDischarge());
+    AdviseLeavingOff();
     endedInBox_ = EndFound();
     WriteLog();
     w_.SetStatusText(DischargeStatusText(logged_.minutes));
@@ -93,6 +94,7 @@ void CalibrationRun::StartRecord()
                   "it live by how fresh it is", qUtf8Printable(record_->Path()));
     }
     RecordSample(details);
+    WritePendingRests();
 }
 
 void CalibrationRun::RecordSample()

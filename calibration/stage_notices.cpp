@@ -189,4 +189,9 @@ void StageNotices::HeatHoldBack(const QString& text)
     p_.Notify(kTitle, text);
 }
 
+void StageNotices::Say(const QString& text)
+{
+    p_.Notify(kTitle, text);
+}
+
 }  // namespace calibration

@@ -47,6 +47,8 @@ public:
     void Ended(const QString& text);
     void RecordFailed(const QString& error);
     void HeatHoldBack(const QString& text);
+    // A notice of its own until the next stage's: a rest's start and end, advice.
+    void Say(const QString& text);
 
 private:
     void Progress(const SYSTEM_POWER_STATUS& status);

@@ -74,6 +74,13 @@ public:
     virtual void SetInterval(int milliseconds) = 0;
 };
 
+// A box beside the window that holds nothing up: one line and one button.
+// It closes when its handle goes.
+class SideChoice {
+public:
+    virtual ~SideChoice() = default;
+};
+
 // Everything the window's handlers need from the system and the toolkit.
 class Platform {
 public:
@@ -98,6 +105,10 @@ public:
     virtual BurnWorkers& Workers() = 0;
     // The power helper, which may change the battery's charging for a run.
     virtual ChargeControl& Charging() = 0;
+    // Shows a SideChoice; `pressed` runs from the event loop at each press
+    // of its button. Closing it by its frame only hides it.
+    virtual std::unique_ptr<SideChoice> OfferChoice(const QString& text, const QString& button,
+                                                    std::function<void()> pressed) = 0;
     // Local date and time, to the second.
     virtual QDateTime Now() = 0;
     // Milliseconds the machine has spent in system sleep since it booted;

@@ -3,13 +3,17 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRect>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 
@@ -189,9 +193,56 @@ QRect QtPlatform::PlaceBeside(const QRect& window, const QSize& box, const QRect
     return onScreen(places[0]);
 }
 
+namespace {
+
+// Not modal: the run goes on under it, and the window stays usable.
+class DialogChoice : public SideChoice {
+public:
+    DialogChoice(QWidget* window, const QString& text, const QString& button, std::function<void()> pressed)
+    {
+        dialog_ = new QDialog(window);
+        dialog_->setWindowTitle(kAppTitle);
+        auto* layout = new QVBoxLayout(dialog_);
+        auto* label = new QLabel(text, dialog_);
+        label->setWordWrap(true);
+        layout->addWidget(label);
+        auto* press = new QPushButton(button, dialog_);
+        layout->addWidget(press, 0, Qt::AlignRight);
+        QObject::connect(press, &QPushButton::clicked, dialog_, std::move(pressed));
+        dialog_->adjustSize();
+        if (window && window->isVisible() && window->screen())
+            dialog_->move(QtPlatform::PlaceBeside(window->frameGeometry(), dialog_->size() + QSize(16, 48),
+                                                  window->screen()->availableGeometry()).topLeft());
+        dialog_->show();
+    }
+    ~DialogChoice() override { delete dialog_.data(); }
+
+private:
+    QPointer<QDialog> dialog_;
+};
+
+}  // namespace
+
+std::unique_ptr<SideChoice> QtPlatform::OfferChoice(const QString& text, const QString& button,
+                                                    std::function<void()> pressed)
+{
+    return std::make_unique<DialogChoice>(BoxesWindow(), text, button, std::move(pressed));
+}
+
+// The window a side box stands beside: the active one, else the last one
+// a message box found active (no window manager may activate it again).
+QWidget* QtPlatform::BoxesWindow()
+{
+    if (QWidget* active = QApplication::activeWindow())
+        lastActive_ = active;
+    return lastActive_;
+}
+
 int QtPlatform::ShowMessageBox(const QString& text, int style, const QString& title, const QString& extraButton)
 {
     QWidget* window = QApplication::activeWindow();
+    if (window)
+        lastActive_ = window;
     QMessageBox box(window);
     ConfigureMessageBox(box, text, style, title);
     // Its first letter as its access key, beside Yes and No's own.

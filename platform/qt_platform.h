@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 
 #include "platform/burn_workers.h"
@@ -26,6 +28,8 @@ public:
     std::optional<CommandLine> PowerOptionsPanel() override;
     BurnWorkers& Workers() override { return workers_; }
     ChargeControl& Charging() override;
+    std::unique_ptr<SideChoice> OfferChoice(const QString& text, const QString& button,
+                                            std::function<void()> pressed) override;
     QDateTime Now() override;
     qint64 SleptMs() override;
     qint64 AwakeMs() override;
@@ -55,9 +59,11 @@ protected:
 
 private:
     DesktopNotices& Notices();
+    QWidget* BoxesWindow();
 
     std::function<void()> quit_;
     std::function<void()> activateWindow_;
+    QPointer<QWidget> lastActive_;
     std::unique_ptr<DesktopNotices> notices_;
     KeepAwake keepAwake_;
     ThreadBurnWorkers workers_;

@@ -6,12 +6,14 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTreeWidget>
 #include <QtTest>
 
 #include <QLabel>
 
 #include "calibration/mains_discharge.h"
+#include "calibration/rest_keeping.h"
 #include "calibration/stage_notices.h"
 #include "report/report_facts.h"
 #include "report/run_record.h"
@@ -101,7 +103,13 @@ struct Run {
                 percent = int(std::max<qint64>(std::max(autoAt, 0), 100 - (t - forcedAt - lagMs) / 6000));
                 word = percent == autoAt ? QStringLiteral("Not charging") : QStringLiteral("Discharging");
             }
-            word = out ? QStringLiteral("Discharging") : word;
+            // Held off, the battery rests and its voltage relaxes.
+            const bool inhibited = last.startsWith(QStringLiteral("InhibitCharge"));
+            inhibitedAt = !inhibited ? -1 : inhibitedAt < 0 ? t : inhibitedAt;
+            emptyAt = emptyAt < 0 && forcedAt >= 0 && percent == 0 ? t : emptyAt;
+            word = inhibited ? QStringLiteral("Not charging") : out ? QStringLiteral("Discharging") : word;
+            if (voltage)
+                battery.details.voltageV = 12.0 + (inhibited ? 0.3 * (1 - std::exp(-double(t - inhibitedAt) / relaxMs)) : 0);
             s.ACLineStatus = out ? 0 : 1;
             s.BatteryFlag = word == QLatin1String("Charging") ? 8 : percent > 33 ? 1 : 2;
             s.BatteryLifePercent = std::uint8_t(percent);
@@ -111,8 +119,10 @@ struct Run {
             battery.details.energyFullWh = chargedAt >= 0 && percent == 100 ? 42.0 : 45.0;
         };
     }
-    qint64 forcedAt = -1, chargedAt = -1;
+    qint64 forcedAt = -1, chargedAt = -1, inhibitedAt = -1, emptyAt = -1;
     int chargedFrom = 0;
+    bool voltage = false;
+    double relaxMs = 5 * kMinute;
     bool helperGone = false;
     QString Runs() const { return QFileInfo(f.LogPath()).path() + QStringLiteral("/runs"); }
     QStringList Log() const
@@ -971,6 +981,139 @@ private slots:
             delete *report;
             QVERIFY(shown == 1 || r.platform.ClickNotice());
         }
+    }
+
+    // Where the battery holds charging off and gives a voltage, a run on
+    // mains rests at full before the discharge and at empty after it, the
+    // inhibit made before the charger runs and put back after the rest.
+    // Otherwise it goes on as ever, and the record says why not.
+    void restsOnMains_data()
+    {
+        QTest::addColumn<bool>("inhibit");    // offered
+        QTest::addColumn<bool>("voltage");    // read
+        QTest::addColumn<int>("relaxMin");    // the voltage's time constant at rest
+        QTest::addColumn<QString>("event");   // skip (at 5 min), exit (at 60 min), refuse (from 40 min)
+        QTest::addColumn<QString>("rests");   // as the record keeps them
+        QTest::addColumn<QString>("calls");   // to the helper, after the query
+        const QString both = QStringLiteral("InhibitCharge BAT0 asking,DischargeOnMains BAT0 asking,InhibitCharge BAT0,"
+                                            "RestoreSetting BAT0 inhibit-charge,Restore BAT0");
+        QTest::newRow("rested at both") << true << true << 5 << "" << "full rested,empty rested" << both;
+        QTest::newRow("capped at full") << true << true << 30 << "" << "full capped,empty rested" << both;
+        QTest::newRow("skipped at full") << true << true << 5 << "skip" << "full skipped,empty rested" << both;
+        QTest::newRow("exit at empty") << true << true << 5 << "exit" << "full rested,empty broken"
+                                       << "InhibitCharge BAT0 asking,DischargeOnMains BAT0 asking,InhibitCharge BAT0,Restore BAT0";
+        QTest::newRow("refused at empty") << true << true << 5 << "refuse" << "full rested,no_rest empty refused"
+                                          << "InhibitCharge BAT0 asking,DischargeOnMains BAT0 asking,InhibitCharge BAT0,"
+                                             "RestoreSetting BAT0 discharge-on-mains,Restore BAT0";
+        QTest::newRow("no inhibit-charge") << false << true << 5 << ""
+                                           << "no_rest full no-inhibit-charge,no_rest empty no-inhibit-charge"
+                                           << "DischargeOnMains BAT0 asking,RestoreSetting BAT0 discharge-on-mains,Restore BAT0";
+        QTest::newRow("no voltage") << true << false << 5 << "" << "no_rest full no-voltage,no_rest empty no-voltage"
+                                    << "DischargeOnMains BAT0 asking,RestoreSetting BAT0 discharge-on-mains,Restore BAT0";
+    }
+
+    void restsOnMains()
+    {
+        QFETCH(bool, inhibit);
+        QFETCH(bool, voltage);
+        QFETCH(int, relaxMin);
+        QFETCH(QString, event);
+        QFETCH(QString, rests);
+        QFETCH(QString, calls);
+        Run r;
+        r.ReadyOnMains();
+        r.platform.Answer(vbYes);
+        r.platform.charging.offers = QStringList{platform::ChargeControl::kDischargeOnMains};
+        if (inhibit)
+            r.platform.charging.offers << platform::ChargeControl::kInhibitCharge;
+        r.voltage = voltage;
+        r.relaxMs = relaxMin * kMinute;
+        r.FirmwareOnMains(3000, -1);
+        r.form.cmdFast->click();
+        if (event == QLatin1String("skip"))
+            r.platform.At(5 * kMinute, [&] { QVERIFY(r.platform.PressChoice()); });
+        if (event == QLatin1String("exit"))
+            r.platform.At(60 * kMinute, [&] { r.form.cmdExit->click(); });
+        if (event == QLatin1String("refuse"))
+            r.platform.At(40 * kMinute, [&] { r.platform.charging.refusal = QStringLiteral("not authorised"); });
+        r.Click();
+        QCOMPARE(r.platform.charging.calls.mid(1).join(u','), calls);
+        QCOMPARE(r.platform.unexpectedBoxes, 0);
+        const report::RunRecord run = report::ReadRunRecords(r.Runs()).runs.value(0);
+        QStringList kept;
+        for (const report::RestSpan& span : run.rests.spans)
+            kept << report::RestSpotWord(span.spot) + u' ' + report::RestOutcomeWord(span.outcome);
+        for (const report::NoRest& missed : run.rests.missed)
+            kept << "no_rest " + report::RestSpotWord(missed.spot) + u' ' + report::NoRestReasonWord(missed.reason);
+        QCOMPARE(kept.join(u','), rests);
+        QCOMPARE(run.ending, report::RunEnding::RanOutOnMains);
+        const int held = int(rests.split(u',').size() - rests.count(QStringLiteral("no_rest")));
+        QCOMPARE(r.platform.choicesOffered.size(), held);
+        QCOMPARE(r.texts.filter("Resting").isEmpty(), held == 0);
+        if (held == 2) {
+            // Charging held off within a second of the end, and the box to skip gone with each rest.
+            QVERIFY2(r.inhibitedAt - r.emptyAt <= 1000, qPrintable(QString::number(r.inhibitedAt - r.emptyAt)));
+            QVERIFY(!r.platform.PressChoice());
+            const report::RestSpan& full = run.rests.spans[0];
+            QCOMPARE(run.rests.voltages.size(), full.Minutes() + 1);
+            QVERIFY(full.end <= run.facts.start);
+            QVERIFY(std::none_of(run.recharge.begin(), run.recharge.end(), [&](const report::RunSample& sample) {
+                return sample.time < run.rests.spans[1].end && sample.batteryStatus == QLatin1String("Charging");
+            }));
+            QVERIFY(!r.texts.filter(QRegularExpression("^Resting at empty so that the gauge can take a reading: "
+                                                       "\\d+ min, voltage settling, \\d+\\.\\d mV in 10 min$")).isEmpty());
+            QStringList bodies;
+            for (const auto& notice : r.platform.notices)
+                bodies << notice.body;
+            QCOMPARE(bodies.filter("Charging is held off").size(), 2);
+            QCOMPARE(bodies.filter(QRegularExpression("^The rest at (full|empty) is over")).size(), event == "exit" ? 1 : 2);
+        }
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible() && window->windowTitle() == "Dorvik Run Report")
+                delete window;
+    }
+
+    // The unplug path keeps its rest at full from full to the unplug, with
+    // no wait, box or text of its own, and advises the rest at empty once.
+    void unplugPathKeepsItsRestAtFull_data()
+    {
+        QTest::addColumn<double>("driftMv");  // a minute
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("settled") << 0.1 << "rested";
+        QTest::newRow("still settling") << 1.0 << "unplugged";
+    }
+
+    void unplugPathKeepsItsRestAtFull()
+    {
+        QFETCH(double, driftMv);
+        QFETCH(QString, outcome);
+        Run r;
+        r.battery.Set(1, 1, 100);
+        r.platform.Answer(vbOK);
+        r.platform.Answer(vbYes);
+        r.form.cmdFast->click();
+        r.platform.onPump = [&] { r.battery.details.voltageV = 12.6 - driftMv * r.platform.ElapsedMs() / kMinute / 1000; };
+        const std::pair<qint64, int> percents[] = {{31, 50}, {32, 10}, {33, 9}, {34, 5}};
+        r.platform.At(30 * kMinute, [&] { r.battery.status.ACLineStatus = 0; });
+        for (const auto& [minute, percent] : percents)
+            r.platform.At(minute * kMinute, [&, percent] { r.battery.status.BatteryLifePercent = std::uint8_t(percent); });
+        r.platform.At(35 * kMinute, [&] { r.battery.status.ACLineStatus = 1; });
+        r.Click();
+        QCOMPARE(r.BoxTexts(), QStringList({"Please set up the Power Scheme according to the instructions",
+                                            "Ready to run the calibration now?", "The AC Adaptor has been connected!"}));
+        QVERIFY(r.platform.choicesOffered.isEmpty() && r.texts.filter("Resting").isEmpty());
+        const report::RunRecord run = report::ReadRunRecords(r.Runs()).runs.value(0);
+        QCOMPARE(run.rests.spans.size(), 1);
+        const report::RestSpan& rest = run.rests.spans[0];
+        QCOMPARE(report::RestOutcomeWord(rest.outcome), outcome);
+        QCOMPARE(rest.Minutes(), 30);
+        QCOMPARE(rest.end, run.facts.start);
+        QVERIFY(run.rests.voltages.size() >= 30 && run.rests.voltages.size() <= 31);  // one a minute
+        QVERIFY(run.rests.missed.isEmpty());
+        int advised = 0;
+        for (const auto& notice : r.platform.notices)
+            advised += notice.body == calibration::kLeaveOffNotice;
+        QCOMPARE(advised, 1);
     }
 
     void unplugWaitSaysWhyOnlyAfterAnOffer_data()

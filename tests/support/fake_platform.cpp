@@ -101,3 +101,32 @@ void FakePlatform::RunIdle(qint64 milliseconds)
     }
     elapsedMs_ = std::max(elapsedMs_, end);
 }
+
+namespace {
+
+class FakeChoice : public platform::SideChoice {
+public:
+    explicit FakeChoice(std::shared_ptr<std::function<void()>> pressed) : pressed_(std::move(pressed)) {}
+    ~FakeChoice() override { *pressed_ = {}; }
+
+private:
+    std::shared_ptr<std::function<void()>> pressed_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::SideChoice> FakePlatform::OfferChoice(const QString& text, const QString& button,
+                                                                std::function<void()> pressed)
+{
+    choicesOffered.append(text + QStringLiteral(" [") + button + QLatin1Char(']'));
+    choicePressed_ = std::make_shared<std::function<void()>>(std::move(pressed));
+    return std::make_unique<FakeChoice>(choicePressed_);
+}
+
+bool FakePlatform::PressChoice()
+{
+    if (!choicePressed_ || !*choicePressed_)
+        return false;
+    (*choicePressed_)();
+    return true;
+}

@@ -71,6 +71,11 @@ public:
     std::optional<platform::CommandLine> PowerOptionsPanel() override { return panel; }
     platform::BurnWorkers& Workers() override { return workers; }
     platform::ChargeControl& Charging() override { return charging; }
+    std::unique_ptr<platform::SideChoice> OfferChoice(const QString& text, const QString& button,
+                                                      std::function<void()> pressed) override;
+    // The choices offered, and the press of the one still shown.
+    QStringList choicesOffered;
+    bool PressChoice();
     QDateTime Now() override;
     qint64 SleptMs() override;
     qint64 AwakeMs() override;
@@ -112,4 +117,5 @@ private:
     std::deque<int> answers_;
     std::deque<std::function<int(const Box&)>> answerers_;
     std::vector<std::shared_ptr<Timer>> timers_;
+    std::shared_ptr<std::function<void()>> choicePressed_;
 };
