@@ -17,9 +17,9 @@ constexpr double kMaxCellV = 4.2;
 constexpr std::array<std::pair<double, double>, 12> kRestedCellV{{{0, 3.35}, {5, 3.55}, {10, 3.62}, {20, 3.68},
     {30, 3.73}, {40, 3.77}, {50, 3.80}, {60, 3.85}, {70, 3.92}, {80, 3.99}, {90, 4.07}, {100, 4.17}}};
 constexpr double kSeriesOhm = 0.12;        // the pack's: the drop comes and goes with the current
-constexpr double kPolarisationOhm = 0.08;  // the part that lags, and relaxes after
+constexpr double kPolarisationOhm = 0.06;  // the part that lags, and relaxes after
 // The lag relaxes quicker at full than near empty.
-constexpr double kRelaxFullMinutes = 10, kRelaxEmptyMinutes = 40;
+constexpr double kRelaxFullMinutes = 9, kRelaxEmptyMinutes = 40;
 // The pack sits in the machine: it warms with everything the machine burns.
 constexpr double kKelvinPerW = 0.35, kThermalMinutes = 15;
 // The processor package runs hot and follows the load at once.
@@ -109,8 +109,9 @@ void SimulatedBattery::SetGaugeErrorAtEmpty(double points) { gaugeErrorAtEmpty_ 
 void SimulatedBattery::SetForceDischarge(bool force)
 {
     CatchUp();
-    if (force || behaviour_ == Behaviour::ForceDischarge)
-        behaviour_ = force ? Behaviour::ForceDischarge : Behaviour::Auto;
+    if (force == (behaviour_ == Behaviour::ForceDischarge))
+        return;
+    behaviour_ = force ? Behaviour::ForceDischarge : Behaviour::Auto;
     fullSinceMs_ = -1;
 }
 
