@@ -52,8 +52,9 @@ SimulatedBattery::SimulatedBattery(std::function<qint64()> clockMs)
 void SimulatedBattery::SetAcPlugged(bool plugged)
 {
     CatchUp();
+    if (plugged != acPlugged_)
+        fullSinceMs_ = -1;
     acPlugged_ = plugged;
-    fullSinceMs_ = -1;
 }
 
 void SimulatedBattery::SetChargePercent(double percent)
