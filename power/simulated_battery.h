@@ -56,12 +56,14 @@ public:
     bool Charging();
     // The machine died: the charge reached 0 on battery. Stays set.
     bool SwitchedOff();
+    // At the terminals: the rested voltage for the charge, less the drop
+    // under the current and the lag still relaxing.
     double VoltageV();
     double BatteryCelsius();
 
     int Query(SYSTEM_POWER_STATUS& status) override;
     // Full is the capacity, a little worn from the design; the power is the
-    // draw on battery and the charge rate while charging.
+    // draw on battery, the charge rate while charging, the trickle at full.
     BatteryDetails Details() override;
     QStringList ChargeBlockers() override;
     // The pack's own sensor, and the processor package as the hottest zone.
@@ -107,7 +109,6 @@ private:
     bool switchedOff_ = false;
     Behaviour behaviour_ = Behaviour::Auto;
     int chargeLimit_ = 100;
-    double lastPowerW_ = 0;  // into the battery over the last step
     double polarisationV_ = 0;  // what the voltage lags behind its rested value
     double celsius_ = kRoomCelsius + 2;
 };
