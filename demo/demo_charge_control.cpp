@@ -2,7 +2,6 @@
 #include "demo/demo_charge_control.h"
 
 #include <QTimer>
-#include <utility>
 
 namespace demo {
 
@@ -19,7 +18,6 @@ void DemoChargeControl::QueryOffers(const QString&, Offered done)
 void DemoChargeControl::DischargeOnMains(const QString&, bool, Done done)
 {
     Later([this, done] {
-        PutBack(kInhibitCharge);
         battery_.SetForceDischarge(true);
         done(true, QString());
     });
@@ -39,9 +37,7 @@ void DemoChargeControl::LiftChargeLimit(const QString&, bool, Done done)
 void DemoChargeControl::InhibitCharge(const QString&, bool, Done done)
 {
     Later([this, done] {
-        battery_.SetForceDischarge(false);
-        battery_.SetChargingStalled(true);
-        inhibited_ = true;
+        battery_.SetInhibitCharge(true);
         done(true, QString());
     });
 }
@@ -63,8 +59,8 @@ void DemoChargeControl::RestoreSetting(const QString&, const QString& offer, Don
     });
 }
 
-// The discharge and the rest share one setting: putting back either ends
-// both. A stall the user set in the simulator stays.
+// The discharge and the rest share one setting, charge_behaviour: putting
+// back either returns it to auto.
 void DemoChargeControl::PutBack(const QString& offer)
 {
     if (offer == kLiftChargeLimit) {
@@ -74,8 +70,7 @@ void DemoChargeControl::PutBack(const QString& offer)
         return;
     }
     battery_.SetForceDischarge(false);
-    if (std::exchange(inhibited_, false))
-        battery_.SetChargingStalled(false);
+    battery_.SetInhibitCharge(false);
 }
 
 void DemoChargeControl::Later(std::function<void()> answer)

@@ -17,7 +17,7 @@ public:
     void QueryOffers(const QString& battery, Offered done) override;
     void DischargeOnMains(const QString& battery, bool interactive, Done done) override;
     void LiftChargeLimit(const QString& battery, bool interactive, Done done) override;
-    // The adaptor runs the machine and the battery rests: its charger stalls.
+    // The adaptor runs the machine and the battery rests.
     void InhibitCharge(const QString& battery, bool interactive, Done done) override;
     void Restore(const QString& battery, Done done) override;
     void RestoreSetting(const QString& battery, const QString& offer, Done done) override;
@@ -27,7 +27,6 @@ private:
     void PutBack(const QString& offer);
 
     power::SimulatedBattery& battery_;
-    bool inhibited_ = false;  // the charger stalled by InhibitCharge
     int limitFound_ = 0;  // the limit before this program lifted it; 0 when it did not
     QObject context_;     // answers on their way are dropped with it
 };

@@ -129,8 +129,9 @@ void BatterySimulatorWindow::Refresh()
     }
     SYSTEM_POWER_STATUS status{};
     const int result = battery_.Query(status);
-    const QString behaviour = battery_.ForceDischarge() ? QStringLiteral("force-discharge") : QStringLiteral("auto");
-    state_->setText(SimulatedStateText(result, status) + QStringLiteral("\ncharge_behaviour = ") + behaviour);
+    const QString battery =
+        SimulatedBatteryText(battery_.ChargeBehaviour(), battery_.Details(), battery_.ReadTemperatures());
+    state_->setText(SimulatedStateText(result, status) + QLatin1Char('\n') + battery);
 }
 
 bool BatterySimulatorWindow::AcPlugged() const

@@ -51,4 +51,20 @@ QString SimulatedStateText(int queryResult, const SYSTEM_POWER_STATUS& status)
     return lines.join(QLatin1Char('\n'));
 }
 
+QString SimulatedBatteryText(const QString& chargeBehaviour, const power::BatteryDetails& details,
+                             const power::Temperatures& temperatures)
+{
+    QStringList figures;
+    const auto add = [&figures](std::optional<double> value, int decimals, const char* unit) {
+        if (value)
+            figures << QString::number(*value, 'f', decimals) + QString::fromUtf8(unit);
+    };
+    add(details.powerW, 1, " W");
+    add(details.voltageV, 2, " V");
+    add(temperatures.batteryCelsius, 1, " °C");
+    const QString status = details.status.isEmpty() ? QStringLiteral("unknown") : details.status;
+    return QStringLiteral("charge_behaviour = %1\nstatus = %2").arg(chargeBehaviour, status)
+           + (figures.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(figures.join(QStringLiteral(", "))));
+}
+
 }  // namespace demo

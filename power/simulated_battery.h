@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 #include <functional>
 
@@ -11,7 +12,9 @@ namespace power {
 // A notebook battery in simulated time, for tests and the demo. The charge
 // moves with the clock it is given: it rises on AC (unless charging
 // stalls), falls with the draw on battery, and the times follow from the
-// capacity and the draw.
+// capacity and the draw. A three-cell Li-ion pack: its voltage sags under
+// load and recovers slowly once the current stops (quicker at full than at
+// empty), and it warms with the machine's draw and cools toward the room.
 class SimulatedBattery : public PowerStatusSource {
 public:
     // clockMs: simulated time in milliseconds; it never goes back.
@@ -38,6 +41,13 @@ public:
     // the gauge has learnt where empty is: its error is gone.
     void SetForceDischarge(bool force);
     bool ForceDischarge();
+    // charge_behaviour inhibit-charge: on AC the adaptor runs the machine
+    // and the battery neither charges nor discharges. One setting with
+    // force-discharge: each replaces the other.
+    void SetInhibitCharge(bool inhibit);
+    bool InhibitCharge();
+    // "auto", "inhibit-charge" or "force-discharge", as sysfs shows it.
+    QString ChargeBehaviour();
     // The charge stops at this percent (100: no limit).
     void SetChargeLimit(int percent);
     int ChargeLimit() const { return chargeLimit_; }
@@ -46,23 +56,39 @@ public:
     bool Charging();
     // The machine died: the charge reached 0 on battery. Stays set.
     bool SwitchedOff();
+    // At the terminals: the rested voltage for the charge, less the drop
+    // under the current and the lag still relaxing.
+    double VoltageV();
+    double BatteryCelsius();
 
     int Query(SYSTEM_POWER_STATUS& status) override;
     // Full is the capacity, a little worn from the design; the power is the
-    // draw on battery and the charge rate while charging.
+    // draw on battery, the charge rate while charging, the trickle at full.
     BatteryDetails Details() override;
     QStringList ChargeBlockers() override;
+    // The pack's own sensor, and the processor package as the hottest zone.
+    Temperatures ReadTemperatures() override;
 
     // A full battery on AC reports charging for this long before it reads
     // high and not charging, as a real one tops up.
     static constexpr qint64 kTrickleMs = 60'000;
+    // After the top-up, what keeps a full battery full while charging is
+    // not held off.
+    static constexpr double kTrickleW = 1.2;
+    static constexpr double kRoomCelsius = 25.0;
 
 private:
+    enum class Behaviour { Auto, InhibitCharge, ForceDischarge };
+
     void CatchUp();
+    void Settle(double hours, double drawW);
     double DrawW() const;
     double ShownPercent() const;
-    bool ChargerRuns() const { return acPlugged_ && !stalled_ && present_ && !forceDischarge_; }
-    bool Draining() const { return !acPlugged_ || forceDischarge_; }
+    bool ToppingUp() const;
+    // Into the battery; negative while it runs the machine.
+    double BatteryPowerW(double drawW) const;
+    bool ChargerRuns() const { return acPlugged_ && !stalled_ && present_ && behaviour_ == Behaviour::Auto; }
+    bool Draining() const { return !acPlugged_ || behaviour_ == Behaviour::ForceDischarge; }
     double Top() const { return chargeLimit_; }
 
     std::function<qint64()> clockMs_;
@@ -81,8 +107,10 @@ private:
     bool queryFails_ = false;
     bool present_ = true;
     bool switchedOff_ = false;
-    bool forceDischarge_ = false;
+    Behaviour behaviour_ = Behaviour::Auto;
     int chargeLimit_ = 100;
+    double polarisationV_ = 0;  // what the voltage lags behind its rested value
+    double celsius_ = kRoomCelsius + 2;
 };
 
 }  // namespace power

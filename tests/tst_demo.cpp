@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "demo/cpu_use.h"
+#include "demo/demo_charge_control.h"
 #include "demo/demo_platform.h"
 #include "demo/demo_session.h"
 #include "report/run_record.h"
@@ -49,6 +51,55 @@ private slots:
         QCOMPARE(demo::SimulatedStart(dir.path(), now.addDays(1)), now.addDays(1));
         demo::DemoSession session(dir.filePath(QStringLiteral("log")), dir.path(), [] {}, [] {});
         QVERIFY(session.Platform().Now() > last);
+    }
+
+    // The demo's helper holds charging off after a charge or a discharge at
+    // full draw, hot past the 40 °C of the hold-back: the trickle at full
+    // stops, the voltage relaxes until it moves less than 2.4 mV in 10
+    // minutes, within the hour at full and more slowly at empty, and at the
+    // held-back draw the pack cools under 37 °C. Put back, the charger runs.
+    void batteryRestsWithChargingHeldOff_data()
+    {
+        QTest::addColumn<bool>("plugged");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("settledFrom");
+        QTest::addColumn<int>("settledBy");
+        QTest::newRow("at full, after charging") << true << "Full 1.2 W" << 10 << 60;
+        QTest::newRow("at empty, after a discharge") << false << "Discharging 54 W" << 90 << 180;
+    }
+    void batteryRestsWithChargingHeldOff()
+    {
+        QFETCH(bool, plugged);
+        QFETCH(int, settledFrom);
+        QFETCH(int, settledBy);
+        qint64 ms = 0;
+        power::SimulatedBattery battery([&] { return ms; });
+        demo::DemoChargeControl helper(battery);
+        battery.SetChargePercent(60);
+        battery.SetAcPlugged(plugged);
+        battery.SetChargeRateW(45);
+        battery.SetDrawW(demo::DrawForCpuUse(2, 2));
+        ms += 33 * 60'000;  // to 100 %, or to 0.6 %
+        QTEST(QStringLiteral("%1 %2 W").arg(battery.Details().status).arg(*battery.Details().powerW), "before");
+        QCOMPARE_GT(*battery.ReadTemperatures().batteryCelsius, 40);
+        helper.InhibitCharge(QStringLiteral("BAT0"), false, [](bool, const QString&) {});
+        QTRY_COMPARE(battery.ChargeBehaviour(), QStringLiteral("inhibit-charge"));
+        battery.SetAcPlugged(true);
+        battery.SetDrawW(demo::DrawForCpuUse(1, 2));
+        const double stopped = battery.VoltageV();
+        QList<double> volts;
+        while (volts.size() <= 10 || std::abs(volts.last() - volts[volts.size() - 11]) >= 0.0024) {
+            QVERIFY(volts.size() < 240);
+            ms += 60'000;
+            volts << battery.VoltageV();
+            QCOMPARE(battery.Details().powerW, 0.0);
+        }
+        QVERIFY2(volts.size() >= settledFrom && volts.size() <= settledBy, qPrintable(QString::number(volts.size())));
+        QCOMPARE_GT((volts.last() - stopped) * (plugged ? -1 : 1), 0.03);  // down after a charge, up after a discharge
+        QCOMPARE_LT(*battery.ReadTemperatures().batteryCelsius, 37);
+        helper.RestoreSetting(QStringLiteral("BAT0"), platform::ChargeControl::kInhibitCharge, [](bool, const QString&) {});
+        QTRY_COMPARE(battery.ChargeBehaviour(), QStringLiteral("auto"));
+        QCOMPARE(battery.Details().status, plugged ? QStringLiteral("Full") : QStringLiteral("Charging"));
     }
 
     // Unplugged, the simulated machine dies; on mains, with its charge limit
