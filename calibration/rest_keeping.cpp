@@ -12,8 +12,9 @@ QString PlaceWord(RestPlace place)
 QString Longest(RestPlace place)
 {
     const qint64 minutes = BatteryRest::CapMinutes(place);
-    return minutes % 60 == 0 && minutes > 60 ? QStringLiteral("%1 h").arg(minutes / 60)
-                                             : QStringLiteral("%1 min").arg(minutes);
+    // A no-break space: "3" and "h" never part at a line's end.
+    return minutes % 60 == 0 && minutes > 60 ? QStringLiteral("%1\u00a0h").arg(minutes / 60)
+                                             : QStringLiteral("%1\u00a0min").arg(minutes);
 }
 
 }  // namespace

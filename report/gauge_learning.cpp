@@ -55,7 +55,10 @@ QString ChangeText(const RestSpan& rest)
 {
     if (!rest.changeMv)
         return {};
-    return QStringLiteral(" (%1 mV in %2 min)").arg(Number(*rest.changeMv, 1)).arg(std::min<qint64>(10, rest.Minutes()));
+    // Two decimals where one would put it on the other side of the line.
+    const double mv = *rest.changeMv;
+    const bool hidden = (mv < kSettledMvIn10Min) != (std::round(mv * 10) / 10 < kSettledMvIn10Min);
+    return QStringLiteral(" (%1 mV in %2 min)").arg(Number(mv, hidden ? 2 : 1)).arg(std::min<qint64>(10, rest.Minutes()));
 }
 
 QString OutcomeText(const RestSpan& rest)
@@ -164,32 +167,65 @@ std::optional<double> PassedWh(const RunRecord& run)
     return EnergyDeliveredWh(run.samples);
 }
 
+// The battery's temperatures where the gauge takes its readings: at the
+// discharge's two ends and through a recorded rest at empty. The heat on the
+// way counts for nothing there (fast discharge holds it near 40 °C).
+QList<double> ReadingCelsius(const RunRecord& run)
+{
+    QList<double> at;
+    const auto keep = [&at](const RunSample& sample) {
+        if (sample.batteryCelsius)
+            at.append(*sample.batteryCelsius);
+    };
+    if (!run.samples.isEmpty()) {
+        keep(run.samples.first());
+        keep(run.samples.last());
+    }
+    for (const RestSpan& rest : run.rests.spans) {
+        for (const RunSample& sample : run.recharge) {
+            if (rest.spot == RestSpot::Empty && sample.time >= rest.start && sample.time <= rest.end)
+                keep(sample);
+        }
+    }
+    return at;
+}
+
+QString RangeText(double coolest, double hottest)
+{
+    return QStringLiteral("%1\u2013%2 °C").arg(Deciding(coolest, kJustUnderCoolest), Deciding(hottest, kHottestCelsius));
+}
+
 QString TemperatureLine(const RunRecord& run, LearningConditions& into)
 {
     const bool battery = std::any_of(run.samples.cbegin(), run.samples.cend(),
                                      [](const RunSample& sample) { return sample.batteryCelsius.has_value(); });
     QString zone;
+    double coolest = 0, hottest = 0;
+    bool any = false;
     for (const RunSample& sample : run.samples) {
         const auto celsius = battery ? sample.batteryCelsius : sample.zoneCelsius;
         if (!celsius)
             continue;
-        if (!into.hottestCelsius || *celsius > *into.hottestCelsius)
+        if (!any || *celsius > hottest)
             zone = sample.zoneType;
-        into.coolestCelsius = std::min(*celsius, into.coolestCelsius.value_or(*celsius));
-        into.hottestCelsius = std::max(*celsius, into.hottestCelsius.value_or(*celsius));
+        coolest = any ? std::min(*celsius, coolest) : *celsius;
+        hottest = any ? std::max(*celsius, hottest) : *celsius;
+        any = true;
     }
-    if (!into.hottestCelsius)
+    if (!any)
         return kNotRecorded;
-    into.temperatureFrom = battery ? LearningTemperature::Battery : LearningTemperature::Zone;
-    const QString range = QStringLiteral("%1\u2013%2 °C").arg(Deciding(*into.coolestCelsius, kJustUnderCoolest),
-                                                               Deciding(*into.hottestCelsius, kHottestCelsius));
     // A processor's zone runs far hotter than the pack beside it: shown, never judged.
     if (!battery)
         return QStringLiteral("%1 by the hottest thermal zone%2; the battery's own is not known")
-            .arg(range, zone.isEmpty() ? QString() : QStringLiteral(", ") + zone);
+            .arg(RangeText(coolest, hottest), zone.isEmpty() ? QString() : QStringLiteral(", ") + zone);
+    into.temperatureFrom = LearningTemperature::Battery;
+    const QList<double> readings = ReadingCelsius(run);
+    into.coolestCelsius = *std::min_element(readings.cbegin(), readings.cend());
+    into.hottestCelsius = *std::max_element(readings.cbegin(), readings.cend());
     const bool within = *into.coolestCelsius >= kCoolestCelsius && *into.hottestCelsius <= kHottestCelsius;
-    return QStringLiteral("%1 by the battery's sensor, %2 10\u201340 °C")
-        .arg(range, within ? QStringLiteral("within") : QStringLiteral("outside"));
+    return QStringLiteral("%1 by the battery's sensor; at the readings %2, %3 10\u201340 °C")
+        .arg(RangeText(coolest, hottest), RangeText(*into.coolestCelsius, *into.hottestCelsius),
+             within ? QStringLiteral("within") : QStringLiteral("outside"));
 }
 
 QString TemperatureMissing(const LearningConditions& found)
@@ -198,10 +234,10 @@ QString TemperatureMissing(const LearningConditions& found)
         return {};
     const QString what = QStringLiteral("The battery");
     if (*found.hottestCelsius > kHottestCelsius)
-        return QStringLiteral("%1 reached %2 °C: the gauge takes no reading above 40 °C.")
+        return QStringLiteral("%1 was at %2 °C where the gauge takes its reading: it takes none above 40 °C.")
             .arg(what, Deciding(*found.hottestCelsius, kHottestCelsius));
     if (*found.coolestCelsius < kCoolestCelsius)
-        return QStringLiteral("%1 was as cold as %2 °C: the gauge takes no reading below 10 °C.")
+        return QStringLiteral("%1 was at %2 °C where the gauge takes its reading: it takes none below 10 °C.")
             .arg(what, Deciding(*found.coolestCelsius, kJustUnderCoolest));
     return {};
 }

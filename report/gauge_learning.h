@@ -28,6 +28,7 @@ struct LearningConditions {
     std::optional<qint64> fullRestMinutes{}, emptyRestMinutes{};
     std::optional<bool> fullRestSettled{}, emptyRestSettled{};
     std::optional<double> passedPercent{};
+    // The battery's own, where the gauge takes its readings; nothing from a zone.
     std::optional<double> coolestCelsius{}, hottestCelsius{};
     std::optional<LearningTemperature> temperatureFrom{};
     std::optional<bool> unbroken{};

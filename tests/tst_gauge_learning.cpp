@@ -173,9 +173,15 @@ private slots:
         QTest::newRow("no inhibit-charge") << noInhibit << "restAtEmpty" << "none: the battery cannot hold charging off"
                                            << "There was no rest at full: the battery cannot hold charging off.";
         RunRecord hot = Learnable(true);
-        hot.samples[4].batteryCelsius = 40.4;
-        QTest::newRow("too hot") << hot << "temperature" << "25–40.4 °C by the battery's sensor, outside 10–40 °C"
-                                 << "The battery reached 40.4 °C: the gauge takes no reading above 40 °C.";
+        hot.samples[4].batteryCelsius = 44;  // held back on the way: no reading is taken then
+        hot.recharge = {{.time = hot.rests.spans.last().start.addSecs(60), .percent = 0, .batteryCelsius = 40.4}};
+        QTest::newRow("too hot at a reading") << hot << "temperature"
+            << "25–44 °C by the battery's sensor; at the readings 25–40.4 °C, outside 10–40 °C"
+            << "The battery was at 40.4 °C where the gauge takes its reading: it takes none above 40 °C.";
+        hot.recharge.clear();
+        QTest::newRow("hot only on the way") << hot << "temperature"
+            << "25–44 °C by the battery's sensor; at the readings 25–34 °C, within 10–40 °C"
+            << "The gauge had what it needs to relearn its capacity.";
         RunRecord zoneOnly = Learnable(true);
         for (RunSample& sample : zoneOnly.samples)
             sample.batteryCelsius.reset();
