@@ -106,6 +106,8 @@ void CalibrationRun::RecordSample(const power::BatteryDetails& details)
 {
     sampledAtSeconds_ = w_.Ticks();
     NoteRecordStop();
+    if (recharging_ || heatReadAtMs_ < 0)  // the discharge's heat watch reads them otherwise
+        temperatures_ = power_.ReadTemperatures();
     const report::RunSample sample{
         .time = p_.Now(),
         .awakeSeconds = AwakeMsSinceStart() / 1000,

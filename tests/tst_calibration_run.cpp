@@ -117,6 +117,7 @@ struct Run {
             battery.details.status = word;
             battery.details.energyNowWh = 0.45 * percent;
             battery.details.energyFullWh = chargedAt >= 0 && percent == 100 ? 42.0 : 45.0;
+            battery.temperatures.batteryCelsius = emptyAt < 0 ? 35.0 : 30.0;  // it cools once the draw stops
         };
     }
     qint64 forcedAt = -1, chargedAt = -1, inhibitedAt = -1, emptyAt = -1;
@@ -1055,6 +1056,9 @@ private slots:
             QVERIFY2(r.inhibitedAt - r.emptyAt <= 1000, qPrintable(QString::number(r.inhibitedAt - r.emptyAt)));
             QVERIFY(!r.platform.PressChoice());
             const report::RestSpan& full = run.rests.spans[0];
+            // Temperatures read afresh from the first sample to the last, rest and recharge too.
+            QCOMPARE(std::pair(run.samples.first().batteryCelsius, run.recharge.last().batteryCelsius),
+                     std::pair(std::optional(35.0), std::optional(30.0)));
             QCOMPARE(run.rests.voltages.size(), full.Minutes() + 1);
             QVERIFY(full.end <= run.facts.start);
             QVERIFY(std::none_of(run.recharge.begin(), run.recharge.end(), [&](const report::RunSample& sample) {
