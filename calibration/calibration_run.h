@@ -83,7 +83,8 @@ private:
     // The rests (run_rests.cpp).
     void WatchRestAtFull();
     void EndRestAtFullWatch(bool unplugged);
-    void RestAtFullOnMains();
+    // False, with the reason, when the user refused the grant the discharge needs too.
+    bool RestAtFullOnMains(QString* refusal);
     void RestAtEmptyOnMains();
     void StartRecharge();
     report::RestOutcome Rest();

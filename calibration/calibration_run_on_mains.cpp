@@ -42,8 +42,7 @@ bool CalibrationRun::DischargeOnMainsChosen()
         return false;
     QString reason = QStringLiteral("you answered No");
     if (p_.MsgBox(kAskDischargeOnMains, platform::vbYesNo) == platform::vbYes) {
-        RestAtFullOnMains();
-        if (charge_->DischargeOnMains(&reason)) {
+        if (RestAtFullOnMains(&reason) && charge_->DischargeOnMains(&reason)) {
             mainsWatch_.emplace(p_.AwakeMs(), status_.BatteryLifePercent);
             if (MainsDischargeStarted()) {
                 EndRestAtFullWatch(false);

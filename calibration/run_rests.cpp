@@ -58,21 +58,26 @@ void CalibrationRun::EndRestAtFullWatch(bool unplugged)
 
 // After the user chose to discharge on mains: charging held off, the same
 // grant, then the rest; the discharge replaces the inhibit.
-void CalibrationRun::RestAtFullOnMains()
+bool CalibrationRun::RestAtFullOnMains(QString* refusal)
 {
     const power::BatteryDetails details = power_.Details();
-    if (const auto reason = NoRestOnMains(charge_->Offers(platform::ChargeControl::kInhibitCharge), details))
-        return MissRest(report::RestSpot::Full, *reason);
+    if (const auto reason = NoRestOnMains(charge_->Offers(platform::ChargeControl::kInhibitCharge), details)) {
+        MissRest(report::RestSpot::Full, *reason);
+        return true;
+    }
     QString why;
     if (!charge_->InhibitCharge(&why, true)) {
         qCInfo(lcRests, "no rest at full: %s", qUtf8Printable(why));
-        return MissRest(report::RestSpot::Full, report::NoRestReason::Refused);
+        MissRest(report::RestSpot::Full, report::NoRestReason::Refused);
+        *refusal = why;
+        return why != platform::kNotAuthorised;  // the same grant: asking again would only ask twice
     }
     EndRestAtFullWatch(false);
     rest_.emplace(RestPlace::Full, p_.Now(), p_.AwakeMs());
     const report::RestOutcome outcome = Rest();
     pendingRests_.voltages.append(rest_->Voltages());
     KeepRest(outcome);
+    return true;
 }
 
 // At the end of the discharge on mains, before the charger starts: the

@@ -30,7 +30,7 @@ QString ChargeControlReason(const QString& errorName, const QString& message) {
         errorName.startsWith(bus + QLatin1String("Spawn")))
         return QStringLiteral("the power helper is not installed");
     if (errorName == bus + QLatin1String("AccessDenied"))
-        return QStringLiteral("not authorised");
+        return kNotAuthorised;
     if (errorName == QLatin1String("io.github.dorvik.PowerHelper1.Error.AuthorityUnavailable"))
         return QStringLiteral("the authorization service is not running");
     if (errorName == bus + QLatin1String("NoReply") || errorName == bus + QLatin1String("Timeout"))

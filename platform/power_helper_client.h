@@ -60,5 +60,7 @@ std::unique_ptr<ChargeControl> MakeUnavailableChargeControl(const QString& reaso
 
 // The user's line for a D-Bus error from the helper.
 QString ChargeControlReason(const QString& errorName, const QString& message);
+// Its reason for a change polkit refused.
+inline const QString kNotAuthorised = QStringLiteral("not authorised");
 
 }  // namespace platform

@@ -1130,6 +1130,9 @@ private slots:
         const QStringList offered{platform::ChargeControl::kDischargeOnMains};
         QTest::newRow("No") << offered << QString() << int(vbNo) << QString() << "you answered No";
         QTest::newRow("refused") << offered << QString() << int(vbYes) << "not authorised" << "not authorised";
+        // The hold at full comes under the discharge's grant: refused, the discharge is not asked for again.
+        QTest::newRow("refused, rest first") << (offered + QStringList{platform::ChargeControl::kInhibitCharge})
+                                             << QString() << int(vbYes) << "not authorised" << "not authorised";
         QTest::newRow("no offer") << QStringList() << QString() << 0 << QString() << QString();
         QTest::newRow("no helper") << offered << "the power helper is not installed" << 0 << QString() << QString();
     }
@@ -1144,6 +1147,7 @@ private slots:
         Run r;
         r.platform.charging.offers = offers;
         r.platform.charging.refusal = queryRefusal;
+        r.battery.details.voltageV = 12.5;
         r.ReadyOnMains(vbYes, true);
         if (answer != 0)
             r.platform.Answer(answer);
@@ -1155,6 +1159,7 @@ private slots:
         QCOMPARE(r.texts.filter(unplug), QStringList{line.isEmpty() ? unplug : unplug + "\r\n" + calibration::NotOnMainsLine(line)});
         QCOMPARE(report::ReadRunRecords(r.Runs()).runs.value(0).ending, report::RunEnding::Replugged);
         QCOMPARE(r.platform.charging.calls.contains(QStringLiteral("Restore BAT0")), answer == vbYes);
+        QCOMPARE(r.platform.charging.calls.filter(QStringLiteral("asking")).size(), answer == vbYes ? 1 : 0);
         QCOMPARE(r.texts.last(), calibration::RunOverText(false));
     }
 
