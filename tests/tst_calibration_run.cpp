@@ -1100,7 +1100,7 @@ private slots:
         const std::pair<qint64, int> percents[] = {{31, 50}, {32, 10}, {33, 9}, {34, 5}};
         r.platform.At(30 * kMinute, [&] { r.battery.status.ACLineStatus = 0; });
         for (const auto& [minute, percent] : percents)
-            r.platform.At(minute * kMinute, [&, percent] { r.battery.status.BatteryLifePercent = std::uint8_t(percent); });
+            r.platform.At(minute * kMinute, [&, to = std::uint8_t(percent)] { r.battery.status.BatteryLifePercent = to; });
         r.platform.At(35 * kMinute, [&] { r.battery.status.ACLineStatus = 1; });
         r.Click();
         QCOMPARE(r.BoxTexts(), QStringList({"Please set up the Power Scheme according to the instructions",
