@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/full_battery_on_mains.h"
+#include "bench/process_threads.h"
 #include "app/frmMain.h"
 #include "platform/qt_platform.h"
 #include "power/simulated_battery.h"
@@ -68,17 +69,6 @@ long ResidentKiB()
         }
     }
     return -1;
-}
-
-int ThreadCount()
-{
-    DIR* tasks = opendir("/proc/self/task");
-    int count = 0;
-    while (const dirent* entry = tasks ? readdir(tasks) : nullptr)
-        count += entry->d_name[0] != '.';
-    if (tasks)
-        closedir(tasks);
-    return count;
 }
 
 // Per thread, the nanoseconds it ran or waited to run (/proc schedstat):

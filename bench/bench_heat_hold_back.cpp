@@ -12,10 +12,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <dirent.h>
 #include <thread>
 
 #include "bench/full_battery_on_mains.h"
+#include "bench/process_threads.h"
 #include "app/frmMain.h"
 #include "platform/burn_workers.h"
 #include "platform/qt_platform.h"
@@ -36,17 +36,6 @@ public:
 private:
     power::PowerStatusSource& inner_;
 };
-
-int ThreadCount()
-{
-    DIR* tasks = opendir("/proc/self/task");
-    int count = 0;
-    while (const dirent* entry = tasks ? readdir(tasks) : nullptr)
-        count += entry->d_name[0] != '.';
-    if (tasks)
-        closedir(tasks);
-    return count;
-}
 
 // Milliseconds from now until the process runs `threads` threads.
 double MsUntilThreads(int threads)

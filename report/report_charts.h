@@ -19,8 +19,5 @@ QWidget* RunCharts(const RunRecord& run, const QPalette& palette, const QFont& f
 // The least width that shows their titles whole.
 int RunChartsMinimumWidth(const QFont& font);
 
-// Minutes lasted and health, one point a run, over the runs' dates; for two
-// runs or more.
-QWidget* HistoryChart(const QList<RunRecord>& runs, const QPalette& palette, const QFont& font);
 
 }  // namespace report

@@ -23,6 +23,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "report/history_chart.h"
 #include "report/report_charts.h"
 #include "report/report_panels.h"
 #include "report/report_facts.h"

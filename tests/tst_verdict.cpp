@@ -24,6 +24,7 @@
 
 #include "report/report_facts.h"
 #include "report/report_math.h"
+#include "report/history_chart.h"
 #include "report/report_charts.h"
 #include "report/report_window.h"
 #include "report/run_record.h"
