@@ -83,8 +83,7 @@ void KeptRest::Feed(const power::BatteryDetails& details, const QDateTime& time,
 
 report::RestSpan KeptRest::Span(const QDateTime& end, report::RestOutcome outcome) const
 {
-    const report::RestSpot spot = test_.Place() == RestPlace::Full ? report::RestSpot::Full : report::RestSpot::Empty;
-    return {.spot = spot, .start = start_, .end = end, .outcome = outcome, .changeMv = test_.ChangeMv()};
+    return {.spot = Spot(), .start = start_, .end = end, .outcome = outcome, .changeMv = test_.ChangeMv()};
 }
 
 }  // namespace calibration

@@ -38,6 +38,11 @@ public:
     BatteryRest& Test() { return test_; }
     const BatteryRest& Test() const { return test_; }
     report::RestSpan Span(const QDateTime& end, report::RestOutcome outcome) const;
+    // Its place in the record's words.
+    report::RestSpot Spot() const
+    {
+        return test_.Place() == RestPlace::Full ? report::RestSpot::Full : report::RestSpot::Empty;
+    }
     const QList<report::RestVoltage>& Voltages() const { return voltages_; }
 
 private:

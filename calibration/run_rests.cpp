@@ -15,11 +15,6 @@ constexpr qint64 kRestReadMs = 60'000;
 constexpr int kRestPassMs = 1000;
 constexpr int kWatchTickMs = 1000;
 
-report::RestSpot SpotOf(RestPlace place)
-{
-    return place == RestPlace::Full ? report::RestSpot::Full : report::RestSpot::Empty;
-}
-
 }  // namespace
 
 // The unplug path's rest at full: from full and not charging to the unplug,
@@ -150,7 +145,7 @@ report::RestOutcome CalibrationRun::Rest()
 void CalibrationRun::KeepRest(report::RestOutcome outcome)
 {
     if (rest_->Test().State() == RestState::NoVoltage)
-        MissRest(SpotOf(rest_->Test().Place()), report::NoRestReason::NoVoltage);
+        MissRest(rest_->Spot(), report::NoRestReason::NoVoltage);
     else
         pendingRests_.spans.append(rest_->Span(p_.Now(), outcome));
     rest_.reset();
